@@ -1,0 +1,5 @@
+// Entry point; the entry sequence lives in startup.cpp.
+int main()
+{
+    return 0;
+}

@@ -1,0 +1,25 @@
+#pragma once
+// The per-user record of which interface language each program path uses.
+
+#include <QString>
+
+namespace rpu {
+
+class LocaleOverrideStore {
+public:
+    // storeFile: an INI file; empty selects the per-user default location.
+    explicit LocaleOverrideStore(QString storeFile = {});
+
+    // Records the code for a program path. Nothing happens when the store
+    // cannot be written.
+    void SetDefaultLocaleReg(const QString &programFilePath, const QString &code);
+    // The code recorded for a path; empty when none is or the store cannot be read.
+    QString GetDefaultLocaleReg(const QString &programFilePath) const;
+
+    QString StoreFile() const { return storeFile_; }
+
+private:
+    QString storeFile_;
+};
+
+} // namespace rpu

@@ -1,0 +1,76 @@
+#pragma once
+// The two byte pipes to the device, and what the link needs from the rest of
+// the program while it talks: pauses, letting window events run, progress.
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <vector>
+
+namespace rpu {
+
+inline constexpr int kPacketSize = 64;
+
+enum class PipeKind { Write, Read };
+
+// What every exchange is built from: one call per byte or 64-byte packet.
+class Transport {
+public:
+    virtual ~Transport() = default;
+    virtual bool WriteByte(std::uint8_t byte) = 0;
+    virtual bool WritePacket(std::span<const std::uint8_t, kPacketSize> packet) = 0;
+    // True only when exactly one byte arrived.
+    virtual bool ReadByte(std::uint8_t &byte) = 0;
+    // True when the read call succeeded, however many bytes it delivered;
+    // bytes that did not arrive are left as they were in the buffer.
+    virtual bool ReadPacket(std::span<std::uint8_t, kPacketSize> packet) = 0;
+    virtual void FlushPipe(PipeKind pipe) = 0;
+};
+
+// The protocol's fixed delays and the event pump. The product sleeps for
+// real; tests record every call.
+class Pacer {
+public:
+    virtual ~Pacer() = default;
+    virtual void Pause(int milliseconds) = 0;
+    virtual void ProcessEvents() = 0;
+};
+
+// Status bar text and progress bar, 0..100.
+class ProgressSink {
+public:
+    virtual ~ProgressSink() = default;
+    virtual void SetProgress(int percent) = 0;
+    virtual void ShowStatus(const QString &text) = 0;
+};
+
+// One opened pipe of one device.
+class Pipe {
+public:
+    virtual ~Pipe() = default;
+    // One write call of exactly these bytes; true on success.
+    virtual bool Write(std::span<const std::uint8_t> bytes) = 0;
+    // One read call of at most buffer.size() bytes: the number of bytes
+    // delivered (0 when nothing came before the wait ran out), -1 on failure.
+    virtual int Read(std::span<std::uint8_t> buffer) = 0;
+    virtual void Flush() = 0;
+};
+
+// One device found on the bus.
+class DeviceInterface {
+public:
+    virtual ~DeviceInterface() = default;
+    // Null with *error set to the system's text when the pipe cannot be opened.
+    virtual std::unique_ptr<Pipe> OpenPipe(PipeKind kind, QString *error) = 0;
+};
+
+// Finds the devices: libusb, the in-process simulator, a simulator process.
+class DeviceBackend {
+public:
+    virtual ~DeviceBackend() = default;
+    virtual std::vector<std::unique_ptr<DeviceInterface>> Enumerate() = 0;
+};
+
+} // namespace rpu
