@@ -1,0 +1,35 @@
+#pragma once
+// Which device the program talks to, from the configuration file's section
+// "Device".
+
+#include "link/transport.h"
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace rpu {
+
+class SimDevice;
+
+struct DeviceSettings {
+    enum class Kind { Usb, Simulator, Socket };
+    Kind kind = Kind::Usb;
+    QString socketPath;                                            // Kind::Socket
+    std::vector<std::pair<std::uint16_t, std::uint16_t>> usbIds;   // vendor, product
+    int readTimeoutMs = 2000;
+    int simDevices = 1;          // in-process simulator: 0, 1 or 2 devices
+    int simVersion = 46;         // in-process simulator: firmware version byte
+    QStringList warnings;        // entries that could not be understood
+};
+
+DeviceSettings ReadDeviceSettings(const QString &iniPath);
+
+// The backend the settings ask for. inProcessDevice serves Kind::Simulator.
+std::unique_ptr<DeviceBackend> MakeDeviceBackend(const DeviceSettings &settings,
+                                                 SimDevice *inProcessDevice);
+
+} // namespace rpu
