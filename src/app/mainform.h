@@ -207,6 +207,8 @@ private:
     int InitLinkAndShow(std::uint8_t code);
     // Error box for InitLink's code r.
     void ShowInitLinkError(int result);
+    // Status and error box for a failed block transfer, then the link-down state.
+    void ReportTransferFailure(int message);
 public:
     QString Msg(int number) const;
 private:
@@ -218,6 +220,9 @@ private:
     QStringListModel *tempListModel_ = nullptr;
     bool shown_ = false;
     bool pageChangeFromProgram_ = false;
+    // Counts entries into the link-down state, so a page change can tell
+    // whether a hand-over ended in it.
+    int linkDownEntries_ = 0;
 };
 
 } // namespace rpu
