@@ -1,0 +1,255 @@
+#include "link/libusbbackend.h"
+
+#include <libusb.h>
+
+#include <algorithm>
+
+namespace rpu {
+
+std::vector<UsbId> ParseUsbIdList(const QString &text, QStringList *warnings)
+{
+    std::vector<UsbId> ids;
+    const QStringList entries = text.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    for (const QString &raw : entries) {
+        const QString entry = raw.trimmed();
+        if (entry.isEmpty())
+            continue;
+        const QStringList parts = entry.split(QLatin1Char(':'));
+        bool okVendor = false;
+        bool okProduct = false;
+        uint vendor = 0;
+        uint product = 0;
+        auto hexOk = [](const QString &s) {
+            if (s.isEmpty() || s.size() > 4)
+                return false;
+            return std::all_of(s.begin(), s.end(), [](QChar c) {
+                return (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+                    || (c.toLower() >= QLatin1Char('a') && c.toLower() <= QLatin1Char('f'));
+            });
+        };
+        if (parts.size() == 2 && hexOk(parts[0]) && hexOk(parts[1])) {
+            vendor = parts[0].toUInt(&okVendor, 16);
+            product = parts[1].toUInt(&okProduct, 16);
+        }
+        if (!okVendor || !okProduct) {
+            if (warnings)
+                warnings->append(QStringLiteral("UsbIds: \"%1\" is not a vendor:product pair of hexadecimal numbers").arg(entry));
+            continue;
+        }
+        const UsbId id{static_cast<std::uint16_t>(vendor), static_cast<std::uint16_t>(product)};
+        if (std::find(ids.begin(), ids.end(), id) == ids.end())
+            ids.push_back(id);
+    }
+    return ids;
+}
+
+namespace {
+
+QString UsbText(int code)
+{
+    return QString::fromUtf8(libusb_strerror(static_cast<libusb_error>(code)));
+}
+
+} // namespace
+
+struct LibusbBackend::Context {
+    libusb_context *ctx = nullptr;
+    ~Context()
+    {
+        if (ctx)
+            libusb_exit(ctx);
+    }
+};
+
+namespace {
+
+using ContextPtr = std::shared_ptr<LibusbBackend::Context>;
+
+// One opened device with interface 0 claimed; shared by its two pipes.
+struct OpenDevice {
+    ContextPtr context; // keeps libusb alive as long as the handle
+    libusb_device_handle *handle = nullptr;
+    bool claimed = false;
+    std::uint8_t outEndpoint = 0;
+    std::uint8_t inEndpoint = 0;
+    ~OpenDevice()
+    {
+        if (handle) {
+            if (claimed)
+                libusb_release_interface(handle, 0);
+            libusb_close(handle);
+        }
+    }
+};
+
+class LibusbPipe final : public Pipe {
+public:
+    LibusbPipe(std::shared_ptr<OpenDevice> device, PipeKind kind, int timeoutMs)
+        : device_(std::move(device)), kind_(kind), timeoutMs_(timeoutMs)
+    {
+    }
+
+    bool Write(std::span<const std::uint8_t> bytes) override
+    {
+        if (kind_ != PipeKind::Write)
+            return false;
+        int sent = 0;
+        const int rc = libusb_bulk_transfer(device_->handle, device_->outEndpoint,
+                                            const_cast<unsigned char *>(bytes.data()),
+                                            static_cast<int>(bytes.size()), &sent, timeoutMs_);
+        return rc == 0 && sent == static_cast<int>(bytes.size());
+    }
+
+    int Read(std::span<std::uint8_t> buffer) override
+    {
+        if (kind_ != PipeKind::Read)
+            return -1;
+        return ReadFor(buffer, timeoutMs_);
+    }
+
+    void Flush() override
+    {
+        if (kind_ != PipeKind::Read)
+            return;
+        // Drain what the device has queued; bounded so a chatty device cannot hold us.
+        std::uint8_t scratch[kPacketSize];
+        for (int i = 0; i < 64; ++i) {
+            if (ReadFor(scratch, 5) <= 0)
+                break;
+        }
+    }
+
+private:
+    int ReadFor(std::span<std::uint8_t> buffer, int timeoutMs)
+    {
+        int got = 0;
+        const int rc = libusb_bulk_transfer(device_->handle, device_->inEndpoint, buffer.data(),
+                                            static_cast<int>(buffer.size()), &got, timeoutMs);
+        if (rc == 0 || rc == LIBUSB_ERROR_TIMEOUT)
+            return got; // a silent device is a short (or empty) read
+        return -1;
+    }
+
+    std::shared_ptr<OpenDevice> device_;
+    PipeKind kind_;
+    int timeoutMs_;
+};
+
+class LibusbInterface final : public DeviceInterface {
+public:
+    LibusbInterface(ContextPtr context, libusb_device *device, int timeoutMs)
+        : context_(std::move(context)), device_(libusb_ref_device(device)), timeoutMs_(timeoutMs)
+    {
+    }
+    ~LibusbInterface() override { libusb_unref_device(device_); }
+
+    std::unique_ptr<Pipe> OpenPipe(PipeKind kind, QString *error) override
+    {
+        if (!open_) {
+            QString why;
+            open_ = Open(&why);
+            if (!open_) {
+                if (error)
+                    *error = why;
+                return nullptr;
+            }
+        }
+        const std::uint8_t endpoint = kind == PipeKind::Write ? open_->outEndpoint : open_->inEndpoint;
+        if (endpoint == 0) {
+            if (error)
+                *error = kind == PipeKind::Write ? QStringLiteral("The device has no bulk OUT endpoint")
+                                                 : QStringLiteral("The device has no bulk IN endpoint");
+            return nullptr;
+        }
+        return std::make_unique<LibusbPipe>(open_, kind, timeoutMs_);
+    }
+
+private:
+    std::shared_ptr<OpenDevice> Open(QString *error)
+    {
+        auto dev = std::make_shared<OpenDevice>();
+        dev->context = context_;
+        int rc = libusb_open(device_, &dev->handle);
+        if (rc != 0) {
+            dev->handle = nullptr;
+            *error = UsbText(rc);
+            return nullptr;
+        }
+        libusb_set_auto_detach_kernel_driver(dev->handle, 1);
+        rc = libusb_claim_interface(dev->handle, 0);
+        if (rc == LIBUSB_ERROR_BUSY && libusb_kernel_driver_active(dev->handle, 0) == 1) {
+            libusb_detach_kernel_driver(dev->handle, 0);
+            rc = libusb_claim_interface(dev->handle, 0);
+        }
+        if (rc != 0) {
+            *error = UsbText(rc);
+            return nullptr;
+        }
+        dev->claimed = true;
+
+        libusb_config_descriptor *config = nullptr;
+        rc = libusb_get_active_config_descriptor(device_, &config);
+        if (rc != 0) {
+            *error = UsbText(rc);
+            return nullptr;
+        }
+        if (config->bNumInterfaces > 0 && config->interface[0].num_altsetting > 0) {
+            const libusb_interface_descriptor &alt = config->interface[0].altsetting[0];
+            for (int e = 0; e < alt.bNumEndpoints; ++e) {
+                const libusb_endpoint_descriptor &ep = alt.endpoint[e];
+                if ((ep.bmAttributes & LIBUSB_TRANSFER_TYPE_MASK) != LIBUSB_TRANSFER_TYPE_BULK)
+                    continue;
+                const bool in = (ep.bEndpointAddress & LIBUSB_ENDPOINT_DIR_MASK) == LIBUSB_ENDPOINT_IN;
+                if (in && dev->inEndpoint == 0)
+                    dev->inEndpoint = ep.bEndpointAddress;
+                if (!in && dev->outEndpoint == 0)
+                    dev->outEndpoint = ep.bEndpointAddress;
+            }
+        }
+        libusb_free_config_descriptor(config);
+        return dev;
+    }
+
+    ContextPtr context_;
+    libusb_device *device_;
+    int timeoutMs_;
+    std::shared_ptr<OpenDevice> open_;
+};
+
+} // namespace
+
+LibusbBackend::LibusbBackend(std::vector<UsbId> ids, int readTimeoutMs)
+    : context_(std::make_shared<Context>()), ids_(std::move(ids)),
+      timeoutMs_(readTimeoutMs > 0 ? readTimeoutMs : 2000)
+{
+    const int rc = libusb_init(&context_->ctx);
+    if (rc != 0) {
+        context_->ctx = nullptr;
+        initError_ = UsbText(rc);
+    }
+}
+
+LibusbBackend::~LibusbBackend() = default;
+
+std::vector<std::unique_ptr<DeviceInterface>> LibusbBackend::Enumerate()
+{
+    std::vector<std::unique_ptr<DeviceInterface>> found;
+    if (!context_->ctx)
+        return found;
+    libusb_device **list = nullptr;
+    const ssize_t n = libusb_get_device_list(context_->ctx, &list);
+    if (n < 0)
+        return found; // enumeration failed: nothing found
+    for (ssize_t i = 0; i < n; ++i) {
+        libusb_device_descriptor desc{};
+        if (libusb_get_device_descriptor(list[i], &desc) != 0)
+            continue;
+        const UsbId id{desc.idVendor, desc.idProduct};
+        if (std::find(ids_.begin(), ids_.end(), id) != ids_.end())
+            found.push_back(std::make_unique<LibusbInterface>(context_, list[i], timeoutMs_));
+    }
+    libusb_free_device_list(list, 1);
+    return found;
+}
+
+} // namespace rpu

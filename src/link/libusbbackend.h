@@ -1,0 +1,44 @@
+#pragma once
+// The device on a real USB bus, through libusb: interface 0 of every device
+// whose vendor:product pair is listed; its first bulk OUT endpoint is the
+// write pipe, its first bulk IN endpoint the read pipe.
+
+#include "link/transport.h"
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace rpu {
+
+using UsbId = std::pair<std::uint16_t, std::uint16_t>; // vendor, product
+
+// "vvvv:pppp" entries, hexadecimal, separated by commas; blanks around an
+// entry are ignored. Entries that cannot be understood are left out and
+// named in *warnings.
+std::vector<UsbId> ParseUsbIdList(const QString &text, QStringList *warnings);
+
+class LibusbBackend final : public DeviceBackend {
+public:
+    // A read or write waits at most readTimeoutMs for the device.
+    LibusbBackend(std::vector<UsbId> ids, int readTimeoutMs);
+    ~LibusbBackend() override;
+
+    std::vector<std::unique_ptr<DeviceInterface>> Enumerate() override;
+
+    // Empty when libusb could not be started (then no device is ever found).
+    QString InitError() const { return initError_; }
+
+    struct Context;
+
+private:
+    std::shared_ptr<Context> context_;
+    std::vector<UsbId> ids_;
+    int timeoutMs_;
+    QString initError_;
+};
+
+} // namespace rpu

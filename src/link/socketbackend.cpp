@@ -1,0 +1,179 @@
+#include "link/socketbackend.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace rpu {
+
+namespace {
+
+// One connection, shared by the two pipes of the device.
+struct Connection {
+    int fd = -1;
+    bool broken = false;
+    ~Connection()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+class SocketPipe final : public Pipe {
+public:
+    SocketPipe(std::shared_ptr<Connection> conn, PipeKind kind, int timeoutMs)
+        : conn_(std::move(conn)), kind_(kind), timeoutMs_(timeoutMs)
+    {
+    }
+
+    bool Write(std::span<const std::uint8_t> bytes) override
+    {
+        if (kind_ != PipeKind::Write || conn_->broken)
+            return false;
+        QDeadlineTimer deadline(timeoutMs_);
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::send(conn_->fd, bytes.data() + done, bytes.size() - done,
+                                     MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n > 0) {
+                done += static_cast<std::size_t>(n);
+                continue;
+            }
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                if (!WaitFor(POLLOUT, deadline))
+                    return false;
+                continue;
+            }
+            conn_->broken = true;
+            return false;
+        }
+        return true;
+    }
+
+    int Read(std::span<std::uint8_t> buffer) override
+    {
+        if (kind_ != PipeKind::Read || conn_->broken)
+            return -1;
+        QDeadlineTimer deadline(timeoutMs_);
+        std::size_t got = 0;
+        // Like a USB read: whatever arrived by the deadline, at most the asked size.
+        while (got < buffer.size()) {
+            const ssize_t n = ::recv(conn_->fd, buffer.data() + got, buffer.size() - got, MSG_DONTWAIT);
+            if (n > 0) {
+                got += static_cast<std::size_t>(n);
+                continue;
+            }
+            if (n == 0) {
+                conn_->broken = true;
+                return got > 0 ? static_cast<int>(got) : -1;
+            }
+            if (errno == EINTR)
+                continue;
+            if (errno != EAGAIN && errno != EWOULDBLOCK) {
+                conn_->broken = true;
+                return got > 0 ? static_cast<int>(got) : -1;
+            }
+            if (!WaitFor(POLLIN, deadline))
+                break;
+        }
+        return static_cast<int>(got);
+    }
+
+    void Flush() override
+    {
+        if (kind_ != PipeKind::Read || conn_->broken)
+            return;
+        std::uint8_t scratch[256];
+        for (;;) {
+            const ssize_t n = ::recv(conn_->fd, scratch, sizeof scratch, MSG_DONTWAIT);
+            if (n > 0)
+                continue;
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n == 0)
+                conn_->broken = true;
+            break;
+        }
+    }
+
+private:
+    bool WaitFor(short events, const QDeadlineTimer &deadline)
+    {
+        for (;;) {
+            const qint64 left = deadline.remainingTime();
+            if (left <= 0)
+                return false;
+            pollfd p{conn_->fd, events, 0};
+            const int rc = ::poll(&p, 1, static_cast<int>(left));
+            if (rc > 0)
+                return true; // readable, writable, or hung up: the next call tells which
+            if (rc == 0)
+                return false;
+            if (errno != EINTR)
+                return false;
+        }
+    }
+
+    std::shared_ptr<Connection> conn_;
+    PipeKind kind_;
+    int timeoutMs_;
+};
+
+class SocketInterface final : public DeviceInterface {
+public:
+    SocketInterface(std::shared_ptr<Connection> conn, int timeoutMs)
+        : conn_(std::move(conn)), timeoutMs_(timeoutMs)
+    {
+    }
+
+    std::unique_ptr<Pipe> OpenPipe(PipeKind kind, QString *) override
+    {
+        return std::make_unique<SocketPipe>(conn_, kind, timeoutMs_);
+    }
+
+private:
+    std::shared_ptr<Connection> conn_;
+    int timeoutMs_;
+};
+
+} // namespace
+
+SocketBackend::SocketBackend(QString path, int readTimeoutMs)
+    : path_(std::move(path)), timeoutMs_(readTimeoutMs > 0 ? readTimeoutMs : 2000)
+{
+}
+
+std::vector<std::unique_ptr<DeviceInterface>> SocketBackend::Enumerate()
+{
+    std::vector<std::unique_ptr<DeviceInterface>> found;
+    const QByteArray native = QFile::encodeName(path_);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    if (native.isEmpty() || static_cast<std::size_t>(native.size()) >= sizeof addr.sun_path)
+        return found;
+    std::memcpy(addr.sun_path, native.constData(), static_cast<std::size_t>(native.size()));
+
+    auto conn = std::make_shared<Connection>();
+    conn->fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (conn->fd < 0)
+        return found;
+    int rc;
+    do {
+        rc = ::connect(conn->fd, reinterpret_cast<const sockaddr *>(&addr), sizeof addr);
+    } while (rc < 0 && errno == EINTR);
+    if (rc < 0)
+        return found; // nobody listening: no device
+    found.push_back(std::make_unique<SocketInterface>(conn, timeoutMs_));
+    return found;
+}
+
+} // namespace rpu
