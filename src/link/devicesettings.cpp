@@ -11,7 +11,7 @@ namespace rpu {
 namespace {
 
 // Ids tried when the configuration names none. The receiver's own ids are
-// not known to us; the "\\PIPE00"/"\\PIPE01" pipes of its driver point to a
+// not known to us; the "\PIPE00"/"\PIPE01" pipes of its driver point to a
 // Cypress EZ-USB part, so we try the FX2 (04b4:8613) and the Cypress bulk
 // example id (04b4:1004). "UsbIds" names the real device.
 const char kDefaultUsbIds[] = "04b4:8613,04b4:1004";
