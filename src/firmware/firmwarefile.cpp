@@ -1,0 +1,210 @@
+#include "firmware/firmwarefile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <climits>
+
+namespace rpu {
+
+bool FirmwareLengthFitsPackets(qint64 length)
+{
+    return length >= kMinFirmwareFileSize
+        && (length - kMinFirmwareFileSize) % kFirmwarePacketBytes == 0;
+}
+
+FirmwareFile ReadFirmwareFile(const QString &path)
+{
+    FirmwareFile result;
+    const QFileInfo info(path);
+    result.fileName = info.fileName();
+    if (!info.exists()) {
+        result.errorText = QStringLiteral("%1: no such file").arg(path);
+        return result;
+    }
+    if (info.isDir()) {
+        result.errorText = QStringLiteral("%1: is a folder").arg(path);
+        return result;
+    }
+    result.size = info.size();
+    result.modified = info.lastModified();
+
+    if (result.size > kMaxFirmwareFileSize) {
+        result.verdict = FirmwareVerdict::BadFormat;
+        return result;
+    }
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.errorText = QStringLiteral("%1: %2").arg(path, file.errorString());
+        return result;
+    }
+    // One byte more than allowed tells a file that grew since it was listed.
+    QByteArray bytes = file.read(kMaxFirmwareFileSize + 1);
+    const bool readFailed = file.error() != QFileDevice::NoError;
+    const QString readError = file.errorString();
+    file.close();
+    if (readFailed) {
+        result.errorText = QStringLiteral("%1: %2").arg(path, readError);
+        return result;
+    }
+    result.size = bytes.size();
+    if (result.size > kMaxFirmwareFileSize) {
+        result.verdict = FirmwareVerdict::BadFormat;
+        return result;
+    }
+
+    const auto at = [&bytes](int i) { return static_cast<std::uint8_t>(bytes[i]); };
+    if (bytes.size() < 4 || at(0) != kFirmwareHeaderByte || at(1) != kFirmwareHeaderByte) {
+        result.verdict = FirmwareVerdict::BadFormat;
+        return result;
+    }
+    result.typeCode = at(2);
+    result.versionByte = at(3);
+    if (result.typeCode != kSelaFirmwareTypeCode) {
+        result.verdict = FirmwareVerdict::WrongType;
+        return result;
+    }
+    if (!FirmwareLengthFitsPackets(bytes.size())) {
+        result.verdict = FirmwareVerdict::BadFormat;
+        return result;
+    }
+    result.verdict = FirmwareVerdict::Accepted;
+    result.bytes = std::move(bytes);
+    return result;
+}
+
+QString FormatFirmwareVersion(int v)
+{
+    const int major = v >= 100 ? v / 100 : v / 10;
+    return QStringLiteral("%1_%2").arg(major).arg(v % 10);
+}
+
+QStringList FirmwareImageLines(const QByteArray &bytes, const std::function<void()> &tick,
+                               int tickEvery)
+{
+    // The texts of the 256 byte values once; every line then shares one of them.
+    static const QStringList texts = [] {
+        QStringList t;
+        t.reserve(256);
+        for (int i = 0; i < 256; ++i)
+            t.append(QString::number(i));
+        return t;
+    }();
+    QStringList lines;
+    lines.reserve(bytes.size());
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        lines.append(texts[static_cast<std::uint8_t>(bytes[i])]);
+        if (tick && tickEvery > 0 && (i + 1) % tickEvery == 0)
+            tick();
+    }
+    return lines;
+}
+
+std::optional<QByteArray> FirmwareImageFromLines(const QStringList &lines)
+{
+    QByteArray bytes;
+    bytes.reserve(lines.size());
+    for (const QString &line : lines) {
+        bool ok = false;
+        const uint value = line.toUInt(&ok, 10);
+        if (!ok || value > 255)
+            return std::nullopt;
+        bytes.append(static_cast<char>(value));
+    }
+    return bytes;
+}
+
+bool FirmwareNameLess(const QString &a, const QString &b)
+{
+    const int folded = a.toUpper().compare(b.toUpper(), Qt::CaseSensitive);
+    if (folded != 0)
+        return folded < 0;
+    return a.compare(b, Qt::CaseSensitive) < 0;
+}
+
+QStringList ListFirmwareFolder(const QString &folder)
+{
+    const QDir dir(folder);
+    const QFileInfoList entries = dir.entryInfoList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+    QStringList names;
+    for (const QFileInfo &entry : entries) {
+        const QString name = entry.fileName();
+        if (!name.toLower().contains(QLatin1String("sela")))
+            continue;
+        // A folder or an unreadable entry would only fail later, at the pick
+        // or, worse, as the "newest" name that the offer points to.
+        if (!entry.isFile() || !entry.isReadable())
+            continue;
+        names.append(name);
+    }
+    std::sort(names.begin(), names.end(), FirmwareNameLess);
+    return names;
+}
+
+std::optional<int> FirmwareNameVersion(const QString &name)
+{
+    qint64 value = 0;
+    bool anyDigit = false;
+    for (const QChar c : name) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            continue;
+        anyDigit = true;
+        value = value * 10 + (c.unicode() - '0');
+        if (value > INT_MAX)
+            return std::nullopt;
+    }
+    if (!anyDigit)
+        return std::nullopt;
+    return static_cast<int>(value);
+}
+
+NewerFirmwareCheck CheckNewerFirmware(const QStringList &listed, int deviceClass,
+                                      int deviceVersionByte)
+{
+    NewerFirmwareCheck check;
+    check.listed = listed;
+    if (listed.isEmpty() || deviceClass != kSelaDeviceClass)
+        return check;
+    const QString &last = listed.last();
+    const std::optional<int> candidate = FirmwareNameVersion(last);
+    if (candidate && *candidate > deviceVersionByte) {
+        check.newer = true;
+        check.name = last;
+    }
+    return check;
+}
+
+NewerFirmwareCheck FindNewerFirmwareIn(const QString &folder, int deviceClass,
+                                       int deviceVersionByte)
+{
+    return CheckNewerFirmware(ListFirmwareFolder(folder), deviceClass, deviceVersionByte);
+}
+
+QByteArray MakeFirmwareImage(std::uint8_t typeCode, std::uint8_t versionByte, int packets)
+{
+    packets = std::max(packets, 0);
+    QByteArray image;
+    image.reserve(kMinFirmwareFileSize + qint64(packets) * kFirmwarePacketBytes);
+    image.append(char(kFirmwareHeaderByte));
+    image.append(char(kFirmwareHeaderByte));
+    image.append(char(typeCode));
+    image.append(char(versionByte));
+    image.append(char(packets & 0xFF));
+    image.append(char((packets >> 8) & 0xFF));
+    image.append(char(0));
+    image.append(char(0));
+    std::uint16_t sum = 0;
+    for (int i = 0; i < packets * kFirmwarePacketBytes; ++i) {
+        const auto b = static_cast<std::uint8_t>((i * 7 + versionByte + (i >> 8)) & 0xFF);
+        sum = static_cast<std::uint16_t>(sum + b);
+        image.append(char(b));
+    }
+    image.append(char(sum & 0xFF));
+    image.append(char(sum >> 8));
+    return image;
+}
+
+} // namespace rpu

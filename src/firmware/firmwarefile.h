@@ -1,0 +1,114 @@
+#pragma once
+// Firmware files of the base folder: reading and checking one file, the
+// listing of the folder and the rule that finds newer firmware by file name.
+// No widgets here; the main window shows what these return.
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+namespace rpu {
+
+inline constexpr std::uint8_t kFirmwareHeaderByte = 0x55;
+inline constexpr std::uint8_t kSelaFirmwareTypeCode = 0x12;
+// The only device class whose firmware this edition updates.
+inline constexpr int kSelaDeviceClass = 2;
+// Command frame in front of the body, and the two tail bytes sent singly.
+inline constexpr int kFirmwareFrameBytes = 8;
+inline constexpr int kFirmwareTailBytes = 2;
+inline constexpr int kFirmwarePacketBytes = 64;
+// Smallest image the transfer can send: frame and tail, no packets.
+inline constexpr qint64 kMinFirmwareFileSize = kFirmwareFrameBytes + kFirmwareTailBytes;
+// The device's program memory is far smaller; anything larger is not one of
+// its images, and would cost a text line per byte in the value buffer.
+inline constexpr qint64 kMaxFirmwareFileSize = 2 * 1024 * 1024;
+
+enum class FirmwareVerdict {
+    Accepted,   // header 55 55, type 0x12, a length the transfer sends whole
+    BadFormat,  // not a firmware image (header, length, size)
+    WrongType,  // a firmware image for another device type
+    Unreadable  // missing, a folder, or the read failed
+};
+
+struct FirmwareFile {
+    FirmwareVerdict verdict = FirmwareVerdict::Unreadable;
+    QString fileName;        // without folder
+    qint64 size = 0;         // bytes in the file
+    QDateTime modified;      // last modification, local time
+    std::uint8_t typeCode = 0;
+    std::uint8_t versionByte = 0;
+    QByteArray bytes;        // the whole file, header included (empty unless read)
+    QString errorText;       // why an Unreadable file could not be read
+
+    bool accepted() const { return verdict == FirmwareVerdict::Accepted; }
+    // Name, size and date are meaningful (the file is a firmware image,
+    // accepted or of another type).
+    bool fileDataKnown() const
+    {
+        return verdict == FirmwareVerdict::Accepted || verdict == FirmwareVerdict::WrongType;
+    }
+};
+
+// True when an image of this length is frame + whole 64-byte packets + tail:
+// the transfer drops a final partial packet, so any other length would
+// reach the device corrupted.
+bool FirmwareLengthFitsPackets(qint64 length);
+
+// Reads and checks one file, in this order: missing or a folder
+// (Unreadable); larger than kMaxFirmwareFileSize (BadFormat, not read);
+// the read fails (Unreadable); shorter than the 4 header bytes or header not
+// 55 55 (BadFormat); type code not 0x12 (WrongType); a length the transfer
+// cannot send whole (BadFormat); else Accepted. Name, size and date are
+// filled whenever the file exists.
+FirmwareFile ReadFirmwareFile(const QString &path);
+
+// Version text of a firmware version byte: 47 → "4_7", 5 → "0_5",
+// 123 → "1_3" (the tens digit of three-digit values is not shown).
+QString FormatFirmwareVersion(int versionByte);
+
+// The decimal lines of the value buffer, one per byte. tick, when set, is
+// called after every tickEvery lines so that the window stays responsive.
+QStringList FirmwareImageLines(const QByteArray &bytes, const std::function<void()> &tick = {},
+                               int tickEvery = 4096);
+// Back from the value buffer's lines to bytes; nullopt when a line is not a
+// decimal 0..255.
+std::optional<QByteArray> FirmwareImageFromLines(const QStringList &lines);
+
+// Ascending name order of the base folder: names compared upper-cased, code
+// point by code point (how NTFS orders a folder), exact code points breaking
+// ties. Returns true when a sorts before b.
+bool FirmwareNameLess(const QString &a, const QString &b);
+
+// Names of the readable files in folder whose lower-cased name contains
+// "sela", in ascending name order. Folders, broken links and entries that
+// cannot be read are left out. A missing folder gives an empty list.
+QStringList ListFirmwareFolder(const QString &folder);
+
+// The version number a name carries: its digits 0-9 in order as one integer.
+// nullopt for a name without digits or whose number exceeds the int range.
+std::optional<int> FirmwareNameVersion(const QString &name);
+
+struct NewerFirmwareCheck {
+    QStringList listed;  // the folder's firmware names, in list order
+    bool newer = false;
+    QString name;        // the newer file (without folder) when newer
+};
+
+// The newer-firmware rule: the last listed name is newer when its number
+// exceeds the device's version byte and the device is of the class this
+// edition updates. A name without digits or with an out-of-range number is
+// never newer.
+NewerFirmwareCheck CheckNewerFirmware(const QStringList &listed, int deviceClass,
+                                      int deviceVersionByte);
+NewerFirmwareCheck FindNewerFirmwareIn(const QString &folder, int deviceClass,
+                                       int deviceVersionByte);
+
+// A well-formed image: 55 55 type version, four further header bytes,
+// packets × 64 body bytes in a fixed pattern, two tail bytes.
+QByteArray MakeFirmwareImage(std::uint8_t typeCode, std::uint8_t versionByte, int packets);
+
+} // namespace rpu
