@@ -64,16 +64,31 @@ public:
     void SetLogger(std::function<void(const QString &)> logger) { logger_ = std::move(logger); }
 
 private:
-    // implementation state, owned by simdevice.cpp
-    struct Impl;
+    enum class Phase { Frame, WriteData, Firmware };
+
+    void Accept(std::uint8_t byte);
+    void OnFrame();
+    void OnWriteData();
+    void FinishFirmware();
+    void Answer(std::span<const std::uint8_t> bytes);
+    void AnswerFrame(std::uint8_t command, std::uint8_t p1, std::uint8_t p2);
+    bool CountCrossing();
+    void ResetInput();
+    void Log(const QString &line) const;
+
     std::uint8_t version_;
     std::uint8_t typeCode_;
     std::array<std::uint8_t, kMemorySize> memory_{};
     SimFaults faults_;
+    Phase phase_ = Phase::Frame;
     std::vector<std::uint8_t> input_;
+    int writeCount_ = 0;         // block write in progress: count and first block
+    int writeFirst_ = 0;
     std::vector<std::uint8_t> output_;
     std::size_t outputPos_ = 0;
+    std::vector<std::size_t> packetEnds_; // a read never runs past these output positions
     long bytesCrossed_ = 0;
+    bool dropped_ = false;
     std::vector<int> firmwareLengths_;
     std::function<void(const QString &)> logger_;
 };
