@@ -13,7 +13,8 @@ public:
         if (kind_ != PipeKind::Write || device_.LinkDropped())
             return false;
         device_.Receive(bytes);
-        return true;
+        // The bytes that killed the link did not get through either.
+        return !device_.LinkDropped();
     }
 
     int Read(std::span<std::uint8_t> buffer) override
