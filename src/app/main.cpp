@@ -1,5 +1,6 @@
-// Entry point; the entry sequence lives in startup.cpp.
-int main()
+#include "app/startup.h"
+
+int main(int argc, char **argv)
 {
-    return 0;
+    return rpu::RunProgram(argc, argv);
 }

@@ -1,0 +1,114 @@
+#include "app/startup.h"
+
+#include "app/appservices.h"
+#include "app/dialogs.h"
+#include "app/mainform.h"
+#include "app/qtpacer.h"
+#include "i18n/localestore.h"
+#include "i18n/messagecatalogue.h"
+#include "link/devicesettings.h"
+#include "link/simdevice.h"
+#include "link/usblink.h"
+
+#include <QApplication>
+#include <QDate>
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+
+#include <exception>
+
+namespace rpu {
+
+QString ConfigFilePath(const QString &programFilePath)
+{
+    const QFileInfo info(programFilePath);
+    const QString name = info.fileName();
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    // A leading dot names a hidden file; it is not an extension.
+    const QString base = dot > 0 ? name.left(dot) : name;
+    const QString folder = programFilePath.left(programFilePath.size() - name.size());
+    return folder + base + QStringLiteral(".INI");
+}
+
+QString ReadStartupLanguage(const QString &iniPath)
+{
+    const QString fallback = QStringLiteral("RU");
+    if (!QFileInfo::exists(iniPath))
+        return fallback;
+    QSettings ini(iniPath, QSettings::IniFormat);
+    const QVariant value = ini.value(QStringLiteral("Language/Default"));
+    if (!value.isValid())
+        return fallback;
+    // QSettings reads a value with commas as a list.
+    if (value.typeId() == QMetaType::QStringList)
+        return value.toStringList().join(QLatin1Char(',')).trimmed();
+    return value.toString().trimmed();
+}
+
+namespace {
+
+int RunEntrySequence(QApplication &app, Dialogs &dialogs)
+{
+    // E3
+    const QString programPath = QCoreApplication::applicationFilePath();
+    QDir::setCurrent(QCoreApplication::applicationDirPath());
+
+    // E4, E5. The code also picks the resource source once language modules
+    // exist; until then the recorded code only selects the catalogue texts.
+    const QString iniPath = ConfigFilePath(programPath);
+    const QString language = ReadStartupLanguage(iniPath);
+    LocaleOverrideStore store;
+    store.SetDefaultLocaleReg(programPath, language);
+
+    // E7
+    MessageCatalogue catalogue;
+    LoadMessageCatalogue(catalogue, store.GetDefaultLocaleReg(programPath), programPath);
+
+    const DeviceSettings deviceSettings = ReadDeviceSettings(iniPath);
+    SimDevice simDevice(static_cast<std::uint8_t>(deviceSettings.simVersion));
+    QtPacer pacer;
+    UsbLink link(MakeDeviceBackend(deviceSettings, &simDevice),
+                 [&dialogs](const QString &title, const QString &text) {
+                     dialogs.MessageBox(nullptr,
+                                        title.isEmpty() ? QStringLiteral("Error") : title, text,
+                                        Dialogs::Icon::Error, Dialogs::Buttons::Ok);
+                 });
+
+    AppServices services;
+    services.programFilePath = programPath;
+    services.dialogs = &dialogs;
+    services.pacer = &pacer;
+    services.link = &link;
+    services.catalogue = &catalogue;
+    services.startDate = QDate::currentDate();
+
+    // E8
+    TMainForm form(services);
+    form.show();
+    app.exec();
+    return 0;
+}
+
+} // namespace
+
+int RunProgram(int argc, char **argv)
+{
+    // E1, E2
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(kApplicationTitle);
+
+    QtDialogs dialogs;
+    try {
+        return RunEntrySequence(app, dialogs);
+    } catch (const std::exception &e) {
+        dialogs.MessageBox(nullptr, kApplicationTitle, QString::fromLocal8Bit(e.what()),
+                           Dialogs::Icon::Error, Dialogs::Buttons::Ok);
+    } catch (...) {
+        dialogs.MessageBox(nullptr, kApplicationTitle, QStringLiteral("Unknown error"),
+                           Dialogs::Icon::Error, Dialogs::Buttons::Ok);
+    }
+    return 0;
+}
+
+} // namespace rpu
