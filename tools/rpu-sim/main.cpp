@@ -150,31 +150,37 @@ int ParseOptions(int argc, char **argv, Options &o)
 
 int Listen(const QByteArray &path)
 {
+    // Bound under a temporary name and moved into place once listening, so a
+    // client that sees the path can connect at once.
+    const QByteArray temp = path + ".new";
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
-    if (static_cast<std::size_t>(path.size()) >= sizeof addr.sun_path) {
+    if (static_cast<std::size_t>(temp.size()) >= sizeof addr.sun_path) {
         Log(QStringLiteral("socket path too long"));
         return -1;
     }
-    std::memcpy(addr.sun_path, path.constData(), static_cast<std::size_t>(path.size()));
+    std::memcpy(addr.sun_path, temp.constData(), static_cast<std::size_t>(temp.size()));
 
     // A socket left by an earlier run that did not end cleanly; anything
     // else at that path is not ours to delete.
-    struct stat st{};
-    if (::lstat(path.constData(), &st) == 0) {
-        if (!S_ISSOCK(st.st_mode)) {
-            Log(QStringLiteral("%1 exists and is not a socket").arg(QFile::decodeName(path)));
-            return -1;
+    for (const QByteArray &p : {path, temp}) {
+        struct stat st{};
+        if (::lstat(p.constData(), &st) == 0) {
+            if (!S_ISSOCK(st.st_mode)) {
+                Log(QStringLiteral("%1 exists and is not a socket").arg(QFile::decodeName(p)));
+                return -1;
+            }
+            ::unlink(p.constData());
         }
-        ::unlink(path.constData());
     }
 
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return -1;
     if (::bind(fd, reinterpret_cast<const sockaddr *>(&addr), sizeof addr) < 0
-        || ::listen(fd, 4) < 0) {
+        || ::listen(fd, 4) < 0 || ::rename(temp.constData(), path.constData()) < 0) {
         Log(QStringLiteral("cannot listen on %1: %2").arg(QFile::decodeName(path), QString::fromLocal8Bit(std::strerror(errno))));
+        ::unlink(temp.constData());
         ::close(fd);
         return -1;
     }
