@@ -209,6 +209,11 @@ private:
     void ShowInitLinkError(int result);
     // Status and error box for a failed block transfer, then the link-down state.
     void ReportTransferFailure(int message);
+    // Firmware page (mainform_firmware.cpp).
+    bool ParseFirmwareFile(const QString &path);
+    bool FindNewerFirmware(QString &name);
+    // Sends the image held in TempListB2; WriteFirmware's code.
+    int WriteTempListFirmware();
 public:
     QString Msg(int number) const;
 private:
