@@ -86,7 +86,7 @@ TMainForm::TMainForm(const AppServices &services, QWidget *parent)
     const QString folder = QDir::cleanPath(QFileInfo(services_.programFilePath).absolutePath());
     const QDir programDir(folder);
     for (const QString &name : kWorkingFolders) {
-        if (!programDir.exists(name))
+        if (!QFileInfo(programDir, name).isDir())
             programDir.mkdir(name); // a failure shows later, in the file operations
     }
     QDir::setCurrent(folder);

@@ -1,0 +1,442 @@
+// The main window as it opens: controls, captions, states, the window's own
+// events (show, close, F5) and the wiring of controls to their handlers.
+
+#include "formharness.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QListWidget>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QtTest>
+#include <stdexcept>
+
+using namespace rpu;
+using namespace rpu::test;
+
+namespace {
+
+// Caption of a control: "text" of buttons, labels and boxes, "title" of groups.
+QString Caption(const QWidget *w)
+{
+    if (const auto *group = qobject_cast<const QGroupBox *>(w))
+        return group->title();
+    return w->property("text").toString();
+}
+
+QStringList VisibleTabs(const QTabWidget *pages)
+{
+    QStringList names;
+    for (int i = 0; i < pages->count(); ++i) {
+        if (pages->isTabVisible(i))
+            names << pages->widget(i)->objectName();
+    }
+    return names;
+}
+
+struct Shown {
+    FormHarness h;
+    Shown()
+    {
+        h.form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(h.form.get()));
+    }
+};
+
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void windowFrame()
+    {
+        Shown s;
+        TMainForm &f = *s.h.form;
+        QCOMPARE(f.windowTitle(), QStringLiteral("Dorel-RPU-SELA"));
+        QCOMPARE(f.size(), QSize(794, 570));
+        QCOMPARE(f.minimumSize(), QSize(794, 570));
+        QCOMPARE(f.maximumSize(), QSize(794, 570));
+        QVERIFY(!(f.windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(f.windowFlags() & Qt::WindowMinimizeButtonHint);
+        QVERIFY(!f.windowIcon().isNull());
+        QVERIFY(!f.Logo_Image->pixmap().isNull());
+    }
+
+    void controlsAndCaptions_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("hint");
+        auto row = [](const char *name, const QString &caption, const QString &hint = {}) {
+            QTest::newRow(name) << QString::fromLatin1(name) << caption << hint;
+        };
+        row("GroupBox1", QStringLiteral("Порт связи"));
+        row("CheckBox1", QStringLiteral("USB-порт"));
+        row("OperModeGrB", QStringLiteral("Режим работы:"));
+        row("GroupBox39", QStringLiteral("Связь"));
+        row("ConnectButton", QStringLiteral("Установить"), QStringLiteral("Устанавливает связь с прибором"));
+        row("DisconnectButton", QStringLiteral("Разорвать"), QStringLiteral("Разрывает связь с прибором"));
+        row("GroupBox40", QStringLiteral("Прибор"));
+        row("WriteButton", QStringLiteral("Записать"), QStringLiteral("Записывает настройки в прибор"));
+        row("ReadButton", QStringLiteral("Считать"), QStringLiteral("Считывает настройки из прибора"));
+        row("GroupBox41", QStringLiteral("Файл"));
+        row("SaveButton", QStringLiteral("Сохранить"), QStringLiteral("Записывает настройки в файл"));
+        row("LoadButton", QStringLiteral("Загрузить"), QStringLiteral("Считывает настройки из файла"));
+        row("GroupBox42", QStringLiteral("Прочее"));
+        row("DefaultSettingsButton", QStringLiteral("Завод. настройки"),
+            QStringLiteral("Выставление заводских настроек"));
+        row("Help", QStringLiteral("Help  "), QStringLiteral("Вызов справки по программе"));
+        row("LngLabel", QStringLiteral("Язык:"));
+        row("btn_ChangeLang", QStringLiteral("Сменить язык"));
+        row("Button2", QStringLiteral("создать файл для перевода"));
+        row("Label_maintabsh_header_sela", QStringLiteral("Обновление ПО подключенного радиоустройства"));
+        row("Label_maintabsh_header_rpu",
+            QStringLiteral("Выбор режима работы, обновление или смена ПО подключенного радиоустройства"));
+        row("SoftUpdateGrB2", QStringLiteral("Сведения о приборе:"));
+        row("DevTypeLabel", QStringLiteral("Тип подключенного прибора: "));
+        row("CurrentSoftVerLabel", QStringLiteral("Текущая версия ПО: "));
+        row("DevOperModeGrB", QStringLiteral("Выберите режим работы прибора: "));
+        row("RPU_rb", QStringLiteral("Радиоприемное устройство (РПУ)"));
+        row("RTR_rb", QStringLiteral("Ретранслятор + модуль реле (РТР)"));
+        row("MRO_rb", QStringLiteral("Модуль реле и оповещения (МРО)"));
+        row("SoftUpdatesGroupBox", QStringLiteral("Выберите файл ПО:"));
+        row("WriteSWButton", QStringLiteral("Обновить ПО устройства"));
+        row("SoftUpdateGrB", QStringLiteral("Сведения о файле ПО:"));
+        row("SoftFNameLabel", QStringLiteral("Имя файла: "));
+        row("SoftFTypeLabel", QStringLiteral("Тип файла: "));
+        row("SoftFSizeLabel", QStringLiteral("Размер файла (байт):"));
+        row("NewSoftVerLabel", QStringLiteral("Версия ПО: "));
+        row("SoftFDateLabel", QStringLiteral("Дата создания файла: "));
+        row("RegBackupCreateButton", QStringLiteral("Создать"));
+        row("RegBackupRestoreButton", QStringLiteral("Восстановить"));
+        row("RegBackupDeleteButton", QStringLiteral("Удалить"));
+        row("RPU_RTRRadioGr", QStringLiteral("Режим работы в системе:"));
+        row("Dev2TypeLabel", QStringLiteral("Тип подключенного прибора: "));
+        row("ObjNumLabel", QStringLiteral("Номер объекта(системы): "));
+        row("ModuleNumLabel", QStringLiteral("Адрес прибора в системе:"));
+        row("RegFNameLabel", QStringLiteral("Имя файла резервной копии:"));
+        row("ConfCodeLabel", QStringLiteral("Код конфигурации:"));
+        row("RegBackupHeaderLabel", QStringLiteral("Создание файла, восстановление из файла или удаление "
+                                                   "файла резервной копии памяти регистрации"));
+        row("Logo1_SELA_lb", QStringLiteral("Вас приветствует программа Dorel-RPU-SELA"));
+        row("Logo1_lb", QStringLiteral("Вас приветствует программа для настройки РПУ Вельмар-КС-И"));
+        row("logo5_lb", QStringLiteral("Для подключения РПУ к компьютеру следует установить режим «Работы "
+                                       "с ПК» (установить перемычку F3 при выключенном питании РПУ и "
+                                       "отключенном кабеле USB). Электропитание 12V на РПУ можно не "
+                                       "подавать."));
+        row("logo4_SELA_lb", QStringLiteral("Подключение РПУ к персональному компьютеру (ПК) "
+                                            "осуществляется через USB-порт с помощью кабеля USB AM/BM"));
+    }
+    void controlsAndCaptions()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, caption);
+        QFETCH(QString, hint);
+        FormHarness h;
+        auto *w = h.form->findChild<QWidget *>(name);
+        QVERIFY2(w, qPrintable(name));
+        QCOMPARE(Caption(w), caption);
+        QCOMPARE(w->toolTip(), hint);
+    }
+
+    void pagesAndTabs()
+    {
+        FormHarness h;
+        TMainForm &f = *h.form;
+        QCOMPARE(f.MainPageC->count(), 4);
+        const QStringList captions = {QStringLiteral("Главная"), QStringLiteral("Резервная копия"),
+                                      QStringLiteral("Режимы реле и выхода ОК"),
+                                      QStringLiteral("Режимы реле и выхода ОК (РПУ в автономном режиме)")};
+        const QList<QWidget *> pages = {f.MainTabSh, f.RegistBackupTabSh, f.ReleSettingsTabSh,
+                                        f.ReleSettingsTabRPU};
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(f.MainPageC->widget(i), pages[i]);
+            QCOMPARE(f.MainPageC->tabText(i), captions[i]);
+        }
+        const QStringList inner = {QStringLiteral("Реле №1"), QStringLiteral("Реле №2"),
+                                   QStringLiteral("Выход ОК №1")};
+        const QStringList relayNames = {QStringLiteral("Rele1TabSh"), QStringLiteral("Rele2TabSh"),
+                                        QStringLiteral("OK1TabSh")};
+        const QStringList rpuNames = {QStringLiteral("TabSheet2"), QStringLiteral("TabSheet3"),
+                                      QStringLiteral("TabSheet4")};
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(f.ReleSettingsPageC->tabText(i), inner[i]);
+            QCOMPARE(f.ReleSettingsPageC->widget(i)->objectName(), relayNames[i]);
+            QCOMPARE(f.ReleSettingsRPUPageC->tabText(i), inner[i]);
+            QCOMPARE(f.ReleSettingsRPUPageC->widget(i)->objectName(), rpuNames[i]);
+        }
+        QVERIFY(f.ReleSettingsTabSh->isAncestorOf(f.ReleSettingsPageC));
+        QVERIFY(f.ReleSettingsTabRPU->isAncestorOf(f.ReleSettingsRPUPageC));
+        QVERIFY(f.RegistBackupTabSh->isAncestorOf(f.RPU_RTRRadioGr));
+        QVERIFY(f.MainTabSh->isAncestorOf(f.SoftUpdatesListBox));
+        QVERIFY(f.MainTabSh->isAncestorOf(f.TempListB2));
+
+        // Backup page: the role items, their ids and a selection that can be cleared.
+        QCOMPARE(f.RPU_RTRRadioItems->button(0)->text(), QStringLiteral("РПУ"));
+        QCOMPARE(f.RPU_RTRRadioItems->button(1)->text(), QStringLiteral("РТР"));
+        QCOMPARE(f.RPU_RTRRadioItems->checkedId(), -1);
+        QVERIFY(f.ModuleNumCmB->isEditable());
+        QCOMPARE(f.ModuleNumCmB->maxVisibleItems(), 10);
+        QVERIFY(f.RegBackupDeleteButton->isEnabled());
+
+        // Language and work-mode lists.
+        QCOMPARE(f.LangCmB->currentText(), QStringLiteral("Russian"));
+        QCOMPARE(f.LangCmB->count(), 3);
+        QCOMPARE(f.LangCmB->itemText(2), QStringLiteral("Turkish"));
+        QCOMPARE(f.OperModeCmB->itemText(0), QStringLiteral("демо"));
+        QCOMPARE(f.MainProgressB->maximum(), 100);
+        // The language button covers the label and its list.
+        QVERIFY(f.btn_ChangeLang->geometry().contains(f.LngLabel->geometry()));
+    }
+
+    void stateAfterStart()
+    {
+        Shown s;
+        TMainForm &f = *s.h.form;
+        // Only these commands are usable.
+        QVERIFY(f.ConnectButton->isEnabled());
+        QVERIFY(f.OperModeCmB->isEnabled());
+        QCOMPARE(f.OperModeCmB->currentText(), QStringLiteral("on-line"));
+        QVERIFY(f.Help->isEnabled());
+        QVERIFY(f.btn_ChangeLang->isEnabled());
+        for (QWidget *w : std::initializer_list<QWidget *>{f.DisconnectButton, f.WriteButton, f.ReadButton,
+                                                           f.SaveButton, f.LoadButton,
+                                                           f.DefaultSettingsButton, f.WriteSWButton,
+                                                           f.CheckBox1})
+            QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
+        QVERIFY(f.CheckBox1->isChecked());
+        QCOMPARE(f.workMode, WorkMode::Online);
+
+        QVERIFY(!f.MainPageC->isVisible());
+        QCOMPARE(f.ActivePage(), f.MainTabSh);
+        QCOMPARE(VisibleTabs(f.MainPageC), QStringList{QStringLiteral("MainTabSh")});
+        QVERIFY(!f.IsPageTabVisible(f.ReleSettingsTabRPU));
+
+        // Main page contents (visible as soon as the page control is).
+        QVERIFY(f.DevOperModeGrB->isHidden());
+        QVERIFY(f.Label_maintabsh_header_rpu->isHidden());
+        QVERIFY(!f.Label_maintabsh_header_sela->isHidden());
+        QVERIFY(f.SoftUpdateGrB->isHidden());
+        QVERIFY(f.TempListB2->isHidden());
+        QVERIFY(f.Memo1->isHidden());
+        QVERIFY(f.DevTypeLabel2->text().isEmpty());
+        QVERIFY(f.CurrentSoftVerLabel2->text().isEmpty());
+        QVERIFY(f.ObjNumEdit->text().isEmpty());
+        QCOMPARE(f.ModuleNumCmB->count(), 0);
+        QVERIFY(f.ModuleNumCmB->currentText().isEmpty());
+
+        // Welcome area of this edition.
+        for (QWidget *w : std::initializer_list<QWidget *>{f.Logo1_SELA_lb, f.logo2_SELA_lb, f.logo4_SELA_lb,
+                                                           f.logo5_lb, f.Logo_Image, f.Label_webaddr,
+                                                           f.Label_emailaddr, f.btn_ChangeLang})
+            QVERIFY2(w->isVisible(), qPrintable(w->objectName()));
+        for (QWidget *w : std::initializer_list<QWidget *>{f.Logo1_lb, f.logo2_lb, f.logo3_lb, f.logo4_lb,
+                                                           f.Button2})
+            QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
+        QVERIFY(f.StatusText().isEmpty());
+        QCOMPARE(f.MainProgressB->value(), 0);
+        // The button hides the language label and list under it.
+        QWidget *top = f.childAt(f.LngLabel->geometry().center());
+        QVERIFY(top == f.btn_ChangeLang || f.btn_ChangeLang->isAncestorOf(top));
+
+        // Window state for the other pages.
+        QCOMPARE(f.ReleOutputCount, 3);
+        QCOMPARE(f.RelaySectionLength, 45);
+        QCOMPARE(f.SettingsFileCellCount, 96);
+        QCOMPARE(f.RpuFilePrefix, QStringLiteral("ksy_rpu_"));
+        QCOMPARE(f.RtrFilePrefix, QStringLiteral("ksy_rtr_"));
+        QCOMPARE(f.ObjectPrefix, QStringLiteral("object_"));
+        QCOMPARE(f.ConfCodeInfix, QStringLiteral("_conf_"));
+        QVERIFY(f.NewestFirmwareName.isEmpty());
+        QVERIFY(f.FirmwareVersionDigits.isEmpty());
+    }
+
+    void statusAndProgress()
+    {
+        FormHarness h;
+        TMainForm &f = *h.form;
+        f.ShowStatus(QStringLiteral("первый"));
+        f.ShowStatus(QStringLiteral("второй"));
+        QCOMPARE(f.StatusText(), QStringLiteral("второй"));
+        f.SetProgress(42);
+        QCOMPARE(f.MainProgressB->value(), 42);
+        f.SetProgress(150);
+        QCOMPARE(f.MainProgressB->value(), 100);
+        f.SetProgress(-3);
+        QCOMPARE(f.MainProgressB->value(), 0);
+    }
+
+    void f5TogglesTheHiddenBuffers()
+    {
+        Shown s;
+        TMainForm &f = *s.h.form;
+        f.Memo1->show(); // toggled each on its own
+        QTest::keyClick(&f, Qt::Key_F5);
+        QVERIFY(!f.TempListB2->isHidden());
+        QVERIFY(f.Memo1->isHidden());
+        QTest::keyClick(&f, Qt::Key_F5, Qt::ShiftModifier);
+        QVERIFY(f.TempListB2->isHidden());
+        QVERIFY(!f.Memo1->isHidden());
+        QTest::keyClick(&f, Qt::Key_F4);
+        QTest::keyClick(&f, Qt::Key_Escape);
+        QVERIFY(f.TempListB2->isHidden());
+        QVERIFY(!f.Memo1->isHidden());
+        QVERIFY(f.isVisible());
+    }
+
+    void closeAnsweredNoKeepsEverything()
+    {
+        Shown s;
+        FormHarness &h = s.h;
+        h.form->ConnectButton->click(); // opens the pipes and enters the main page
+        QVERIFY(h.link->HasWritePipe());
+        const QString status = h.form->StatusText();
+        const auto boxesBefore = h.dialogs.boxes.size();
+        const auto wireBefore = h.wire->Log().size();
+
+        h.dialogs.answers.push_back(Dialogs::Answer::No);
+        QVERIFY(!h.form->close());
+        QVERIFY(h.form->isVisible());
+        QCOMPARE(h.dialogs.boxes.size(), boxesBefore + 1);
+        const auto &box = h.dialogs.boxes.back();
+        QCOMPARE(box.title, QStringLiteral("Системное сообщение"));
+        QCOMPARE(box.text, QStringLiteral("Вы действительно хотите выйти?"));
+        QCOMPARE(box.icon, Dialogs::Icon::Question);
+        QCOMPARE(box.buttons, Dialogs::Buttons::YesNo);
+        QVERIFY(h.link->HasWritePipe() && h.link->HasReadPipe());
+        QCOMPARE(h.wire->Log().size(), wireBefore);
+        QCOMPARE(h.form->StatusText(), status);
+        QVERIFY(h.form->DisconnectButton->isEnabled());
+    }
+
+    void closeAnsweredYesClosesThePipes()
+    {
+        Shown s;
+        FormHarness &h = s.h;
+        h.form->ConnectButton->click();
+        QVERIFY(h.link->HasWritePipe());
+        const auto wireBefore = h.wire->Log().size();
+        h.dialogs.answers.push_back(Dialogs::Answer::Yes);
+        QVERIFY(h.form->close());
+        QVERIFY(!h.form->isVisible());
+        QVERIFY(!h.link->HasWritePipe());
+        QVERIFY(!h.link->HasReadPipe());
+        // No break frame at exit.
+        QCOMPARE(h.wire->Log().size(), wireBefore);
+    }
+
+    void errorsInHandlersAreShownAndTheProgramGoesOn()
+    {
+        FormHarness h;
+        TMainForm &f = *h.form;
+        f.RunGuarded([] { throw std::runtime_error("Файл не читается"); });
+        QCOMPARE(h.dialogs.boxes.size(), size_t(1));
+        QCOMPARE(h.dialogs.boxes[0].title, QStringLiteral("Dorel-RPU-KSY"));
+        QCOMPARE(h.dialogs.boxes[0].text, QStringLiteral("Файл не читается"));
+        QCOMPARE(h.dialogs.boxes[0].icon, Dialogs::Icon::Error);
+        bool ran = false;
+        f.RunGuarded([&] { ran = true; });
+        QVERIFY(ran);
+        QCOMPARE(h.dialogs.boxes.size(), size_t(1));
+    }
+
+    void pageChangesFromTheProgramRunNothing()
+    {
+        FormHarness h;
+        TMainForm &f = *h.form;
+        f.ConnectButton->click();
+        QCOMPARE(f.StatusText(), h.Msg(10064));
+        h.wire->ClearLog();
+        f.ShowStatus(QString());
+
+        f.SetPageTabVisible(f.RegistBackupTabSh, true);
+        f.SetActivePage(f.RegistBackupTabSh);
+        f.SetPageTabVisible(f.RegistBackupTabSh, false); // moves the current tab
+        f.SetActivePage(f.MainTabSh);
+        QVERIFY(h.wire->Log().empty());
+        QVERIFY(f.StatusText().isEmpty());
+
+        // A tab chosen by the user runs the on-line page change: break, then InitLink (0xAA).
+        f.SetPageTabVisible(f.RegistBackupTabSh, true);
+        f.MainPageC->tabBar()->setCurrentIndex(1);
+        QStringList written;
+        for (const QString &line : h.wire->WireTrace()) {
+            if (line.startsWith(QLatin1String("W ")))
+                written << line;
+        }
+        QCOMPARE(written.mid(0, 16),
+                 (QStringList{"W 55", "W 55", "W A0", "W 00", "W 00", "W 00", "W 22", "W 09",
+                              "W 55", "W 55", "W AA", "W AA", "W 00", "W 00", "W 01", "W F1"}));
+        QCOMPARE(f.StatusText(), h.Msg(10064));
+        QVERIFY(f.RegBackupCreateButton->isEnabled());
+    }
+
+    void controlsReachTheirHandlers()
+    {
+        FormHarness h(0); // no device on the bus
+        TMainForm &f = *h.form;
+        f.ConnectButton->click();
+        QCOMPARE(f.StatusText(), h.Msg(10008));
+        QCOMPARE(h.dialogs.boxes.back().title, h.Msg(10009));
+
+        // The user picking "демо" runs the work-mode change.
+        f.OperModeCmB->setCurrentIndex(0);
+        emit f.OperModeCmB->activated(0);
+        QCOMPARE(f.workMode, WorkMode::Demo);
+        QVERIFY(f.MainPageC->isVisibleTo(&f));
+
+        // Device-mode buttons: selecting one runs its handler once (demo shows its tabs);
+        // clearing runs nothing.
+        f.SelectDeviceModeButton(f.RPU_rb);
+        QVERIFY(f.RPU_rb->isChecked());
+        QVERIFY(f.IsPageTabVisible(f.RegistBackupTabSh));
+        QVERIFY(f.IsPageTabVisible(f.ReleSettingsTabRPU));
+        f.SelectDeviceModeButton(nullptr);
+        QVERIFY(!f.RPU_rb->isChecked() && !f.RTR_rb->isChecked() && !f.MRO_rb->isChecked());
+        QVERIFY(f.IsPageTabVisible(f.ReleSettingsTabRPU));
+
+        // "Завод. настройки" on a settings page in demo.
+        f.MainPageC->tabBar()->setCurrentIndex(f.MainPageC->indexOf(f.ReleSettingsTabRPU));
+        QVERIFY(f.DefaultSettingsButton->isEnabled());
+        f.ShowStatus(QString());
+        f.DefaultSettingsButton->click();
+        QCOMPARE(f.StatusText(), h.Msg(10014));
+        QVERIFY(h.wire->Log().empty());
+    }
+
+    void valueBufferTakesAFullFirmwareFile()
+    {
+        Shown s;
+        TMainForm &f = *s.h.form;
+        QStringList lines;
+        lines.reserve(131072);
+        for (int i = 0; i < 131072; ++i)
+            lines << QString::number(i % 256);
+        f.MainPageC->show();
+        QTest::keyClick(&f, Qt::Key_F5); // visible while filled: the slow case
+        QElapsedTimer timer;
+        timer.start();
+        f.SetTempListLines(lines);
+        QCoreApplication::processEvents();
+        const qint64 ms = timer.elapsed();
+        QCOMPARE(f.TempListCount(), 131072);
+        QCOMPARE(f.TempListLines().at(131071), QStringLiteral("255"));
+        qInfo("131072 lines into the value buffer: %lld ms", ms);
+        QVERIFY2(ms < 2000, qPrintable(QString::number(ms)));
+        f.SetTempListLines({});
+        QCOMPARE(f.TempListCount(), 0);
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "tst_mainwindow.moc"
