@@ -12,10 +12,16 @@
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using namespace rpu;
 
@@ -227,6 +233,53 @@ private slots:
             QVERIFY(link.OpenUsbDevice());
             QCOMPARE(InitLink(ctx, kInitMainPage, info), 0);
         }
+    }
+
+    void socketPathIsGuarded()
+    {
+        const QString bin = qEnvironmentVariable("RPU_BIN_DIR") + "/rpu-sim";
+        UsbLink link(std::make_unique<SocketBackend>(Socket(), 1000));
+        LinkContext ctx{link, pacer, progress, catalogue};
+        DeviceInfo info;
+        {
+            SimProcess sim(Socket(), {});
+            QVERIFY(sim.WaitReady());
+            // A second simulator must not take the path of a live one.
+            QProcess second;
+            second.start(bin, {"--socket", Socket()});
+            QVERIFY(second.waitForFinished(5000));
+            QCOMPARE(second.exitCode(), 1);
+            QVERIFY(link.OpenUsbDevice());
+            QCOMPARE(InitLink(ctx, kInitMainPage, info), 0);
+        }
+        link.CloseUsbDevice();
+
+        // A socket left by a killed run is replaced.
+        {
+            const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            sockaddr_un addr{};
+            addr.sun_family = AF_UNIX;
+            const QByteArray p = QFile::encodeName(Socket());
+            std::memcpy(addr.sun_path, p.constData(), std::size_t(p.size()));
+            QCOMPARE(::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
+            ::close(fd);
+        }
+        {
+            SimProcess sim(Socket(), {});
+            QTRY_VERIFY_WITH_TIMEOUT(link.OpenUsbDevice(), 5000);
+            QCOMPARE(InitLink(ctx, kInitMainPage, info), 0);
+        }
+
+        // Anything else at the path is not touched.
+        QFile other(Socket());
+        QVERIFY(other.open(QIODevice::WriteOnly));
+        other.write("keep");
+        other.close();
+        QProcess refused;
+        refused.start(bin, {"--socket", Socket()});
+        QVERIFY(refused.waitForFinished(5000));
+        QCOMPARE(refused.exitCode(), 1);
+        QCOMPARE(QFileInfo(Socket()).size(), 4);
     }
 
     void badArgumentsGiveUsage()

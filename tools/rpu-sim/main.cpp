@@ -148,6 +148,19 @@ int ParseOptions(int argc, char **argv, Options &o)
     return 0;
 }
 
+bool SomeoneListens(const QByteArray &path)
+{
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::memcpy(addr.sun_path, path.constData(), static_cast<std::size_t>(path.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    const bool live = ::connect(fd, reinterpret_cast<const sockaddr *>(&addr), sizeof addr) == 0;
+    ::close(fd);
+    return live;
+}
+
 int Listen(const QByteArray &path)
 {
     // Bound under a temporary name and moved into place once listening, so a
@@ -168,6 +181,10 @@ int Listen(const QByteArray &path)
         if (::lstat(p.constData(), &st) == 0) {
             if (!S_ISSOCK(st.st_mode)) {
                 Log(QStringLiteral("%1 exists and is not a socket").arg(QFile::decodeName(p)));
+                return -1;
+            }
+            if (p == path && SomeoneListens(path)) {
+                Log(QStringLiteral("%1 is served by another process").arg(QFile::decodeName(p)));
                 return -1;
             }
             ::unlink(p.constData());
