@@ -202,12 +202,6 @@ private slots:
         QVERIFY(dynamic_cast<LibusbBackend *>(MakeDeviceBackend(s, nullptr).get()));
     }
 
-    void libusbWithUnknownIdsFindsNothing()
-    {
-        LibusbBackend backend({{0xfffe, 0xfffe}}, 100);
-        QVERIFY(backend.Enumerate().empty());
-    }
-
     void simBackendPipes()
     {
         SimDevice device;

@@ -85,7 +85,7 @@ bool ParseNumber(const char *text, long min, long max, long *out)
     return true;
 }
 
-// 0 when the options are good, else the exit code.
+// 0 when the options are good, -1 after --help, else the exit code.
 int ParseOptions(int argc, char **argv, Options &o)
 {
     for (int i = 1; i < argc; ++i) {
@@ -137,7 +137,7 @@ int ParseOptions(int argc, char **argv, Options &o)
             o.faults.shortPacket = true;
         } else if (a == "--help" || a == "-h") {
             Usage(nullptr);
-            return 2;
+            return -1; // asked for: not an error
         } else {
             std::fprintf(stderr, "rpu-sim: unknown argument %s\n", a.constData());
             return Usage(nullptr);
@@ -374,7 +374,7 @@ int main(int argc, char **argv)
 {
     Options options;
     if (const int rc = ParseOptions(argc, argv, options))
-        return rc;
+        return rc < 0 ? 0 : rc;
 
     if (::pipe2(g_wakePipe, O_CLOEXEC | O_NONBLOCK) < 0)
         return 1;
