@@ -13,10 +13,32 @@ constexpr int kMsgFirmwareProgress = 10022;
 constexpr int kStepMs = 10;
 constexpr int kVerdictMs = 25;
 
-void Progress(LinkContext &link, int message, int percent)
+// The status text of a transfer. The percentage changes about a hundred
+// times while the text is shown thousands of times, so it is formatted only
+// when the number changes.
+class ProgressText {
+public:
+    ProgressText(const MessageCatalogue &catalogue, int message) : catalogue_(catalogue), message_(message) {}
+    const QString &For(int percent)
+    {
+        if (percent != percent_) {
+            percent_ = percent;
+            text_ = catalogue_.Format(message_, percent);
+        }
+        return text_;
+    }
+
+private:
+    const MessageCatalogue &catalogue_;
+    int message_;
+    int percent_ = -1;
+    QString text_;
+};
+
+void Progress(LinkContext &link, ProgressText &text, int percent)
 {
     link.progress.SetProgress(percent);
-    link.progress.ShowStatus(link.catalogue.Format(message, percent));
+    link.progress.ShowStatus(text.For(percent));
 }
 
 bool WriteFrame(Transport &transport, const DeviceFrame &frame)
@@ -145,7 +167,8 @@ int WriteDeviceBlocks(LinkContext &link, int blockCount, int firstBlock, std::sp
     Transport &t = link.transport;
     if (!WriteFrame(t, MakeDeviceFrame(kCmdWriteBlocks, std::uint8_t(blockCount), std::uint8_t(firstBlock))))
         return 1;
-    Progress(link, kMsgWriteProgress, 0);
+    ProgressText status(link.catalogue, kMsgWriteProgress);
+    Progress(link, status, 0);
     link.pacer.Pause(kStepMs);
 
     const int n = blockCount * kBlockSize;
@@ -185,11 +208,11 @@ int WriteDeviceBlocks(LinkContext &link, int blockCount, int firstBlock, std::sp
                 return 4;
         }
         if (p % 8 == 7) {
-            Progress(link, kMsgWriteProgress, (p * 100 + 100) / (n + 4));
+            Progress(link, status, (p * 100 + 100) / (n + 4));
             link.pacer.ProcessEvents();
         }
     }
-    Progress(link, kMsgWriteProgress, 100);
+    Progress(link, status, 100);
     link.pacer.Pause(kStepMs);
 
     DeviceFrame ack{};
@@ -210,7 +233,8 @@ int ReadDeviceBlocks(LinkContext &link, int blockCount, int firstBlock, std::spa
     if (!WriteFrame(t, MakeDeviceFrame(kCmdReadBlocks, std::uint8_t(blockCount), std::uint8_t(firstBlock))))
         return 1;
     link.pacer.Pause(kStepMs);
-    Progress(link, kMsgReadProgress, 0);
+    ProgressText status(link.catalogue, kMsgReadProgress);
+    Progress(link, status, 0);
 
     const int n = blockCount * kBlockSize;
     std::vector<std::uint8_t> buffer(std::size_t(n) + 4);
@@ -226,12 +250,12 @@ int ReadDeviceBlocks(LinkContext &link, int blockCount, int firstBlock, std::spa
             return 2;
         for (int l = 0; l < kPacketSize; ++l) {
             buffer[std::size_t(k + l) + 2] = packet[std::size_t(l)];
-            Progress(link, kMsgReadProgress, ((k + l) * 100 + 100) / (n + 4));
+            Progress(link, status, ((k + l) * 100 + 100) / (n + 4));
         }
     }
     if (!t.ReadByte(buffer[std::size_t(n) + 2]) || !t.ReadByte(buffer[std::size_t(n) + 3]))
         return 2;
-    Progress(link, kMsgReadProgress, 100);
+    Progress(link, status, 100);
 
     const std::uint16_t crc = Crc16(std::span<const std::uint8_t>(buffer.data(), std::size_t(n) + 2));
     if (buffer[std::size_t(n) + 2] != (crc & 0xFF) || buffer[std::size_t(n) + 3] != (crc >> 8))
@@ -246,7 +270,8 @@ int WriteFirmware(LinkContext &link, std::span<const std::uint8_t> image)
 {
     Transport &t = link.transport;
     const long length = long(image.size());
-    Progress(link, kMsgFirmwareProgress, 0);
+    ProgressText status(link.catalogue, kMsgFirmwareProgress);
+    Progress(link, status, 0);
 
     std::array<std::uint8_t, kPacketSize> packet{};
     int packetsSincePause = 0;
@@ -278,10 +303,10 @@ int WriteFirmware(LinkContext &link, std::span<const std::uint8_t> image)
             const int percent = int((i * 100 + 100) / (length + 7));
             link.progress.SetProgress(percent);
             link.pacer.ProcessEvents();
-            link.progress.ShowStatus(link.catalogue.Format(kMsgFirmwareProgress, percent));
+            link.progress.ShowStatus(status.For(percent));
         }
     }
-    Progress(link, kMsgFirmwareProgress, 100);
+    Progress(link, status, 100);
     link.pacer.Pause(kVerdictMs);
 
     DeviceFrame answer{};
