@@ -192,18 +192,18 @@ void TMainForm::BuildControls()
         this, "logo2_SELA_lb",
         QStringLiteral("Программа предназначена для обновления программного обеспечения (ПО) \"РПУ "
                        "Вельмар-КС-И (SELA)\" (РПУ) с заводской версией ПО v4_0 (и выше)"),
-        78, 64, 13, false, false);
+        78, 64, 12, false, false);
     logo4_SELA_lb = WelcomeLabel(
         this, "logo4_SELA_lb",
         QStringLiteral("Подключение РПУ к персональному компьютеру (ПК) осуществляется через USB-порт "
                        "с помощью кабеля USB AM/BM"),
-        302, 48, 13, true, false);
+        302, 48, 12, true, false);
     logo5_lb = WelcomeLabel(
         this, "logo5_lb",
         QStringLiteral("Для подключения РПУ к компьютеру следует установить режим «Работы с ПК» "
                        "(установить перемычку F3 при выключенном питании РПУ и отключенном кабеле "
                        "USB). Электропитание 12V на РПУ можно не подавать."),
-        354, 80, 13, true, false);
+        354, 88, 12, true, false);
     Logo_Image = MakeLabel(this, "Logo_Image", QString(), 40, 446, 120, 64);
     Logo_Image->setPixmap(QPixmap(QStringLiteral(":/images/logo.png")));
     Label_webaddr = LinkLabel(this, "Label_webaddr", QStringLiteral("www.example.org"), 459, 200);

@@ -66,6 +66,8 @@ int RunEntrySequence(QApplication &app, Dialogs &dialogs)
     LoadMessageCatalogue(catalogue, store.GetDefaultLocaleReg(programPath), programPath);
 
     const DeviceSettings deviceSettings = ReadDeviceSettings(iniPath);
+    for (const QString &warning : deviceSettings.warnings)
+        qWarning("%s: %s", qPrintable(iniPath), qPrintable(warning));
     SimDevice simDevice(static_cast<std::uint8_t>(deviceSettings.simVersion));
     QtPacer pacer;
     UsbLink link(MakeDeviceBackend(deviceSettings, &simDevice),
