@@ -349,9 +349,9 @@ private slots:
         h.form->ConnectButtonClick();
         h.form->SetPageTabVisible(h.form->ReleSettingsTabSh, true);
         h.form->SetActivePage(h.form->ReleSettingsTabSh);
-        h.device.Faults().shortPacket = true; // the block's CRC then cannot match
+        h.wire->failReadsFrom = h.wire->ReadCalls() + 8; // the handshake answers, the block does not
         h.form->MainPageCChange();
-        QCOMPARE(h.dialogs.BoxTexts().size(), qsizetype(1));
+        QCOMPARE(h.dialogs.BoxTexts(), QStringList{QStringLiteral("Не удалось получить данные из прибора!")});
         CheckRow(*h.form, {1, 1, 0, 0, 0, 0, 0, 0, 1, 0}, "link-down state");
         // The failure stays in the status bar; it is not followed by "link established".
         QCOMPARE(h.form->StatusText(), h.dialogs.BoxTexts().constFirst());
