@@ -15,10 +15,10 @@ namespace rpu {
 struct SimFaults {
     bool noAnswer = false;       // reads nothing, answers nothing
     bool badHeader = false;      // answers start 55 54, block data starts AA 55
-    bool badCrc = false;         // handshake answers and block data carry a wrong CRC
+    bool badCrc = false;         // answer frames and block data carry a wrong CRC
     bool refuseWrite = false;    // block writes acknowledged with byte 3 = 1
     bool refuseFirmware = false; // firmware answered with byte 3 = 1
-    bool shortPacket = false;    // block reads leave out the last data byte
+    bool shortPacket = false;    // block reads leave out the last data byte: its packet arrives short
     long dropAfterBytes = -1;    // the link dies once this many bytes crossed it (both ways); -1 never
 };
 
@@ -32,6 +32,7 @@ public:
     // Bytes from the program, in the order written.
     void Receive(std::span<const std::uint8_t> bytes);
     // Bytes for the program: copies up to out.size() of them, returns how many.
+    // Stops early at the end of a short packet.
     int Take(std::span<std::uint8_t> out);
     int Pending() const;
     // The program went quiet (it paused or started to read): a firmware image
