@@ -139,8 +139,6 @@ private slots:
     {
         QTest::addColumn<int>("version");
         QTest::newRow("class 2 already at 4_7") << 47;
-        QTest::newRow("class 2 above") << 60;
-        QTest::newRow("class 1") << 30;
         QTest::newRow("class 0") << 104;
     }
     void noOfferForCurrentOrOtherDevices()
