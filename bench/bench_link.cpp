@@ -3,13 +3,13 @@
 // protocol asks for; wall/floor shows what the link code adds on top.
 //   bench_link [repeats]   (default 5; the firmware case runs 2 times)
 
+#include "app/qtpacer.h"
 #include "i18n/messagecatalogue.h"
 #include "link/devicelink.h"
 #include "link/simdevice.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QThread>
 #include <algorithm>
 #include <numeric>
 #include <cstdio>
@@ -64,12 +64,13 @@ public:
         device.Idle();
         floorMs += milliseconds;
         if (sleeps)
-            QThread::msleep(static_cast<unsigned long>(milliseconds));
+            real.Pause(milliseconds);
     }
     void ProcessEvents() override { QCoreApplication::processEvents(); }
     SimDevice &device;
     long floorMs = 0;
     bool sleeps = true;
+    QtPacer real; // the program's own pause
 };
 
 // Formats the texts as the window would, and shows nothing.
@@ -93,18 +94,19 @@ double MedianOf(std::vector<double> v)
     return v[v.size() / 2];
 }
 
-// How long msleep(ms) really takes here.
+// How long the program's pause of ms really takes here.
 void MeasureSleep(int ms, int times)
 {
     std::vector<double> took;
+    QtPacer pacer;
     for (int i = 0; i < times; ++i) {
         QElapsedTimer t;
         t.start();
-        QThread::msleep(static_cast<unsigned long>(ms));
+        pacer.Pause(ms);
         took.push_back(double(t.nsecsElapsed()) / 1e6);
     }
     const double mean = std::accumulate(took.begin(), took.end(), 0.0) / double(took.size());
-    std::printf("msleep(%d): mean %.3f ms, median %.3f ms, max %.3f ms (overshoot %.3f ms)\n", ms, mean,
+    std::printf("pause(%d): mean %.3f ms, median %.3f ms, max %.3f ms (overshoot %.3f ms)\n", ms, mean,
                 MedianOf(took), *std::max_element(took.begin(), took.end()), mean - ms);
 }
 
