@@ -285,6 +285,12 @@ void TMainForm::FormShow()
 
 void TMainForm::closeEvent(QCloseEvent *event)
 {
+    // Closing the pipes under a running transfer would cut the device off
+    // half-written; the close can be asked again once it is over.
+    if (exchangeRunning_) {
+        event->ignore();
+        return;
+    }
     bool close = false;
     RunGuarded([&] {
         close = Box(10013, Msg(10012), Dialogs::Icon::Question, Dialogs::Buttons::YesNo)

@@ -228,6 +228,8 @@ private:
     // Counts entries into the link-down state, so a page change can tell
     // whether a hand-over ended in it.
     int linkDownEntries_ = 0;
+    // True while a transfer lets window events run: closing must wait for it.
+    bool exchangeRunning_ = false;
 };
 
 } // namespace rpu

@@ -12,6 +12,7 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopedValueRollback>
 #include <QTabWidget>
 
 #include <initializer_list>
@@ -144,6 +145,7 @@ int TMainForm::WriteTempListFirmware()
     // Only an image that was accepted whole may reach the device.
     if (!image || image->size() != FirmwareFileSize || !FirmwareLengthFitsPackets(image->size()))
         return -1;
+    const QScopedValueRollback<bool> running(exchangeRunning_, true);
     LinkContext link = Link();
     const auto *data = reinterpret_cast<const std::uint8_t *>(image->constData());
     return WriteFirmware(link, std::span<const std::uint8_t>(data, std::size_t(image->size())));

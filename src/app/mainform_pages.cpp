@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QTabWidget>
 
 #include <initializer_list>
@@ -339,8 +340,22 @@ void TMainForm::WriteButtonClick()
         Box(kTitleError, Msg(10053), Dialogs::Icon::Error);
         return;
     }
-    LinkContext link = Link();
-    const int result = WriteDeviceBlocks(link, kRegistrationBlockCount, kRegistrationFirstBlock, image);
+    int result = 0;
+    {
+        // The write lets window events run: nothing may start another exchange meanwhile.
+        const std::initializer_list<QWidget *> busy = {MainPageC, OperModeGrB, GroupBox39, GroupBox40,
+                                                       GroupBox41, GroupBox42};
+        std::vector<bool> wasEnabled;
+        for (QWidget *w : busy)
+            wasEnabled.push_back(w->isEnabled());
+        SetEnabled(busy, false);
+        const QScopedValueRollback<bool> running(exchangeRunning_, true);
+        LinkContext link = Link();
+        result = WriteDeviceBlocks(link, kRegistrationBlockCount, kRegistrationFirstBlock, image);
+        auto enabled = wasEnabled.begin();
+        for (QWidget *w : busy)
+            w->setEnabled(*enabled++);
+    }
     SetProgress(0);
     if (result == 0) {
         ShowStatus(Msg(10046));

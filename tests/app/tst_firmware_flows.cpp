@@ -308,6 +308,30 @@ private slots:
         CheckFirmwareControlsUsable(*h.form);
     }
 
+    void closeIsHeldOffWhileATransferRuns()
+    {
+        FormHarness h(1, 46);
+        Put(h, "a_sela_4_1.bin", MakeFirmwareImage(0x12, 41, 5));
+        h.form->show();
+        h.form->ConnectButtonClick();
+        Pick(*h.form, "a_sela_4_1.bin");
+        bool closed = true;
+        h.wire->onProcessEvents = [&] {
+            if (closed) // the first event round of the transfer
+                closed = h.form->close();
+        };
+        h.form->WriteSWButton->click();
+        h.wire->onProcessEvents = nullptr;
+        QVERIFY(!closed);
+        QVERIFY(h.dialogs.boxes.empty()); // not even asked: the pipes must stay open
+        QCOMPARE(h.device.AcceptedFirmwareLengths(), std::vector<int>{10 + 64 * 5});
+        QVERIFY(h.form->isVisible());
+        // Afterwards the close is asked as usual.
+        h.dialogs.answers.push_back(Dialogs::Answer::No);
+        QVERIFY(!h.form->close());
+        QCOMPARE(h.dialogs.BoxTexts(), QStringList{h.Msg(10012)});
+    }
+
     void failedWriteOfAPickedFile_data()
     {
         QTest::addColumn<int>("code");

@@ -89,6 +89,14 @@ std::vector<std::uint8_t> InitAnswer(std::uint8_t version, bool goodCrc)
     return a;
 }
 
+// The user choosing a tab that is offered.
+void EnterPage(TMainForm &f, QWidget *page)
+{
+    f.SetPageTabVisible(page, true);
+    f.SetActivePage(page);
+    f.MainPageCChange();
+}
+
 QStringList VisibleTabs(TMainForm &f)
 {
     QStringList tabs;
@@ -190,9 +198,7 @@ private slots:
         h.form->ConnectButtonClick();
         h.wire->ClearLog();
         // A tab left visible from demo mode, chosen on-line.
-        h.form->SetPageTabVisible(h.form->ReleSettingsTabRPU, true);
-        h.form->SetActivePage(h.form->ReleSettingsTabRPU);
-        h.form->MainPageCChange();
+        EnterPage(*h.form, h.form->ReleSettingsTabRPU);
         const QStringList wire = Shape(h.wire->WireTrace());
         QCOMPARE(wire.mid(0, 24), kBreak + kInitOther + Reads(8));
         QCOMPARE(wire.mid(24, 8), kReadSettings);
@@ -205,9 +211,7 @@ private slots:
     {
         FormHarness h(1, 104);
         h.form->ConnectButtonClick();
-        h.form->SetPageTabVisible(h.form->RegistBackupTabSh, true);
-        h.form->SetActivePage(h.form->RegistBackupTabSh);
-        h.form->MainPageCChange();
+        EnterPage(*h.form, h.form->RegistBackupTabSh);
         CheckRow(*h.form, {-1, -1, -1, 0, 0, 0, 0, 0, -1, 1}, "backup page entered, r = 0");
         QVERIFY(h.form->RegBackupCreateButton->isEnabled());
         QVERIFY(h.form->RegBackupRestoreButton->isEnabled());
@@ -242,6 +246,37 @@ private slots:
         QCOMPARE(form.StatusText(), QStringLiteral("Не удалось установить связь с прибором!"));
         // The nested main-page entry did identify the device.
         QCOMPARE(form.CurrentSoftVerLabel2->text(), QStringLiteral("4_6"));
+    }
+
+    void registrationWriteFromTheBuffer()
+    {
+        FormHarness h(1, 104);
+        h.form->ConnectButtonClick();
+        EnterPage(*h.form, h.form->RegistBackupTabSh);
+
+        // A short buffer never reaches the device.
+        h.form->SetTempListLines(QStringList(100, QStringLiteral("7")));
+        h.wire->ClearLog();
+        h.form->WriteButtonClick();
+        QVERIFY(h.wire->Log().empty());
+        QCOMPARE(h.dialogs.BoxTexts(), QStringList{QStringLiteral("Данные не записаны!")});
+
+        QStringList lines;
+        for (int i = 0; i < 1792; ++i)
+            lines << QString::number(i % 251);
+        h.form->SetTempListLines(lines);
+        h.dialogs.boxes.clear();
+        bool pagesLocked = true;
+        h.wire->onProcessEvents = [&] {
+            pagesLocked = pagesLocked && !h.form->MainPageC->isEnabled() && !h.form->GroupBox39->isEnabled();
+        };
+        h.form->WriteButtonClick();
+        h.wire->onProcessEvents = nullptr;
+        QVERIFY(pagesLocked);
+        QCOMPARE(h.dialogs.BoxTexts(), QStringList{QStringLiteral("Резервная копия успешно записана в прибор")});
+        QCOMPARE(int(h.device.Memory()[1000]), 1000 % 251);
+        QVERIFY(h.form->MainPageC->isEnabled());
+        QVERIFY(h.form->GroupBox39->isEnabled());
     }
 
     void pageChangeWithLinkLost()

@@ -126,6 +126,8 @@ void RecordingTransport::Pause(int milliseconds)
 void RecordingTransport::ProcessEvents()
 {
     log_.push_back({WireEvent::Events, {}, 0, true});
+    if (onProcessEvents)
+        onProcessEvents();
 }
 
 void RecordingTransport::Reply(std::initializer_list<std::uint8_t> bytes)

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
 #include <vector>
 
 namespace rpu::test {
@@ -45,6 +46,8 @@ public:
     int failWritesFrom = -1;
     // Fail the read call number n and every later one; -1 never.
     int failReadsFrom = -1;
+    // Runs on every ProcessEvents, as a user acting while a transfer runs.
+    std::function<void()> onProcessEvents;
 
     const std::vector<WireEvent> &Log() const { return log_; }
     void ClearLog() { log_.clear(); }
