@@ -14,6 +14,7 @@
 #include <QStringList>
 #include <QWidget>
 #include <functional>
+#include <initializer_list>
 
 class QButtonGroup;
 class QCheckBox;
@@ -36,6 +37,13 @@ namespace rpu {
 enum class WorkMode { Demo, Online };
 
 inline const QString kApplicationTitle = QStringLiteral("Dorel-RPU-KSY");
+
+// Enables or disables a set of controls at once.
+inline void SetEnabled(std::initializer_list<QWidget *> widgets, bool enabled)
+{
+    for (QWidget *w : widgets)
+        w->setEnabled(enabled);
+}
 
 class TMainForm : public QWidget, public ProgressSink {
     Q_OBJECT

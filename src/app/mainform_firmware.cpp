@@ -44,12 +44,6 @@ int WriteFirmwareMessage(int code)
     }
 }
 
-void SetEnabled(std::initializer_list<QWidget *> widgets, bool enabled)
-{
-    for (QWidget *w : widgets)
-        w->setEnabled(enabled);
-}
-
 // The hourglass for the length of a file read or transfer; restored at the
 // latest when the handler is left, also by an error.
 class WaitCursor {

@@ -25,12 +25,6 @@ constexpr int kTitleError = 10001;
 constexpr int kTitleWarning = 10009;
 constexpr int kTitleSystem = 10013;
 
-void SetEnabled(std::initializer_list<QWidget *> widgets, bool enabled)
-{
-    for (QWidget *w : widgets)
-        w->setEnabled(enabled);
-}
-
 void SetVisible(std::initializer_list<QWidget *> widgets, bool visible)
 {
     for (QWidget *w : widgets)

@@ -8,6 +8,7 @@
 #include "link/usblink.h"
 #include "support/recording.h"
 
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -47,5 +48,16 @@ struct FormHarness {
     AppServices services;
     std::unique_ptr<TMainForm> form;
 };
+
+// Object names of the pages whose tabs are offered, in tab order.
+inline QStringList VisibleTabs(TMainForm &f)
+{
+    QStringList tabs;
+    for (int i = 0; i < f.MainPageC->count(); ++i) {
+        if (f.MainPageC->isTabVisible(i))
+            tabs << f.MainPageC->widget(i)->objectName();
+    }
+    return tabs;
+}
 
 } // namespace rpu::test

@@ -49,16 +49,6 @@ void Pick(TMainForm &f, const QString &name)
     f.SoftUpdatesListBoxClick();
 }
 
-QStringList VisibleTabs(TMainForm &f)
-{
-    QStringList tabs;
-    for (int i = 0; i < f.MainPageC->count(); ++i) {
-        if (f.MainPageC->isTabVisible(i))
-            tabs << f.MainPageC->widget(i)->objectName();
-    }
-    return tabs;
-}
-
 // Frames 55 55 A0 AA … that opened a main-page link.
 int MainPageInits(const RecordingTransport &wire)
 {

@@ -97,16 +97,6 @@ void EnterPage(TMainForm &f, QWidget *page)
     f.MainPageCChange();
 }
 
-QStringList VisibleTabs(TMainForm &f)
-{
-    QStringList tabs;
-    for (int i = 0; i < f.MainPageC->count(); ++i) {
-        if (f.MainPageC->isTabVisible(i))
-            tabs << f.MainPageC->widget(i)->objectName();
-    }
-    return tabs;
-}
-
 } // namespace
 
 class PagesTest : public QObject {
