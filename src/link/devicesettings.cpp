@@ -6,6 +6,8 @@
 
 #include <QSettings>
 
+#include <limits>
+
 namespace rpu {
 
 namespace {
@@ -16,15 +18,22 @@ namespace {
 // example id (04b4:1004). "UsbIds" names the real device.
 const char kDefaultUsbIds[] = "04b4:8613,04b4:1004";
 
-int ReadInt(const QSettings &ini, const char *key, int fallback, bool *present, bool *ok)
+// A whole number in [low, high]; anything else present gives the fallback
+// and a warning saying why.
+int ReadBoundedInt(const QSettings &ini, const char *key, int fallback, int low, int high,
+                   const char *expected, QStringList &warnings)
 {
     const QVariant value = ini.value(QLatin1String(key));
-    *present = value.isValid();
-    *ok = true;
-    if (!*present)
+    if (!value.isValid())
         return fallback;
-    const int n = value.toString().trimmed().toInt(ok);
-    return *ok ? n : fallback;
+    bool ok = false;
+    const int n = value.toString().trimmed().toInt(&ok);
+    if (ok && n >= low && n <= high)
+        return n;
+    warnings.append(QStringLiteral("%1: \"%2\" is not %3, using %4")
+                        .arg(QLatin1String(key), value.toString(), QLatin1String(expected))
+                        .arg(fallback));
+    return fallback;
 }
 
 } // namespace
@@ -62,34 +71,10 @@ DeviceSettings ReadDeviceSettings(const QString &iniPath)
         s.usbIds = ParseUsbIdList(QString::fromLatin1(kDefaultUsbIds), nullptr);
     }
 
-    bool present = false;
-    bool ok = false;
-    const int timeout = ReadInt(ini, "ReadTimeoutMs", 2000, &present, &ok);
-    if (present && (!ok || timeout <= 0)) {
-        s.warnings.append(QStringLiteral("ReadTimeoutMs: \"%1\" is not a positive number, using 2000")
-                              .arg(ini.value(QStringLiteral("ReadTimeoutMs")).toString()));
-        s.readTimeoutMs = 2000;
-    } else {
-        s.readTimeoutMs = timeout;
-    }
-
-    const int devices = ReadInt(ini, "SimDevices", 1, &present, &ok);
-    if (present && (!ok || devices < 0 || devices > 2)) {
-        s.warnings.append(QStringLiteral("SimDevices: \"%1\" is not 0, 1 or 2, using 1")
-                              .arg(ini.value(QStringLiteral("SimDevices")).toString()));
-        s.simDevices = 1;
-    } else {
-        s.simDevices = devices;
-    }
-
-    const int version = ReadInt(ini, "SimVersion", 46, &present, &ok);
-    if (present && (!ok || version < 0 || version > 255)) {
-        s.warnings.append(QStringLiteral("SimVersion: \"%1\" is not a byte value, using 46")
-                              .arg(ini.value(QStringLiteral("SimVersion")).toString()));
-        s.simVersion = 46;
-    } else {
-        s.simVersion = version;
-    }
+    s.readTimeoutMs = ReadBoundedInt(ini, "ReadTimeoutMs", 2000, 1, std::numeric_limits<int>::max(),
+                                     "a positive number", s.warnings);
+    s.simDevices = ReadBoundedInt(ini, "SimDevices", 1, 0, 2, "0, 1 or 2", s.warnings);
+    s.simVersion = ReadBoundedInt(ini, "SimVersion", 46, 0, 255, "a byte value", s.warnings);
     ini.endGroup();
     return s;
 }
