@@ -6,7 +6,7 @@
 #include "app/qtpacer.h"
 #include "i18n/localestore.h"
 #include "i18n/messagecatalogue.h"
-#include "link/devicesettings.h"
+#include "link/linkconfig.h"
 #include "link/simdevice.h"
 #include "link/usblink.h"
 
@@ -65,12 +65,12 @@ int RunEntrySequence(QApplication &app, Dialogs &dialogs)
     MessageCatalogue catalogue;
     LoadMessageCatalogue(catalogue, store.GetDefaultLocaleReg(programPath), programPath);
 
-    const DeviceSettings deviceSettings = ReadDeviceSettings(iniPath);
-    for (const QString &warning : deviceSettings.warnings)
+    const LinkConfig linkConfig = ReadLinkConfig(iniPath);
+    for (const QString &warning : linkConfig.warnings)
         qWarning("%s: %s", qPrintable(iniPath), qPrintable(warning));
-    SimDevice simDevice(static_cast<std::uint8_t>(deviceSettings.simVersion));
+    SimDevice simDevice(static_cast<std::uint8_t>(linkConfig.simVersion));
     QtPacer pacer;
-    UsbLink link(MakeDeviceBackend(deviceSettings, &simDevice),
+    UsbLink link(MakeDeviceBackend(linkConfig, &simDevice),
                  [&dialogs](const QString &title, const QString &text) {
                      dialogs.MessageBox(nullptr,
                                         title.isEmpty() ? QStringLiteral("Error") : title, text,

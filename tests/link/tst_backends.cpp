@@ -1,6 +1,6 @@
 // The device backends and the configuration that picks one.
 
-#include "link/devicesettings.h"
+#include "link/linkconfig.h"
 #include "link/libusbbackend.h"
 #include "link/simbackend.h"
 #include "link/simdevice.h"
@@ -117,8 +117,8 @@ private slots:
     void settingsDefaults()
     {
         QTemporaryDir dir;
-        const DeviceSettings s = ReadDeviceSettings(dir.filePath(QStringLiteral("missing.ini")));
-        QCOMPARE(s.kind, DeviceSettings::Kind::Usb);
+        const LinkConfig s = ReadLinkConfig(dir.filePath(QStringLiteral("missing.ini")));
+        QCOMPARE(s.kind, LinkConfig::Kind::Usb);
         QCOMPARE(s.usbIds, (Ids{{0x04b4, 0x8613}, {0x04b4, 0x1004}}));
         QCOMPARE(s.readTimeoutMs, 2000);
         QCOMPARE(s.simDevices, 1);
@@ -131,8 +131,8 @@ private slots:
         QTemporaryDir dir;
         const QString ini = WriteIni(dir, "[Language]\nDefault=RU\n[Device]\nTransport=socket:/tmp/rpu sim.sock\n"
                                           "UsbIds=\"0403:6001, 1d50:60a1\"\nReadTimeoutMs=150\nSimDevices=2\nSimVersion=104\n");
-        const DeviceSettings s = ReadDeviceSettings(ini);
-        QCOMPARE(s.kind, DeviceSettings::Kind::Socket);
+        const LinkConfig s = ReadLinkConfig(ini);
+        QCOMPARE(s.kind, LinkConfig::Kind::Socket);
         QCOMPARE(s.socketPath, QStringLiteral("/tmp/rpu sim.sock"));
         QCOMPARE(s.usbIds, (Ids{{0x0403, 0x6001}, {0x1d50, 0x60a1}}));
         QCOMPARE(s.readTimeoutMs, 150);
@@ -141,8 +141,8 @@ private slots:
         QVERIFY(s.warnings.isEmpty());
 
         // The same list unquoted, as a hand-edited file would have it.
-        const DeviceSettings u = ReadDeviceSettings(WriteIni(dir, "[Device]\nTransport=Simulator\nUsbIds=0403:6001,1d50:60a1\n"));
-        QCOMPARE(u.kind, DeviceSettings::Kind::Simulator);
+        const LinkConfig u = ReadLinkConfig(WriteIni(dir, "[Device]\nTransport=Simulator\nUsbIds=0403:6001,1d50:60a1\n"));
+        QCOMPARE(u.kind, LinkConfig::Kind::Simulator);
         QCOMPARE(u.usbIds, (Ids{{0x0403, 0x6001}, {0x1d50, 0x60a1}}));
     }
 
@@ -164,8 +164,8 @@ private slots:
         QFETCH(QByteArray, body);
         QFETCH(int, warnings);
         QTemporaryDir dir;
-        const DeviceSettings s = ReadDeviceSettings(WriteIni(dir, "[Device]\n" + body));
-        QCOMPARE(s.kind, DeviceSettings::Kind::Usb);
+        const LinkConfig s = ReadLinkConfig(WriteIni(dir, "[Device]\n" + body));
+        QCOMPARE(s.kind, LinkConfig::Kind::Usb);
         QCOMPARE(s.readTimeoutMs, 2000);
         QCOMPARE(s.simDevices, 1);
         QCOMPARE(s.simVersion, 46);
@@ -176,8 +176,8 @@ private slots:
     void factoryPicksTheBackend()
     {
         SimDevice device;
-        DeviceSettings s;
-        s.kind = DeviceSettings::Kind::Simulator;
+        LinkConfig s;
+        s.kind = LinkConfig::Kind::Simulator;
         s.simDevices = 2;
         s.simVersion = 104;
         auto sim = MakeDeviceBackend(s, &device);
@@ -186,7 +186,7 @@ private slots:
         QCOMPARE(simBackend->DeviceCount(), 2);
         QCOMPARE(device.VersionByte(), std::uint8_t(104));
 
-        s.kind = DeviceSettings::Kind::Socket;
+        s.kind = LinkConfig::Kind::Socket;
         s.socketPath = QStringLiteral("/nonexistent/rpu.sock");
         s.readTimeoutMs = 300;
         auto sock = MakeDeviceBackend(s, &device);
@@ -195,10 +195,10 @@ private slots:
         QCOMPARE(socketBackend->Path(), s.socketPath);
         QCOMPARE(socketBackend->ReadTimeoutMs(), 300);
 
-        s.kind = DeviceSettings::Kind::Usb;
+        s.kind = LinkConfig::Kind::Usb;
         QVERIFY(dynamic_cast<LibusbBackend *>(MakeDeviceBackend(s, &device).get()));
         // Asked for the simulator with no device to simulate: the bus.
-        s.kind = DeviceSettings::Kind::Simulator;
+        s.kind = LinkConfig::Kind::Simulator;
         QVERIFY(dynamic_cast<LibusbBackend *>(MakeDeviceBackend(s, nullptr).get()));
     }
 

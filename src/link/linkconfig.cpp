@@ -1,4 +1,4 @@
-#include "link/devicesettings.h"
+#include "link/linkconfig.h"
 
 #include "link/libusbbackend.h"
 #include "link/simbackend.h"
@@ -38,20 +38,20 @@ int ReadBoundedInt(const QSettings &ini, const char *key, int fallback, int low,
 
 } // namespace
 
-DeviceSettings ReadDeviceSettings(const QString &iniPath)
+LinkConfig ReadLinkConfig(const QString &iniPath)
 {
-    DeviceSettings s;
+    LinkConfig s;
     QSettings ini(iniPath, QSettings::IniFormat);
     ini.beginGroup(QStringLiteral("Device"));
 
     const QString transport = ini.value(QStringLiteral("Transport")).toString().trimmed();
     if (transport.isEmpty() || transport.compare(QLatin1String("usb"), Qt::CaseInsensitive) == 0) {
-        s.kind = DeviceSettings::Kind::Usb;
+        s.kind = LinkConfig::Kind::Usb;
     } else if (transport.compare(QLatin1String("simulator"), Qt::CaseInsensitive) == 0) {
-        s.kind = DeviceSettings::Kind::Simulator;
+        s.kind = LinkConfig::Kind::Simulator;
     } else if (transport.startsWith(QLatin1String("socket:"), Qt::CaseInsensitive)
                && transport.size() > 7) {
-        s.kind = DeviceSettings::Kind::Socket;
+        s.kind = LinkConfig::Kind::Socket;
         s.socketPath = transport.mid(7);
     } else {
         s.warnings.append(QStringLiteral("Transport: \"%1\" is unknown, using usb").arg(transport));
@@ -79,18 +79,18 @@ DeviceSettings ReadDeviceSettings(const QString &iniPath)
     return s;
 }
 
-std::unique_ptr<DeviceBackend> MakeDeviceBackend(const DeviceSettings &settings, SimDevice *inProcessDevice)
+std::unique_ptr<DeviceBackend> MakeDeviceBackend(const LinkConfig &settings, SimDevice *inProcessDevice)
 {
     switch (settings.kind) {
-    case DeviceSettings::Kind::Simulator:
+    case LinkConfig::Kind::Simulator:
         if (inProcessDevice) {
             inProcessDevice->SetVersionByte(static_cast<std::uint8_t>(settings.simVersion));
             return std::make_unique<SimBackend>(*inProcessDevice, settings.simDevices);
         }
         break; // no device to simulate: fall back to the bus
-    case DeviceSettings::Kind::Socket:
+    case LinkConfig::Kind::Socket:
         return std::make_unique<SocketBackend>(settings.socketPath, settings.readTimeoutMs);
-    case DeviceSettings::Kind::Usb:
+    case LinkConfig::Kind::Usb:
         break;
     }
     return std::make_unique<LibusbBackend>(settings.usbIds, settings.readTimeoutMs);

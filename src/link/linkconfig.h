@@ -15,7 +15,7 @@ namespace rpu {
 
 class SimDevice;
 
-struct DeviceSettings {
+struct LinkConfig {
     enum class Kind { Usb, Simulator, Socket };
     Kind kind = Kind::Usb;
     QString socketPath;                                            // Kind::Socket
@@ -26,10 +26,10 @@ struct DeviceSettings {
     QStringList warnings;        // entries that could not be understood
 };
 
-DeviceSettings ReadDeviceSettings(const QString &iniPath);
+LinkConfig ReadLinkConfig(const QString &iniPath);
 
 // The backend the settings ask for. inProcessDevice serves Kind::Simulator.
-std::unique_ptr<DeviceBackend> MakeDeviceBackend(const DeviceSettings &settings,
+std::unique_ptr<DeviceBackend> MakeDeviceBackend(const LinkConfig &settings,
                                                  SimDevice *inProcessDevice);
 
 } // namespace rpu
