@@ -1,0 +1,108 @@
+#pragma once
+// Stored window layouts: the binary component stream ("TPF0", tagged values)
+// and its text form (object Name: Class ... end), both directions.
+
+#include <QByteArray>
+#include <QString>
+#include <QVariant>
+#include <stdexcept>
+
+namespace rpu {
+
+inline constexpr char kLayoutSignature[] = "TPF0";
+
+enum class ValueTag : quint8 {
+    Null = 0,
+    List = 1,
+    Int8 = 2,
+    Int16 = 3,
+    Int32 = 4,
+    Extended = 5,
+    String = 6,
+    Ident = 7,
+    False = 8,
+    True = 9,
+    Binary = 10,
+    Set = 11,
+    LString = 12,
+    Nil = 13,
+    Collection = 14,
+    Single = 15,
+    Currency = 16,
+    Date = 17,
+    WString = 18,
+    Int64 = 19,
+    Utf8String = 20,
+    Double = 21,
+};
+inline constexpr int kLastValueTag = 21;
+
+// Prefix flags of a component entry.
+enum ComponentFlag : int { kInherited = 1, kChildPos = 2, kInline = 4 };
+
+// A layout that cannot be read or written; message() is the text shown.
+class LayoutError : public std::runtime_error {
+public:
+    explicit LayoutError(const QString &text) : std::runtime_error(text.toStdString()), text_(text) {}
+    QString message() const { return text_; }
+
+private:
+    QString text_;
+};
+
+// Currency values keep their scaled integer (value x 10000) so they never
+// pass for a floating number.
+struct CurrencyValue {
+    qint64 scaled = 0;
+    bool operator==(const CurrencyValue &) const = default;
+};
+
+// Sequential reader of the binary stream. Every read past the end throws
+// "Stream read error"; a tag over 21 throws "Unknown value type".
+class LayoutReader {
+public:
+    explicit LayoutReader(QByteArray data) : data_(std::move(data)) {}
+
+    bool ReadSignature();
+    bool AtEnd() const { return pos_ >= data_.size(); }
+    quint8 PeekByte() const;
+    quint8 ReadByte();
+    QByteArray ReadBytes(qint64 count);
+    QString ReadShortString();
+    // True (and consumed) when the next byte is the end marker of a list.
+    bool EndOfList();
+    ValueTag ReadTag();
+    ValueTag PeekTag() const;
+    // Prefix flags and child position of a component entry (0 and -1 when absent).
+    void ReadPrefix(int &flags, int &childPos);
+    // A whole number given with its own tag (int8/16/32/64).
+    qint64 ReadInteger();
+    // The payload of a scalar tag: qint64, double, QString, QByteArray, bool,
+    // CurrencyValue; invalid for null and nil. Lists, sets and collections are
+    // the caller's.
+    QVariant ReadScalar(ValueTag tag);
+    // Skips one whole value, tag included.
+    void SkipValue();
+
+private:
+    template <typename T> T ReadLittle();
+    QByteArray data_;
+    qint64 pos_ = 0;
+};
+
+// Text form to binary stream. Throws LayoutError("line N: ...") on bad text.
+QByteArray LayoutTextToBinary(const QString &text);
+// Binary stream to text form. Throws LayoutError on a broken stream.
+QString LayoutBinaryToText(const QByteArray &binary);
+// A text made of one string literal ('...' parts, #nnn codes, "+").
+bool ParseStringLiteral(const QString &text, QString &out);
+// The class name of the root entry, or empty when the stream has none.
+QString LayoutRootClass(const QByteArray &binary);
+
+// 80-bit extended floats of the stream, little-endian.
+QByteArray DoubleToExtended(double value);
+double ExtendedToDouble(const QByteArray &tenBytes);
+
+} // namespace rpu
+
+Q_DECLARE_METATYPE(rpu::CurrencyValue)
