@@ -443,6 +443,8 @@ private:
             Next();
             return;
         case Tok::Ident:
+            if (IsWord("end"))
+                Fail(QStringLiteral("value expected"));
             IdentValue();
             Next();
             return;

@@ -1,5 +1,7 @@
 #include "i18n/messagecatalogue.h"
 
+#include "i18n/languagemodule.h"
+
 #include <QFileInfo>
 
 namespace rpu {
@@ -22,24 +24,27 @@ void MessageCatalogue::Fill(const StringSource &source)
     }
 }
 
-QString MessageCatalogue::Format(int number, int value) const
+QString MessageCatalogue::Format(int number, const std::vector<FormatArg> &args) const
 {
-    return QString::asprintf(Text(number).toUtf8().constData(), value);
+    const QString text = Text(number);
+    const QString builtin = BuiltinRussianText(number);
+    return FormatMessage(PlaceholdersMatch(text, builtin) ? text : builtin, args);
 }
 
-QString MessageCatalogue::Format(int number, const QString &value) const
+std::vector<int> MessageCatalogue::MismatchedPlaceholders() const
 {
-    // %s takes UTF-8 bytes in asprintf.
-    const QByteArray utf8 = value.toUtf8();
-    return QString::asprintf(Text(number).toUtf8().constData(), utf8.constData());
+    std::vector<int> numbers;
+    for (int slot = 0; slot < kCatalogueSlots; ++slot) {
+        const int number = kFirstMessageNumber + slot;
+        if (!slots_[slot].isEmpty() && !PlaceholdersMatch(slots_[slot], BuiltinRussianText(number)))
+            numbers.push_back(number);
+    }
+    return numbers;
 }
 
 std::unique_ptr<StringSource> OpenLanguageModule(const QString &modulePath)
 {
-    // No module format is read yet: every other language falls back to the
-    // built-in texts.
-    Q_UNUSED(modulePath);
-    return nullptr;
+    return LanguageModule::Load(modulePath);
 }
 
 QString LanguageModulePath(const QString &programFilePath, const QString &code)

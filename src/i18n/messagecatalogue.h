@@ -5,6 +5,9 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <variant>
+#include <vector>
 
 namespace rpu {
 
@@ -28,6 +31,21 @@ public:
     QString String(int number) const override { return BuiltinRussianText(number); }
 };
 
+// One argument of a formatted message.
+using FormatArg = std::variant<qint64, double, QString>;
+
+// The placeholders of a printf-style text as kinds, in order: 'd' whole
+// number, 'f' floating number, 's' text ("%%" is no placeholder). Nothing
+// when the text holds a conversion the program never uses, a '*' width, or a
+// width or precision over 254.
+std::optional<QString> PlaceholderKinds(const QString &text);
+// Same count and kinds of placeholders as the reference text.
+bool PlaceholdersMatch(const QString &text, const QString &reference);
+// Fills the placeholders with the arguments, converted to each placeholder's
+// kind (a missing argument counts as 0 or empty); floating numbers take the
+// decimal point of the default QLocale. Never reads beyond the arguments.
+QString FormatMessage(const QString &text, const std::vector<FormatArg> &args);
+
 class MessageCatalogue {
 public:
     // Text of message n; empty for a slot never filled or a number outside 10001..11000.
@@ -37,9 +55,16 @@ public:
     // Texts are cut to 254 characters; later slots keep what they held.
     void Fill(const StringSource &source);
 
-    // printf-style placeholders of a message: %d, %s, %.1f, %%.
-    QString Format(int number, int value) const;
-    QString Format(int number, const QString &value) const;
+    // printf-style placeholders of a message: %d, %s, %.1f, %%. A text whose
+    // placeholders differ from the built-in Russian text's is not used; the
+    // Russian text is.
+    QString Format(int number, const std::vector<FormatArg> &args) const;
+    QString Format(int number, int value) const { return Format(number, {FormatArg(qint64(value))}); }
+    QString Format(int number, int a, int b) const { return Format(number, {FormatArg(qint64(a)), FormatArg(qint64(b))}); }
+    QString Format(int number, double value) const { return Format(number, {FormatArg(value)}); }
+    QString Format(int number, const QString &value) const { return Format(number, {FormatArg(value)}); }
+    // Numbers whose text has other placeholders than the built-in text's.
+    std::vector<int> MismatchedPlaceholders() const;
 
 private:
     std::array<QString, kCatalogueSlots> slots_;

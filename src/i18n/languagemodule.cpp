@@ -1,0 +1,140 @@
+#include "i18n/languagemodule.h"
+
+#include "i18n/layoutstream.h"
+
+#include <QFile>
+#include <QStringDecoder>
+
+namespace rpu {
+
+namespace {
+constexpr qint64 kMaxModuleBytes = 16 * 1024 * 1024;
+} // namespace
+
+bool LayoutSet::AddBinary(const QByteArray &binary)
+{
+    const QString root = LayoutRootClass(binary);
+    if (root.isEmpty())
+        return false;
+    layouts_.insert(root, binary);
+    return true;
+}
+
+void LayoutSet::AddText(const QString &text)
+{
+    const QByteArray binary = LayoutTextToBinary(text);
+    AddBinary(binary);
+}
+
+void LanguageModule::ParseMessageLine(const QString &line, int lineNo)
+{
+    const QString trimmed = line.trimmed();
+    if (trimmed.isEmpty() || trimmed.startsWith(QLatin1Char(';')))
+        return;
+    const qsizetype eq = trimmed.indexOf(QLatin1Char('='));
+    bool ok = false;
+    const int number = eq > 0 ? trimmed.left(eq).trimmed().toInt(&ok) : 0;
+    if (!ok) {
+        problems_ << QStringLiteral("line %1: \"number = text\" expected").arg(lineNo);
+        return;
+    }
+    QString text = trimmed.mid(eq + 1).trimmed();
+    if (text.startsWith(QLatin1Char('\'')) || text.startsWith(QLatin1Char('#'))) {
+        QString literal;
+        if (!ParseStringLiteral(text, literal)) {
+            problems_ << QStringLiteral("line %1: bad quoted text").arg(lineNo);
+            return;
+        }
+        text = literal;
+    }
+    if (messages_.contains(number))
+        problems_ << QStringLiteral("line %1: message %2 given twice; the later text counts").arg(lineNo).arg(number);
+    messages_.insert(number, text);
+}
+
+void LanguageModule::AddLayoutSection(const QString &body, bool base64, int lineNo)
+{
+    try {
+        if (!base64) {
+            // Leading newlines keep the parser's line numbers those of the file.
+            AddText(QString(lineNo, QLatin1Char('\n')) + body);
+            return;
+        }
+        const auto decoded = QByteArray::fromBase64Encoding(body.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+        if (!decoded)
+            problems_ << QStringLiteral("line %1: bad base64 layout").arg(lineNo);
+        else if (!AddBinary(*decoded))
+            problems_ << QStringLiteral("line %1: binary layout without a root entry").arg(lineNo);
+    } catch (const LayoutError &e) {
+        problems_ << e.message();
+    }
+}
+
+std::unique_ptr<LanguageModule> LanguageModule::Parse(const QString &text)
+{
+    auto module = std::unique_ptr<LanguageModule>(new LanguageModule);
+    enum class Section { None, Messages, Layout, Binary } section = Section::None;
+    QString body;
+    int sectionLine = 0;
+    const auto flush = [&] {
+        if (section == Section::Layout || section == Section::Binary)
+            module->AddLayoutSection(body, section == Section::Binary, sectionLine);
+        body.clear();
+    };
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (int i = 0; i < lines.size(); ++i) {
+        QString line = lines[i];
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+        const int lineNo = i + 1;
+        if (line.startsWith(QLatin1Char('@'))) {
+            flush();
+            const QStringList words = line.mid(1).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            sectionLine = lineNo;
+            if (words == QStringList{QStringLiteral("messages")})
+                section = Section::Messages;
+            else if (words == QStringList{QStringLiteral("layout")})
+                section = Section::Layout;
+            else if (words == QStringList{QStringLiteral("layout"), QStringLiteral("base64")})
+                section = Section::Binary;
+            else {
+                section = Section::None;
+                module->problems_ << QStringLiteral("line %1: unknown section \"%2\"").arg(lineNo).arg(line);
+            }
+            continue;
+        }
+        switch (section) {
+        case Section::Messages:
+            module->ParseMessageLine(line, lineNo);
+            break;
+        case Section::Layout:
+            body += line + QLatin1Char('\n');
+            break;
+        case Section::Binary:
+            body += line.trimmed();
+            break;
+        case Section::None:
+            if (!line.trimmed().isEmpty() && !line.trimmed().startsWith(QLatin1Char(';')))
+                module->problems_ << QStringLiteral("line %1: text outside a section").arg(lineNo);
+        }
+    }
+    flush();
+    return module;
+}
+
+std::unique_ptr<LanguageModule> LanguageModule::Load(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxModuleBytes)
+        return nullptr;
+    const QByteArray bytes = file.readAll();
+    QStringDecoder decode(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decode(bytes);
+    if (decode.hasError())
+        return nullptr;
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
+    return Parse(text);
+}
+
+} // namespace rpu
