@@ -1,0 +1,404 @@
+#include "app/editors/outputeditor.h"
+
+#include "i18n/messagecatalogue.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+namespace rpu {
+
+namespace {
+
+constexpr std::array<const char *, kWorkModeCount> kModeCaptions = {
+    "ПЦН тревога", "Контрольная лампа", "Взят/снят", "Звуковой", "Тревога", "Исполнительный", "Специальный"};
+
+void SelectItem(QComboBox *list, int item)
+{
+    // An item the list does not have leaves it without a selection.
+    list->setCurrentIndex(item >= 0 && item < list->count() ? item : -1);
+}
+
+void SetItems(QComboBox *list, const QStringList &items)
+{
+    list->clear();
+    list->addItems(items);
+}
+
+// Groups hold many rows; the style's default margins would not leave room.
+template <typename Layout>
+Layout *Compact(Layout *layout, int spacing)
+{
+    layout->setContentsMargins(8, 4, 8, 4);
+    layout->setSpacing(spacing);
+    return layout;
+}
+
+QString Named(const char *prefix, int n, const char *suffix = "")
+{
+    return QLatin1String(prefix) + QLatin1String(suffix) + QString::number(n);
+}
+
+} // namespace
+
+OutputEditor::OutputEditor(int n, const OutputEditorLayout &layout, const MessageCatalogue &catalogue,
+                           const QLocale &locale, QWidget *parent)
+    : QWidget(parent), n_(n), layout_(layout), catalogue_(catalogue), locale_(locale)
+{
+    auto *grid = new QGridLayout(this);
+    grid->setContentsMargins(4, 4, 4, 4);
+    grid->setSpacing(4);
+    auto *bindings = new QGroupBox(QString::fromUtf8(layout.bindingsTitle), this);
+    auto *modes = new QGroupBox(
+        QString::fromUtf8(n == kReleOutputCount ? layout.okModeTitle : layout.modeTitle), this);
+    modes->setObjectName(Named(layout.modeGroupName, n));
+    auto *notifications = new QGroupBox(QStringLiteral("Обрабатываемые извещения:"), this);
+    auto *lists = new QGroupBox(QStringLiteral("Дополнительно:"), this);
+    grid->addWidget(bindings, 0, 0);
+    grid->addWidget(modes, 0, 1);
+    grid->addWidget(notifications, 1, 0);
+    grid->addWidget(lists, 1, 1);
+    grid->setColumnStretch(0, 1);
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(1, 1);
+
+    BuildBindings(bindings);
+    BuildModes(modes);
+    BuildNotifications(notifications);
+    BuildLists(lists);
+}
+
+void OutputEditor::BuildBindings(QGroupBox *group)
+{
+    auto *grid = Compact(new QGridLayout(group), 0);
+    for (int p = 1; p <= layout_.bindingCount; ++p) {
+        auto *box = new QCheckBox(QString::number(p), group);
+        box->setObjectName(QLatin1String(layout_.bindingPrefix) + QString::number(n_) + QString::number(p));
+        grid->addWidget(box, (p - 1) % layout_.bindingRows, (p - 1) / layout_.bindingRows);
+        bindings_.append(box);
+    }
+}
+
+void OutputEditor::BuildModes(QGroupBox *group)
+{
+    auto *column = Compact(new QVBoxLayout(group), 0);
+    modes_ = new QButtonGroup(group);
+    for (int mode = 1; mode <= kWorkModeCount; ++mode) {
+        auto *button = new QRadioButton(QString::fromUtf8(kModeCaptions[mode - 1]), group);
+        if (*layout_.modeButtonPrefix)
+            button->setObjectName(Named(layout_.modeButtonPrefix, n_) + QString::number(mode));
+        if (std::find(layout_.lockedModes.begin(), layout_.lockedModes.end(), mode)
+            != layout_.lockedModes.end())
+            button->setEnabled(false);
+        modes_->addButton(button, mode);
+        column->addWidget(button);
+    }
+    column->addStretch(1);
+    // Programmatic checks run under a signal blocker, so this is the user's choice.
+    connect(modes_, &QButtonGroup::idToggled, this, [this](int, bool checked) {
+        if (checked)
+            OnModeChosen();
+    });
+}
+
+void OutputEditor::BuildNotifications(QGroupBox *group)
+{
+    auto *column = Compact(new QVBoxLayout(group), 0);
+    for (const NotificationBoxSpec &spec : layout_.boxes) {
+        auto *box = new QCheckBox(QString::fromUtf8(spec.caption), group);
+        box->setObjectName(Named(spec.prefix, n_));
+        box->setEnabled(spec.enabledAtStart);
+        box->setVisible(!spec.hidden);
+        column->addWidget(box);
+        boxes_.append(box);
+    }
+    column->addStretch(1);
+}
+
+void OutputEditor::BuildLists(QGroupBox *group)
+{
+    auto *grid = Compact(new QGridLayout(group), 4);
+    int row = 0;
+    auto addList = [&](const char *prefix, const char *label) {
+        auto *caption = new QLabel(QString::fromUtf8(label), group);
+        auto *list = new QComboBox(group);
+        list->setObjectName(Named(prefix, n_, layout_.nameSuffix));
+        list->setEditable(false);
+        list->setMinimumContentsLength(12);
+        list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        list->setMaxVisibleItems(16);
+        caption->setBuddy(list);
+        grid->addWidget(caption, row, 0);
+        grid->addWidget(list, row, 1);
+        ++row;
+        return std::pair{caption, list};
+    };
+    openFor_ = addList("TimeRzmk", "Размыкание на время").second;
+    closeFor_ = addList("TimeZmk", "Замыкание на время").second;
+    duration_ = addList("TimePeriod", "Длительность извещения ").second;
+    inverse_ = addList("InvRele", "Инверсный режим").second;
+    inverse_->addItems({QStringLiteral("Нет "), QStringLiteral("Да")});
+    // Kept for the layout's language modules; nothing reads or sets it.
+    const auto [controlLabel, control] = addList("ReleControl", "Управление реле");
+    control->addItems({QStringLiteral("по команде"), QStringLiteral("по событию")});
+    control->setEnabled(false);
+    control->hide();
+    controlLabel->hide();
+    grid->setRowStretch(row, 1);
+    grid->setColumnStretch(1, 1);
+}
+
+int OutputEditor::CheckedMode() const
+{
+    const int id = modes_->checkedId();
+    return id > 0 ? id : 0;
+}
+
+void OutputEditor::SetOutputEnabled(bool on)
+{
+    for (qsizetype i = 0; i < boxes_.size(); ++i)
+        if (layout_.boxes[i].followsOutput)
+            boxes_[i]->setEnabled(on);
+    for (QComboBox *list : {openFor_, closeFor_, duration_, inverse_})
+        list->setEnabled(on);
+}
+
+void OutputEditor::SetEventsChecked(bool on)
+{
+    for (qsizetype i = 0; i < boxes_.size(); ++i)
+        if (layout_.boxes[i].followsOutput)
+            boxes_[i]->setChecked(on);
+}
+
+void OutputEditor::SetBindingsChecked(bool on)
+{
+    for (QCheckBox *box : bindings_)
+        box->setChecked(on);
+}
+
+void OutputEditor::SetBindingsEnabled(bool on)
+{
+    for (QCheckBox *box : bindings_)
+        box->setEnabled(on);
+}
+
+void OutputEditor::SelectMode(int mode)
+{
+    const QSignalBlocker blocker(modes_);
+    if (QAbstractButton *button = modes_->button(mode)) {
+        button->setChecked(true);
+        return;
+    }
+    // An exclusive group keeps one button checked; lift that to clear it.
+    modes_->setExclusive(false);
+    for (QAbstractButton *button : modes_->buttons())
+        button->setChecked(false);
+    modes_->setExclusive(true);
+}
+
+void OutputEditor::FillTimeLists(TimeEncoding durationEncoding)
+{
+    QStringList items;
+    FillOpenTimeList(n_, items, catalogue_, locale_);
+    SetItems(openFor_, items);
+    FillCloseTimeList(n_, items, catalogue_, locale_);
+    SetItems(closeFor_, items);
+    if (durationEncoding == TimeEncoding::Minutes)
+        FillSounderDurationList(items, catalogue_);
+    else
+        FillDurationList(items, catalogue_);
+    SetItems(duration_, items);
+}
+
+void OutputEditor::RunPreset(const std::optional<OutputPreset> &preset)
+{
+    if (!preset)
+        return;
+    SetOutputEnabled(preset->eventsEditable);
+    SetEventsChecked(false);
+    if (layout_.section == SettingsSection::Rpu)
+        SetBindingsEnabled(true);
+
+    FillTimeLists(preset->durationEncoding);
+    SelectItem(openFor_, preset->openItem);
+    openFor_->setEnabled(preset->timesEditable);
+    SelectItem(closeFor_, preset->closeItem);
+    closeFor_->setEnabled(preset->timesEditable);
+    SelectItem(duration_, preset->durationItem);
+    duration_->setEnabled(preset->durationEditable);
+    SelectItem(inverse_, preset->inverted ? 1 : 0);
+    inverse_->setEnabled(preset->timesEditable);
+
+    for (qsizetype i = 0; i < boxes_.size(); ++i) {
+        const NotificationBoxSpec &spec = layout_.boxes[i];
+        if (spec.bit >= 0 && preset->checked[spec.bit])
+            boxes_[i]->setChecked(true);
+        if (preset->eventsEditable && spec.offInSpecial)
+            boxes_[i]->setEnabled(false);
+    }
+}
+
+TimeEncoding OutputEditor::CurrentDurationEncoding() const
+{
+    return DurationEncoding(layout_.section, static_cast<OutputMode>(CheckedMode()));
+}
+
+template <int B>
+void OutputEditor::ShowValues(const OutputSettings<B> &output)
+{
+    SetEventsChecked(false);
+    SetOutputEnabled(false);
+    SetBindingsChecked(false);
+    for (int p = 0; p < B; ++p)
+        if (output.bindings[p])
+            bindings_[p]->setChecked(true);
+
+    const int mode = static_cast<int>(output.mode);
+    SelectMode(mode);
+    if (mode != 0)
+        OnModeChosen();
+    else if (layout_.section == SettingsSection::Rpu)
+        SetBindingsEnabled(false);
+
+    // The image adds to what the preset checked; it clears nothing.
+    for (qsizetype i = 0; i < boxes_.size(); ++i) {
+        const int bit = layout_.boxes[i].bit;
+        if (bit >= 0 && output.notifications[bit])
+            boxes_[i]->setChecked(true);
+    }
+    SelectItem(inverse_, output.inverted ? 1 : 0);
+    SelectItem(closeFor_, TimeItemFromCell(output.closeFor, TimeEncoding::HalfSecond));
+    SelectItem(openFor_, TimeItemFromCell(output.openFor, TimeEncoding::HalfSecond));
+    SelectItem(duration_, TimeItemFromCell(output.duration, CurrentDurationEncoding()));
+}
+
+template <int B>
+OutputSettings<B> OutputEditor::Collect() const
+{
+    OutputSettings<B> output;
+    output.mode = static_cast<OutputMode>(CheckedMode());
+    for (int p = 0; p < B; ++p)
+        output.bindings[p] = bindings_[p]->isChecked();
+    // Checked counts, enabled or not.
+    for (qsizetype i = 0; i < boxes_.size(); ++i) {
+        const int bit = layout_.boxes[i].bit;
+        if (bit >= 0)
+            output.notifications[bit] = boxes_[i]->isChecked();
+    }
+    output.inverted = inverse_->currentIndex() == 1;
+    output.closeFor = TimeCellFromItem(closeFor_->currentIndex(), TimeEncoding::HalfSecond);
+    output.openFor = TimeCellFromItem(openFor_->currentIndex(), TimeEncoding::HalfSecond);
+    output.duration = TimeCellFromItem(duration_->currentIndex(), CurrentDurationEncoding());
+    return output;
+}
+
+// ---- relay page ------------------------------------------------------------
+
+namespace {
+
+constexpr NotificationBoxSpec kRelayBoxes[] = {
+    {"AlarmEvent", "Тревога/пожар (разделы)", RelayAlarmEvent, true, true, false, false},
+    {"BoxDamage", "Вскрытие (разделы)", -1, false, true, true, false},
+    {"OnOffLine", "Взятие по одному/Снятие по всем ", RelayOnOffLine, true, true, false, false},
+    {"OnOffAllLine", "Взятие по всем/Снятие по одному", RelayOnOffAllLine, true, true, false, false},
+    {"ErrorFire", "Неисправность (разделы)", RelayErrorFire, true, true, false, false},
+    {"NoConnect", "Неисправность РК (разделы)", -1, false, true, true, false},
+    {"ErrorPower", "Неисправ. питания (разделы)", -1, false, false, false, false},
+    {"RadioChanBlck", "Блокирование РК (оборуд-е)", RelayRadioChanBlck, true, true, false, false},
+    {"DamageCD", "Вскрытие (оборуд-е)", RelayDamageCD, true, true, false, false},
+    {"PowerCD", "Неисправ. питания (оборуд-е)", RelayPowerCD, true, true, false, false},
+    {"SelfDamage", "Собственное вскрытие", RelaySelfDamage, true, true, false, false},
+    {"NoLine", "Неисп. линии связи (оборуд-е)", RelayNoLine, true, true, false, false},
+};
+
+const OutputEditorLayout kRelayLayout = {
+    SettingsSection::Relay, "", "privrele", kRelayPartitions, 4, "Привязки к разделам:", kRelayBoxes,
+    "ReleWorkMode", "Режим работы реле:", "Режим работы выхода ОК:", "", {},
+};
+
+constexpr NotificationBoxSpec kRpuBoxes[] = {
+    {"AlarmEventRPU", "Тревога/пожар", RpuAlarmEvent, true, true, false, false},
+    {"OnAllLineRPU", "Взятие по всем ШС/Снятие", -1, true, true, true, false},
+    {"AhtungFireIIRPU", "Внимание (пожар ИИ)", RpuAhtungFireII, true, true, false, false},
+    {"OnOfLineRPU", "Взятие по одному из ШС/Снятие", -1, true, true, true, false},
+    {"DamageIIRPU", "Вскрытие ИИ", RpuDamageII, false, true, false, false},
+    {"NoLinkRPU", "Нет связи с ИИ", RpuNoLink, true, true, false, false},
+    {"RadioChanBlckRPU", "Блокирование РК", RpuRadioChanBlck, true, true, false, false},
+    {"SelfDamageRPU", "Собств. вскрытие", -1, false, true, false, true},
+    {"PowerCDRPU", "Неисправность питания ИИ", RpuPowerCD, false, true, false, false},
+    {"ErrorFireRPU", "Неисправность (пожар ИИ)", RpuErrorFire, false, true, false, false},
+    {"ErrorPowerRPU", "Неисправность питания РПУ", RpuErrorPower, true, true, false, false},
+    {"BoxDamageRPU", "Вскрытие РПУ", RpuBoxDamage, true, true, false, false},
+};
+
+// Only "Звуковой", "Тревога" and "Специальный" can be chosen on this page.
+constexpr int kRpuLockedModes[] = {1, 2, 3, 6};
+
+const OutputEditorLayout kRpuLayout = {
+    SettingsSection::Rpu, "RPU", "privrelrpu", kRpuSources, 8,
+    "Привязка к источникам информации (ИИ) №:", kRpuBoxes, "GrB_ReleWorkModeRPU", "Режим работы реле",
+    "Режим работы выхода ОК", "RadioButton", kRpuLockedModes,
+};
+
+} // namespace
+
+RelayOutputEditor::RelayOutputEditor(int n, const MessageCatalogue &catalogue, const QLocale &locale,
+                                     QWidget *parent)
+    : OutputEditor(n, kRelayLayout, catalogue, locale, parent), sounderAllowed_([] { return true; })
+{
+    // The first item shows from the start; its preset waits for the first fill.
+    SelectMode(static_cast<int>(OutputMode::PcnAlarm));
+}
+
+void RelayOutputEditor::SetSounderDurationCondition(std::function<bool()> allowed)
+{
+    sounderAllowed_ = std::move(allowed);
+}
+
+void RelayOutputEditor::ReleWorkMode1Click()
+{
+    const int mode = CheckedMode();
+    if (mode == 0)
+        return;
+    const bool sounder = static_cast<OutputMode>(mode) == OutputMode::Sounder;
+    RunPreset(RelayModePreset(static_cast<OutputMode>(mode), sounder && sounderAllowed_()));
+}
+
+void RelayOutputEditor::Show(const RelayOutput &output)
+{
+    ShowValues(output);
+}
+
+RelayOutput RelayOutputEditor::Value() const
+{
+    return Collect<kRelayPartitions>();
+}
+
+RpuOutputEditor::RpuOutputEditor(int n, const MessageCatalogue &catalogue, const QLocale &locale,
+                                 QWidget *parent)
+    : OutputEditor(n, kRpuLayout, catalogue, locale, parent)
+{
+}
+
+void RpuOutputEditor::RadioButton_ReleWorkModeRPUClick()
+{
+    RunPreset(RpuModePreset(static_cast<OutputMode>(CheckedMode()), Output()));
+}
+
+void RpuOutputEditor::Show(const RpuOutput &output)
+{
+    ShowValues(output);
+}
+
+RpuOutput RpuOutputEditor::Value() const
+{
+    return Collect<kRpuSources>();
+}
+
+} // namespace rpu

@@ -1,0 +1,137 @@
+#pragma once
+// The editor of one output of a settings page: binding grid, work mode,
+// notification boxes and the "Дополнительно:" lists. The relay page and the
+// RPU page differ in names, captions and the work-mode handler only.
+
+#include "settings/outputpresets.h"
+#include "settings/settingsimage.h"
+
+#include <QLocale>
+#include <QWidget>
+
+#include <functional>
+#include <span>
+
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+
+namespace rpu {
+
+class MessageCatalogue;
+
+struct NotificationBoxSpec {
+    const char *prefix;   // object name without the output number
+    const char *caption;
+    int bit;              // notification bit, or -1 for a box without a cell
+    bool enabledAtStart;
+    bool followsOutput;   // enabled and cleared with the output's other boxes
+    bool offInSpecial;    // stays disabled in "Специальный"
+    bool hidden;
+};
+
+struct OutputEditorLayout {
+    SettingsSection section;
+    const char *nameSuffix;    // after the list prefixes: "" or "RPU"
+    const char *bindingPrefix; // "privrele" or "privrelrpu"
+    int bindingCount;
+    int bindingRows;
+    const char *bindingsTitle;
+    std::span<const NotificationBoxSpec> boxes;
+    const char *modeGroupName; // group name without the output number
+    const char *modeTitle;
+    const char *okModeTitle;   // the open-collector output's caption
+    const char *modeButtonPrefix; // "" leaves the buttons unnamed
+    std::span<const int> lockedModes; // buttons the user cannot choose
+};
+
+class OutputEditor : public QWidget {
+    Q_OBJECT
+public:
+    int Output() const { return n_; }
+    // Selected work-mode value, 0 for none.
+    int CheckedMode() const;
+
+protected:
+    OutputEditor(int n, const OutputEditorLayout &layout, const MessageCatalogue &catalogue,
+                 const QLocale &locale, QWidget *parent);
+
+    void SetOutputEnabled(bool on);
+    void SetEventsChecked(bool on);
+    void SetBindingsChecked(bool on);
+    void SetBindingsEnabled(bool on);
+    // Checks the mode's button without running the handler; 0 checks none.
+    void SelectMode(int mode);
+
+    // A mode change by the user or by a shown image: resets the output's
+    // boxes and lists to the preset; bindings keep their state.
+    void RunPreset(const std::optional<OutputPreset> &preset);
+    virtual void OnModeChosen() = 0;
+
+    template <int B>
+    void ShowValues(const OutputSettings<B> &output);
+    template <int B>
+    OutputSettings<B> Collect() const;
+
+private:
+    void BuildBindings(QGroupBox *group);
+    void BuildModes(QGroupBox *group);
+    void BuildNotifications(QGroupBox *group);
+    void BuildLists(QGroupBox *group);
+    void FillTimeLists(TimeEncoding durationEncoding);
+    TimeEncoding CurrentDurationEncoding() const;
+
+    const int n_;
+    const OutputEditorLayout &layout_;
+    const MessageCatalogue &catalogue_;
+    const QLocale locale_;
+
+    QList<QCheckBox *> bindings_;
+    QList<QCheckBox *> boxes_; // in the order of layout_.boxes
+    QButtonGroup *modes_ = nullptr;
+    QComboBox *openFor_ = nullptr;
+    QComboBox *closeFor_ = nullptr;
+    QComboBox *duration_ = nullptr;
+    QComboBox *inverse_ = nullptr;
+};
+
+// Relay page output (RTR and MRO device modes).
+class RelayOutputEditor final : public OutputEditor {
+    Q_OBJECT
+public:
+    RelayOutputEditor(int n, const MessageCatalogue &catalogue, const QLocale &locale,
+                      QWidget *parent = nullptr);
+
+    void Show(const RelayOutput &output);
+    RelayOutput Value() const;
+
+    // Whether "Звуковой" offers its duration; asked at every mode change.
+    void SetSounderDurationCondition(std::function<bool()> allowed);
+
+    void ReleWorkMode1Click();
+
+protected:
+    void OnModeChosen() override { ReleWorkMode1Click(); }
+
+private:
+    std::function<bool()> sounderAllowed_;
+};
+
+// RPU page output (autonomous receiver).
+class RpuOutputEditor final : public OutputEditor {
+    Q_OBJECT
+public:
+    RpuOutputEditor(int n, const MessageCatalogue &catalogue, const QLocale &locale,
+                    QWidget *parent = nullptr);
+
+    void Show(const RpuOutput &output);
+    RpuOutput Value() const;
+
+    void RadioButton_ReleWorkModeRPUClick();
+
+protected:
+    void OnModeChosen() override { RadioButton_ReleWorkModeRPUClick(); }
+};
+
+} // namespace rpu
