@@ -5,6 +5,15 @@
 
 namespace rpu {
 
+RegistrationBackup RegistrationBackup::FromCells(std::span<const int> cells)
+{
+    RegistrationBackup backup;
+    backup.values.reserve(qsizetype(cells.size()));
+    for (int cell : cells)
+        backup.values.append(char(cell & 0xFF));
+    return backup;
+}
+
 std::vector<int> RegistrationBackup::ImageCells() const
 {
     const QByteArray image = Image();

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <span>
 #include <vector>
 
 namespace rpu {
@@ -20,6 +21,8 @@ struct RegistrationBackup {
     QByteArray values;  // at least kRegistrationImageSize bytes
 
     static RegistrationBackup FromImage(const QByteArray &image) { return {image}; }
+    // From the cells of a device read: the low 8 bits of each.
+    static RegistrationBackup FromCells(std::span<const int> cells);
     // Lines 1..1792: what a restore sends to the device.
     QByteArray Image() const { return values.left(kRegistrationImageSize); }
     std::vector<int> ImageCells() const;

@@ -56,6 +56,8 @@ QString DescribeFileError(const FileError &error, const QString &fileName)
     case FileErrorKind::TooLarge:
         return QStringLiteral("Файл %1 слишком велик: это не файл нужного вида.").arg(fileName);
     case FileErrorKind::TooShort:
+        if (error.line == 1)
+            return QStringLiteral("Файл %1 пуст.").arg(fileName);
         return QStringLiteral("Файл %1 слишком короткий: нет строки %2, нужно строк: %3.")
             .arg(fileName)
             .arg(error.line)

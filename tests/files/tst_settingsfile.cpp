@@ -156,7 +156,8 @@ private slots:
         QCOMPARE(read.error.text, text);
         const QString message = DescribeFileError(read.error, "refused.cfg");
         QVERIFY(message.contains("refused.cfg"));
-        QVERIFY(message.contains(QString::number(line)));
+        const bool emptyFile = kind == FileErrorKind::TooShort && line == 1;
+        QVERIFY(emptyFile || message.contains(QString::number(line)));
     }
 
     void unreadableFiles()
