@@ -15,11 +15,15 @@ QString KeyOf(const QString &programFilePath)
 }
 } // namespace
 
-LocaleOverrideStore::LocaleOverrideStore(QString storeFile) : storeFile_(std::move(storeFile))
+LocaleOverrideStore::LocaleOverrideStore(QString storeFile, QString machineFile)
+    : storeFile_(std::move(storeFile)), machineFile_(std::move(machineFile))
 {
-    if (storeFile_.isEmpty()) {
-        storeFile_ = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-                     + QStringLiteral("/dorel-rpu-sela/locale-overrides.ini");
+    const QString name = QStringLiteral("/dorel-rpu-sela/locale-overrides.ini");
+    if (storeFile_.isEmpty())
+        storeFile_ = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + name;
+    if (machineFile_.isEmpty()) {
+        const QStringList folders = QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation);
+        machineFile_ = (folders.size() > 1 ? folders.last() : QStringLiteral("/etc/xdg")) + name;
     }
 }
 
@@ -33,7 +37,9 @@ void LocaleOverrideStore::SetDefaultLocaleReg(const QString &programFilePath, co
 
 QString LocaleOverrideStore::GetDefaultLocaleReg(const QString &programFilePath) const
 {
-    QSettings store(storeFile_, QSettings::IniFormat);
+    // Only the first store that exists is consulted.
+    const QString &file = QFileInfo::exists(storeFile_) || !QFileInfo::exists(machineFile_) ? storeFile_ : machineFile_;
+    QSettings store(file, QSettings::IniFormat);
     if (store.status() != QSettings::NoError)
         return {};
     return store.value(KeyOf(programFilePath)).toString();

@@ -8,7 +8,9 @@ namespace rpu {
 class LocaleOverrideStore {
 public:
     // storeFile: an INI file; empty selects the per-user default location.
-    explicit LocaleOverrideStore(QString storeFile = {});
+    // machineFile: read only when storeFile does not exist; empty selects the
+    // system-wide configuration folder.
+    explicit LocaleOverrideStore(QString storeFile = {}, QString machineFile = {});
 
     // Records the code for a program path. Nothing happens when the store
     // cannot be written.
@@ -17,9 +19,11 @@ public:
     QString GetDefaultLocaleReg(const QString &programFilePath) const;
 
     QString StoreFile() const { return storeFile_; }
+    QString MachineFile() const { return machineFile_; }
 
 private:
     QString storeFile_;
+    QString machineFile_;
 };
 
 } // namespace rpu

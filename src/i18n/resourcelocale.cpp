@@ -1,0 +1,328 @@
+#include "i18n/resourcelocale.h"
+
+#include "i18n/formtranslator.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+#include <QStandardPaths>
+#include <algorithm>
+#include <map>
+
+namespace rpu {
+
+// ---------------------------------------------------------------- locale codes
+
+namespace {
+
+constexpr int kLanguageBits = 10;
+
+LocaleId MakeId(QLocale::Language language, QLocale::Territory territory)
+{
+    return LocaleId(language) | (LocaleId(territory) << kLanguageBits);
+}
+
+struct KnownLocale {
+    QString code; // three letters
+    LocaleId id;
+    LocaleId languageId;
+};
+
+// Every locale Qt knows that has a two-letter language code, the language's
+// main territory first, so "ENU" is en_US rather than en_UG.
+const std::vector<KnownLocale> &KnownLocales()
+{
+    static const std::vector<KnownLocale> table = [] {
+        QList<QLocale> all = QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory);
+        std::stable_sort(all.begin(), all.end(), [](const QLocale &a, const QLocale &b) {
+            if (a.language() != b.language())
+                return a.language() < b.language();
+            const bool aMain = QLocale(a.language()).territory() == a.territory();
+            const bool bMain = QLocale(b.language()).territory() == b.territory();
+            return aMain && !bMain;
+        });
+        std::vector<KnownLocale> out;
+        QSet<QString> seen;
+        for (const QLocale &locale : all) {
+            const QString language = QLocale::languageToCode(locale.language(), QLocale::ISO639Part1);
+            const QString territory = QLocale::territoryToCode(locale.territory());
+            if (locale.language() == QLocale::C || language.size() != 2 || territory.isEmpty())
+                continue;
+            const QString code = (language + territory.left(1)).toUpper();
+            if (seen.contains(code))
+                continue;
+            seen.insert(code);
+            out.push_back({code, MakeId(locale.language(), locale.territory()),
+                           MakeId(locale.language(), QLocale::AnyTerritory)});
+        }
+        return out;
+    }();
+    return table;
+}
+
+// The name most of a language's locales give it ("English", not "American English").
+QString CommonNativeName(QLocale::Language language)
+{
+    static QHash<int, QString> cache;
+    const auto it = cache.constFind(int(language));
+    if (it != cache.constEnd())
+        return *it;
+    std::map<QString, int> votes;
+    QString best;
+    for (const QLocale &locale : QLocale::matchingLocales(language, QLocale::AnyScript, QLocale::AnyTerritory)) {
+        const int n = ++votes[locale.nativeLanguageName()];
+        if (best.isEmpty() || n > votes[best])
+            best = locale.nativeLanguageName();
+    }
+    cache.insert(int(language), best);
+    return best;
+}
+
+} // namespace
+
+QLocale LocaleOf(LocaleId id)
+{
+    return QLocale(QLocale::Language(id & ((1u << kLanguageBits) - 1)), QLocale::Territory(id >> kLanguageBits));
+}
+
+LocaleId ExtensionToLocale(const QString &code)
+{
+    QString text = code.startsWith(QLatin1Char('.')) ? code.mid(1) : code;
+    text = text.toUpper();
+    if (text.isEmpty())
+        return 0;
+    for (const KnownLocale &known : KnownLocales()) {
+        if (known.code == text)
+            return known.id;
+    }
+    for (const KnownLocale &known : KnownLocales()) {
+        if (known.code.left(2) == text)
+            return known.languageId;
+    }
+    return 0;
+}
+
+QString LocaleToExtension(LocaleId id)
+{
+    const bool languageOnly = (id >> kLanguageBits) == 0;
+    for (const KnownLocale &known : KnownLocales()) {
+        if (languageOnly && known.languageId == id)
+            return known.code.left(2);
+        if (known.id == id)
+            return known.code;
+    }
+    return {};
+}
+
+QString GetWindowsLocaleName(LocaleId id, bool nativeNames)
+{
+    if (id == 0)
+        return {};
+    const QLocale locale = LocaleOf(id);
+    const bool hasTerritory = (id >> kLanguageBits) != 0;
+    if (!nativeNames) {
+        const QString language = QLocale::languageToString(locale.language());
+        return hasTerritory ? language + QStringLiteral(" (") + QLocale::territoryToString(locale.territory())
+                                  + QLatin1Char(')')
+                            : language;
+    }
+    const QString language = CommonNativeName(locale.language());
+    return hasTerritory ? language + QStringLiteral(" (") + locale.nativeTerritoryName() + QLatin1Char(')')
+                        : language;
+}
+
+// ---------------------------------------------------------------- runtime
+
+ResourceLocale::ResourceLocale(QString programFilePath, LocaleOverrideStore store, QString fallbackFolder)
+    : programFilePath_(std::move(programFilePath)), store_(std::move(store)), fallbackFolder_(std::move(fallbackFolder))
+{
+    if (fallbackFolder_.isEmpty()) {
+        fallbackFolder_ = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
+                          + QStringLiteral("/Dorel-RPU-SELA");
+    }
+}
+
+ResourceLocale::~ResourceLocale() = default;
+
+void ResourceLocale::SetDefaultLocaleReg(const QString &programFilePath, const QString &code)
+{
+    store_.SetDefaultLocaleReg(programFilePath, code);
+}
+
+QString ResourceLocale::GetCurrentDefaultLocaleReg() const
+{
+    return store_.GetDefaultLocaleReg(programFilePath_);
+}
+
+void ResourceLocale::SetCurrentDefaultLocaleReg()
+{
+    store_.SetDefaultLocaleReg(programFilePath_, loaded_);
+}
+
+namespace {
+
+// The module codes present for a program file in one folder.
+QSet<QString> ModuleCodesIn(const QString &modulePathOfAnyCode)
+{
+    const QFileInfo info(modulePathOfAnyCode);
+    const QString stem = info.completeBaseName() + QLatin1Char('.');
+    QSet<QString> codes;
+    const QStringList names = QDir(info.absolutePath()).entryList({stem + QLatin1Char('*')}, QDir::Files);
+    for (const QString &name : names)
+        codes.insert(name.mid(stem.size()));
+    return codes;
+}
+
+void AddEntries(const QSet<QString> &present, QList<ResourceEntry> &list)
+{
+    for (const KnownLocale &known : KnownLocales()) {
+        if (present.contains(known.code))
+            list.append({known.code, known.id});
+        const QString two = known.code.left(2);
+        if (present.contains(two)
+            && std::none_of(list.begin(), list.end(), [&](const ResourceEntry &e) { return e.code == two; }))
+            list.append({two, known.languageId});
+    }
+}
+
+} // namespace
+
+int ResourceLocale::GetAvailableResources(QList<ResourceEntry> &list, const QString &programFilePath,
+                                          bool compatibleOnly) const
+{
+    Q_UNUSED(compatibleOnly); // every locale Qt knows is usable
+    list.clear();
+    const QString program = programFilePath.isEmpty() ? programFilePath_ : programFilePath;
+    AddEntries(ModuleCodesIn(LanguageModulePath(program, QStringLiteral("X"))), list);
+    if (list.isEmpty()) {
+        const QString inFallback = fallbackFolder_ + QLatin1Char('/') + QFileInfo(program).fileName();
+        AddEntries(ModuleCodesIn(LanguageModulePath(inFallback, QStringLiteral("X"))), list);
+    }
+    return int(list.size());
+}
+
+int ResourceLocale::GetAvailableResourceCount(const QString &programFilePath, bool compatibleOnly) const
+{
+    QList<ResourceEntry> list;
+    return GetAvailableResources(list, programFilePath, compatibleOnly);
+}
+
+int ResourceLocale::CheckResourceCount(QString *failure) const
+{
+    const int count = GetAvailableResourceCount();
+    if (count == 0 && failure)
+        *failure = QString::fromLatin1(kNoResourceFilesText);
+    return count;
+}
+
+QString ResourceLocale::FindModuleFile(const QString &code) const
+{
+    const QString beside = LanguageModulePath(programFilePath_, code);
+    if (QFileInfo(beside).isFile())
+        return beside;
+    const QString inFallback =
+        LanguageModulePath(fallbackFolder_ + QLatin1Char('/') + QFileInfo(programFilePath_).fileName(), code);
+    return QFileInfo(inFallback).isFile() ? inFallback : QString();
+}
+
+const LayoutSource *ResourceLocale::LoadNewResourceFile(const QString &code)
+{
+    const QString wanted = code.startsWith(QLatin1Char('.')) ? code.mid(1) : code;
+    if (wanted.isEmpty()) {
+        module_.reset();
+        previous_ = loaded_;
+        loaded_.clear();
+        return &builtin_;
+    }
+    if (!QFileInfo(programFilePath_).exists())
+        return nullptr;
+    QStringList tries{wanted};
+    if (wanted.size() == 3)
+        tries << wanted.left(2);
+    for (const QString &attempt : tries) {
+        const QString path = FindModuleFile(attempt);
+        if (path.isEmpty())
+            continue;
+        if (auto module = LanguageModule::Load(path)) {
+            previous_ = loaded_;
+            loaded_ = attempt;
+            module_ = std::move(module);
+            return module_.get();
+        }
+    }
+    return nullptr;
+}
+
+const LayoutSource &ResourceLocale::ResourceSource() const
+{
+    if (module_)
+        return *module_;
+    return builtin_;
+}
+
+bool ResourceLocale::SetNewResourceFile(const QString &code, ResourceOptions options, const QString &builtinCode,
+                                        QString *translateError)
+{
+    options_ = options;
+    if (!LoadNewResourceFile(code)) {
+        if (options & roSaveLocale)
+            SetCurrentDefaultLocaleReg();
+        return false;
+    }
+    const LocaleId id = ExtensionToLocale(code.isEmpty() ? builtinCode : code);
+    // Qt keeps thread locale and number formats in one place.
+    if (id != 0 && (options & (roNoThreadLocale | roNoLocaleVariables)) != (roNoThreadLocale | roNoLocaleVariables))
+        QLocale::setDefault(LocaleOf(id));
+    bool directionChanged = false;
+    if (!(options & roNoUpdateBidiMode)) {
+        static const QStringList kRightToLeft = {QStringLiteral("ar"), QStringLiteral("he"), QStringLiteral("fa")};
+        const bool rtl = kRightToLeft.contains(LocaleToExtension(id).left(2).toLower());
+        directionChanged = rtl != rightToLeft_;
+        rightToLeft_ = rtl;
+    }
+    const QString error = TranslateForms(ResourceSource(), OpenWindows(), directionChanged);
+    if (!error.isEmpty()) {
+        if (translateError)
+            *translateError = error;
+        return false;
+    }
+    if (options & roSaveLocale)
+        SetCurrentDefaultLocaleReg();
+    return true;
+}
+
+void ResourceLocale::RegisterWindow(QObject *window)
+{
+    if (window && !windows_.contains(window))
+        windows_.append(window);
+}
+
+void ResourceLocale::UnregisterWindow(QObject *window)
+{
+    windows_.removeAll(window);
+}
+
+QList<QObject *> ResourceLocale::OpenWindows() const
+{
+    QList<QObject *> open;
+    for (const QPointer<QObject> &window : windows_) {
+        if (window)
+            open.append(window.data());
+    }
+    return open;
+}
+
+void LoadMessageCatalogue(MessageCatalogue &catalogue, const ResourceLocale &runtime)
+{
+    LoadMessageCatalogue(catalogue, runtime.GetCurrentDefaultLocaleReg(), runtime.ProgramFilePath(),
+                         [&runtime](const QString &besidePath) -> std::unique_ptr<StringSource> {
+                             if (auto module = OpenLanguageModule(besidePath))
+                                 return module;
+                             const QString code = QFileInfo(besidePath).suffix();
+                             const QString found = runtime.FindModuleFile(code);
+                             return found.isEmpty() ? nullptr : OpenLanguageModule(found);
+                         });
+}
+
+} // namespace rpu

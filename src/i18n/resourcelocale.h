@@ -1,0 +1,119 @@
+#pragma once
+// The resource locale runtime: finds language modules, makes one the source
+// of window layouts, applies its locale and re-translates open windows.
+
+#include "i18n/languagemodule.h"
+#include "i18n/localestore.h"
+
+#include <QList>
+#include <QLocale>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <memory>
+
+namespace rpu {
+
+// A locale identifier: QLocale::Language in the low 10 bits, QLocale::Territory
+// from bit 10 on. Territory 0 stands for the language as a whole.
+using LocaleId = quint32;
+
+QLocale LocaleOf(LocaleId id);
+// "ENU" (language and the first letter of the territory) or "EN": the
+// identifier, or 0 when no locale Qt knows has that code. A leading "." is
+// ignored; case is not.
+LocaleId ExtensionToLocale(const QString &code);
+// The three-letter code, or the two-letter one for a language-only identifier.
+QString LocaleToExtension(LocaleId id);
+// The language's name, with " (" + the country's name + ")" when the
+// identifier has a territory; in the language itself with nativeNames.
+QString GetWindowsLocaleName(LocaleId id, bool nativeNames);
+
+enum ResourceOption : unsigned {
+    roNoThreadLocale = 1,
+    roNoLocaleVariables = 2,
+    roNoUpdateBidiMode = 4,
+    roSaveLocale = 8,
+    roFlipChildren = 16,
+};
+using ResourceOptions = unsigned;
+
+struct ResourceEntry {
+    QString code;
+    LocaleId locale = 0;
+    bool operator==(const ResourceEntry &) const = default;
+};
+
+inline constexpr char kBuiltinLocaleCode[] = "RU";
+inline constexpr char kNoResourceFilesText[] = "In order to change language you must first create resource files.";
+
+class ResourceLocale {
+public:
+    // fallbackFolder: where modules are looked for when none lies beside the
+    // program; empty selects a folder in the user's documents.
+    explicit ResourceLocale(QString programFilePath, LocaleOverrideStore store = LocaleOverrideStore(),
+                            QString fallbackFolder = {});
+    ~ResourceLocale();
+
+    QString ProgramFilePath() const { return programFilePath_; }
+    QString FallbackFolder() const { return fallbackFolder_; }
+    const LocaleOverrideStore &Store() const { return store_; }
+
+    void SetDefaultLocaleReg(const QString &programFilePath, const QString &code);
+    QString GetCurrentDefaultLocaleReg() const;
+    void SetCurrentDefaultLocaleReg();
+
+    // Fills the list with the modules present for a program (empty: this one)
+    // and gives their number; every locale counts as compatible.
+    int GetAvailableResources(QList<ResourceEntry> &list, const QString &programFilePath = {},
+                              bool compatibleOnly = false) const;
+    int GetAvailableResourceCount(const QString &programFilePath = {}, bool compatibleOnly = false) const;
+    // The number of modules; 0 with the failure text set when there is none.
+    int CheckResourceCount(QString *failure = nullptr) const;
+
+    // Makes the module of a code the layout source (empty: the built-in
+    // layouts); null and no change when no module could be loaded.
+    const LayoutSource *LoadNewResourceFile(const QString &code);
+    // Switches the source, applies the locale and re-translates the open
+    // windows. False when no module could be loaded, or when the
+    // re-translation failed (then translateError holds its text and the new
+    // module stays the source).
+    bool SetNewResourceFile(const QString &code, ResourceOptions options, const QString &builtinCode,
+                            QString *translateError = nullptr);
+
+    QString LoadedResourceLocale() const { return loaded_; }
+    QString PreviouslyLoadedResourceLocale() const { return previous_; }
+    ResourceOptions Options() const { return options_; }
+    bool RightToLeft() const { return rightToLeft_; }
+
+    // The program's own (Russian) layouts, used while no module is loaded.
+    LayoutSet &BuiltinLayouts() { return builtin_; }
+    const LayoutSource &ResourceSource() const;
+
+    // Windows re-translated on a switch, in registration order.
+    void RegisterWindow(QObject *window);
+    void UnregisterWindow(QObject *window);
+    QList<QObject *> OpenWindows() const;
+
+    // The module file of a code beside the program, else in the fallback
+    // folder; empty when neither exists.
+    QString FindModuleFile(const QString &code) const;
+
+private:
+    QString programFilePath_;
+    LocaleOverrideStore store_;
+    QString fallbackFolder_;
+    std::unique_ptr<LanguageModule> module_;
+    LayoutSet builtin_;
+    QString loaded_;
+    QString previous_;
+    ResourceOptions options_ = 0;
+    bool rightToLeft_ = false;
+    QList<QPointer<QObject>> windows_;
+};
+
+// Fills the catalogue for the code recorded for the runtime's program, from
+// its module beside the program or in the fallback folder.
+void LoadMessageCatalogue(MessageCatalogue &catalogue, const ResourceLocale &runtime);
+
+} // namespace rpu
