@@ -1,0 +1,80 @@
+// Converts a stored window layout between its text and binary forms:
+//   layout-convert [--base64] INPUT OUTPUT
+// A binary input (starting with "TPF0", raw or base64) becomes text; a text
+// input becomes binary, written as base64 with --base64 (the form of an
+// "@layout base64" section of a language module).
+
+#include "i18n/layoutstream.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <cstdio>
+
+namespace {
+
+int Fail(const QString &text, int code)
+{
+    std::fprintf(stderr, "layout-convert: %s\n", qPrintable(text));
+    return code;
+}
+
+// The binary stream the input holds, raw or base64; empty when it is text.
+QByteArray BinaryOf(const QByteArray &input)
+{
+    if (input.startsWith(rpu::kLayoutSignature))
+        return input;
+    const auto decoded = QByteArray::fromBase64Encoding(input.simplified().replace(' ', ""),
+                                                        QByteArray::AbortOnBase64DecodingErrors);
+    return decoded && decoded.decoded.startsWith(rpu::kLayoutSignature) ? decoded.decoded : QByteArray();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("layout-convert"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Converts a window layout between text and binary form."));
+    parser.addHelpOption();
+    const QCommandLineOption base64(QStringLiteral("base64"), QStringLiteral("Write binary output as base64 text."));
+    parser.addOption(base64);
+    parser.addPositionalArgument(QStringLiteral("input"), QStringLiteral("Layout file, text or binary."));
+    parser.addPositionalArgument(QStringLiteral("output"), QStringLiteral("File to write."));
+    parser.process(app);
+    const QStringList args = parser.positionalArguments();
+    if (args.size() != 2)
+        return Fail(QStringLiteral("give an input and an output file (see --help)"), 2);
+
+    QFile in(args[0]);
+    if (!in.open(QIODevice::ReadOnly))
+        return Fail(QStringLiteral("cannot read %1: %2").arg(args[0], in.errorString()), 2);
+    const QByteArray input = in.readAll();
+
+    QByteArray output;
+    try {
+        const QByteArray binary = BinaryOf(input);
+        if (!binary.isEmpty()) {
+            output = rpu::LayoutBinaryToText(binary).toUtf8();
+        } else {
+            QStringDecoder decode(QStringDecoder::Utf8);
+            const QString text = decode(input);
+            if (decode.hasError())
+                return Fail(QStringLiteral("%1 is neither a binary layout nor UTF-8 text").arg(args[0]), 1);
+            output = rpu::LayoutTextToBinary(text);
+            if (parser.isSet(base64))
+                output = output.toBase64() + '\n';
+        }
+    } catch (const rpu::LayoutError &e) {
+        return Fail(QStringLiteral("%1: %2").arg(args[0], e.message()), 1);
+    }
+
+    QSaveFile out(args[1]);
+    if (!out.open(QIODevice::WriteOnly) || out.write(output) != output.size() || !out.commit())
+        return Fail(QStringLiteral("cannot write %1: %2").arg(args[1], out.errorString()), 2);
+    return 0;
+}
