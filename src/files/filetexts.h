@@ -21,6 +21,8 @@ inline constexpr int kSavingSettings = 10044;
 inline constexpr int kSettingsSaved = 10045;
 inline constexpr int kReadingSettings = 10034;
 inline constexpr int kSettingsRead = 10038;
+// "wrong size": the catalogue's text for a settings file that is too short.
+inline constexpr int kSettingsWrongSize = 10037;
 
 inline constexpr int kNeedModuleAndObject = 10039;
 inline constexpr int kInvalidModuleNumber = 10030;

@@ -44,6 +44,7 @@ FileError SystemError(FileErrorKind kind, const QString &message)
 
 } // namespace
 
+// One multi-argument arg() each: a "%2" in a file name must stay as it is.
 QString DescribeFileError(const FileError &error, const QString &fileName)
 {
     switch (error.kind) {
@@ -59,21 +60,15 @@ QString DescribeFileError(const FileError &error, const QString &fileName)
         if (error.line == 1)
             return QStringLiteral("Файл %1 пуст.").arg(fileName);
         return QStringLiteral("Файл %1 слишком короткий: нет строки %2, нужно строк: %3.")
-            .arg(fileName)
-            .arg(error.line)
-            .arg(error.expectedLines);
+            .arg(fileName, QString::number(error.line), QString::number(error.expectedLines));
     case FileErrorKind::NotANumber:
         return QStringLiteral("Файл %1, строка %2: \"%3\" не является числом.")
-            .arg(fileName)
-            .arg(error.line)
-            .arg(error.text);
+            .arg(fileName, QString::number(error.line), error.text);
     case FileErrorKind::OutOfRange:
         return QStringLiteral("Файл %1, строка %2: недопустимое значение %3.")
-            .arg(fileName)
-            .arg(error.line)
-            .arg(error.text);
+            .arg(fileName, QString::number(error.line), error.text);
     case FileErrorKind::CannotWrite:
-        return QStringLiteral("Не удалось записать файл %1: %2. Прежний файл не изменён.")
+        return QStringLiteral("Не удалось записать файл %1: %2. Прежний файл, если он был, не изменён.")
             .arg(fileName, error.systemMessage);
     }
     return {};

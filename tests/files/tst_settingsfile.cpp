@@ -154,8 +154,8 @@ private slots:
         QCOMPARE(read.error.kind, kind);
         QCOMPARE(read.error.line, line);
         QCOMPARE(read.error.text, text);
-        const QString message = DescribeFileError(read.error, "refused.cfg");
-        QVERIFY(message.contains("refused.cfg"));
+        const QString message = DescribeFileError(read.error, "refused %2.cfg");
+        QVERIFY(message.contains("refused %2.cfg"));
         const bool emptyFile = kind == FileErrorKind::TooShort && line == 1;
         QVERIFY(emptyFile || message.contains(QString::number(line)));
     }
