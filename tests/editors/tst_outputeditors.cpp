@@ -78,6 +78,7 @@ class TstOutputEditors : public QObject {
 private slots:
     void initTestCase() { catalogue.Fill(BuiltinStringSource()); }
 
+    void creationState();
     void relayPresetsThroughClicks_data();
     void relayPresetsThroughClicks();
     void rpuPresetsThroughClicks_data();
@@ -89,8 +90,41 @@ private slots:
     void imagesRoundTrip();
     void rpuModesTheUserCannotChoose();
     void outOfRangeImageShowsNothing();
+    void listsFollowTheCatalogue();
     void pagesFitTheirSize();
 };
+
+void TstOutputEditors::creationState()
+{
+    RelaySettingsPage relay(catalogue, russian);
+    RpuSettingsPage rpu(catalogue, russian);
+    QCOMPARE(relay.Tabs()->objectName(), QStringLiteral("ReleOKPageC"));
+    QCOMPARE(rpu.Tabs()->objectName(), QStringLiteral("ReleOKPageCRPU"));
+    const QStringList relayOff = {"BoxDamage", "NoConnect", "ErrorPower"};
+    const QStringList rpuOff = {"DamageIIRPU", "SelfDamageRPU", "PowerCDRPU", "ErrorFireRPU"};
+    for (int n = 1; n <= 3; ++n) {
+        QVERIFY(RelayModeButton(relay, n, 1)->isChecked());
+        for (const QString &name : Names("", kRelayStems + QStringList{"ErrorPower"}, n))
+            QCOMPARE(Child(relay, name)->isEnabled(), !relayOff.contains(name.chopped(1)));
+        for (int m = 1; m <= 7; ++m) {
+            QVERIFY(!RpuModeButton(rpu, n, m)->isChecked());
+            QCOMPARE(RpuModeButton(rpu, n, m)->isEnabled(), m == 4 || m == 5 || m == 7);
+        }
+        for (const char *stem : {"DamageIIRPU", "SelfDamageRPU", "PowerCDRPU", "ErrorFireRPU", "NoLinkRPU",
+                                 "OnOfLineRPU"})
+            QCOMPARE(Child(rpu, QLatin1String(stem) + QString::number(n))->isEnabled(),
+                     !rpuOff.contains(QLatin1String(stem)));
+        QVERIFY(Child(rpu, QStringLiteral("privrelrpu%1%2").arg(n).arg(48))->isEnabled());
+        for (const QWidget *page : {static_cast<QWidget *>(&relay), static_cast<QWidget *>(&rpu)}) {
+            const char *suffix = page == &relay ? "" : "RPU";
+            for (const char *stem : {"TimeRzmk", "TimeZmk", "TimePeriod"})
+                QCOMPARE(List(*page, stem, suffix, n)->count(), 0);
+            QCOMPARE(List(*page, "InvRele", suffix, n)->itemText(0), QStringLiteral("Нет "));
+            QComboBox *control = List(*page, "ReleControl", suffix, n);
+            QVERIFY(!control->isEnabled() && control->isHidden());
+        }
+    }
+}
 
 void TstOutputEditors::relayPresetsThroughClicks_data()
 {
@@ -419,6 +453,29 @@ void TstOutputEditors::outOfRangeImageShowsNothing()
     image[50] = 0x08;
     QVERIFY(!rpu.ShowImage(image));
     QVERIFY(!Child<QCheckBox>(rpu, "privrelrpu14")->isChecked());
+}
+
+void TstOutputEditors::listsFollowTheCatalogue()
+{
+    struct English final : StringSource {
+        QString String(int number) const override
+        {
+            return number == 10074 ? QStringLiteral("%d min.") : BuiltinRussianText(number);
+        }
+    };
+    MessageCatalogue changing;
+    changing.Fill(BuiltinStringSource());
+    RelaySettingsPage page(changing, russian);
+    page.ShowFactorySettings();
+    QComboBox *duration = List(page, "TimePeriod", "", 3);
+    QCOMPARE(duration->currentText(), QStringLiteral("10 мин."));
+
+    changing.Fill(English());
+    RelayModeButton(page, 3, 5)->click();
+    RelayModeButton(page, 3, 4)->click();
+    QCOMPARE(duration->currentText(), QStringLiteral("10 min."));
+    RelayModeButton(page, 3, 7)->click();
+    QCOMPARE(duration->itemText(12), QStringLiteral("1 min."));
 }
 
 void TstOutputEditors::pagesFitTheirSize()

@@ -40,6 +40,9 @@ Layout *Compact(Layout *layout, int spacing)
     return layout;
 }
 
+constexpr int kFirstTimeText = 10074;
+constexpr int kLastTimeText = 10081;
+
 QString Named(const char *prefix, int n, const char *suffix = "")
 {
     return QLatin1String(prefix) + QLatin1String(suffix) + QString::number(n);
@@ -202,18 +205,56 @@ void OutputEditor::SelectMode(int mode)
     modes_->setExclusive(true);
 }
 
+QString OutputEditor::TimeTextsKey() const
+{
+    QString key = locale_.decimalPoint();
+    for (int number = kFirstTimeText; number <= kLastTimeText; ++number)
+        key += QChar(0) + catalogue_.Text(number);
+    return key;
+}
+
+void OutputEditor::ShowItems(QComboBox *list, TimeListKind kind, TimeListKind &shown)
+{
+    if (shown == kind)
+        return;
+    QStringList &items = items_[kind];
+    if (items.isEmpty()) {
+        switch (kind) {
+        case OpenList:
+            FillOpenTimeList(n_, items, catalogue_, locale_);
+            break;
+        case CloseList:
+            FillCloseTimeList(n_, items, catalogue_, locale_);
+            break;
+        case DurationList:
+            FillDurationList(items, catalogue_);
+            break;
+        case SounderList:
+            FillSounderDurationList(items, catalogue_);
+            break;
+        case NoList:
+            break;
+        }
+    }
+    SetItems(list, items);
+    shown = kind;
+}
+
 void OutputEditor::FillTimeLists(TimeEncoding durationEncoding)
 {
-    QStringList items;
-    FillOpenTimeList(n_, items, catalogue_, locale_);
-    SetItems(openFor_, items);
-    FillCloseTimeList(n_, items, catalogue_, locale_);
-    SetItems(closeFor_, items);
-    if (durationEncoding == TimeEncoding::Minutes)
-        FillSounderDurationList(items, catalogue_);
-    else
-        FillDurationList(items, catalogue_);
-    SetItems(duration_, items);
+    // The texts change only with the catalogue or the locale; a list that
+    // already holds the wanted items is left as it is.
+    const QString key = TimeTextsKey();
+    if (key != itemsKey_) {
+        itemsKey_ = key;
+        for (QStringList &items : items_)
+            items.clear();
+        openShown_ = closeShown_ = durationShown_ = NoList;
+    }
+    ShowItems(openFor_, OpenList, openShown_);
+    ShowItems(closeFor_, CloseList, closeShown_);
+    ShowItems(duration_, durationEncoding == TimeEncoding::Minutes ? SounderList : DurationList,
+              durationShown_);
 }
 
 void OutputEditor::RunPreset(const std::optional<OutputPreset> &preset)

@@ -79,7 +79,10 @@ private:
     void BuildModes(QGroupBox *group);
     void BuildNotifications(QGroupBox *group);
     void BuildLists(QGroupBox *group);
+    enum TimeListKind { OpenList, CloseList, DurationList, SounderList, NoList };
     void FillTimeLists(TimeEncoding durationEncoding);
+    void ShowItems(QComboBox *list, TimeListKind kind, TimeListKind &shown);
+    QString TimeTextsKey() const;
     TimeEncoding CurrentDurationEncoding() const;
 
     const int n_;
@@ -94,6 +97,12 @@ private:
     QComboBox *closeFor_ = nullptr;
     QComboBox *duration_ = nullptr;
     QComboBox *inverse_ = nullptr;
+
+    std::array<QStringList, NoList> items_;
+    QString itemsKey_;
+    TimeListKind openShown_ = NoList;
+    TimeListKind closeShown_ = NoList;
+    TimeListKind durationShown_ = NoList;
 };
 
 // Relay page output (RTR and MRO device modes).
