@@ -12,9 +12,15 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace rpu {
 
 namespace {
+
+// Catalogue texts the time lists are built from.
+constexpr int kFirstTimeText = 10074;
+constexpr int kLastTimeText = 10081;
 
 constexpr std::array<const char *, kWorkModeCount> kModeCaptions = {
     "ПЦН тревога", "Контрольная лампа", "Взят/снят", "Звуковой", "Тревога", "Исполнительный", "Специальный"};
@@ -39,9 +45,6 @@ Layout *Compact(Layout *layout, int spacing)
     layout->setSpacing(spacing);
     return layout;
 }
-
-constexpr int kFirstTimeText = 10074;
-constexpr int kLastTimeText = 10081;
 
 QString Named(const char *prefix, int n, const char *suffix = "")
 {

@@ -2,6 +2,10 @@
 // The two settings pages' contents: an inner tab control with one output
 // editor per output. The window places them into its pages and runs the
 // device transfers; these only show and compose their section.
+//
+// A device write composes both pages into one zeroed image; a read, a file
+// load or the factory settings show an image on the active page only, and a
+// returned bad cell ends the program with BadImageByteText.
 
 #include "app/editors/outputeditor.h"
 
