@@ -78,7 +78,6 @@ class TstOutputEditors : public QObject {
 private slots:
     void initTestCase() { catalogue.Fill(BuiltinStringSource()); }
 
-    void creationState();
     void relayPresetsThroughClicks_data();
     void relayPresetsThroughClicks();
     void rpuPresetsThroughClicks_data();
@@ -93,38 +92,6 @@ private slots:
     void listsFollowTheCatalogue();
     void pagesFitTheirSize();
 };
-
-void TstOutputEditors::creationState()
-{
-    RelaySettingsPage relay(catalogue, russian);
-    RpuSettingsPage rpu(catalogue, russian);
-    QCOMPARE(relay.Tabs()->objectName(), QStringLiteral("ReleOKPageC"));
-    QCOMPARE(rpu.Tabs()->objectName(), QStringLiteral("ReleOKPageCRPU"));
-    const QStringList relayOff = {"BoxDamage", "NoConnect", "ErrorPower"};
-    const QStringList rpuOff = {"DamageIIRPU", "SelfDamageRPU", "PowerCDRPU", "ErrorFireRPU"};
-    for (int n = 1; n <= 3; ++n) {
-        QVERIFY(RelayModeButton(relay, n, 1)->isChecked());
-        for (const QString &name : Names("", kRelayStems + QStringList{"ErrorPower"}, n))
-            QCOMPARE(Child(relay, name)->isEnabled(), !relayOff.contains(name.chopped(1)));
-        for (int m = 1; m <= 7; ++m) {
-            QVERIFY(!RpuModeButton(rpu, n, m)->isChecked());
-            QCOMPARE(RpuModeButton(rpu, n, m)->isEnabled(), m == 4 || m == 5 || m == 7);
-        }
-        for (const char *stem : {"DamageIIRPU", "SelfDamageRPU", "PowerCDRPU", "ErrorFireRPU", "NoLinkRPU",
-                                 "OnOfLineRPU"})
-            QCOMPARE(Child(rpu, QLatin1String(stem) + QString::number(n))->isEnabled(),
-                     !rpuOff.contains(QLatin1String(stem)));
-        QVERIFY(Child(rpu, QStringLiteral("privrelrpu%1%2").arg(n).arg(48))->isEnabled());
-        for (const QWidget *page : {static_cast<QWidget *>(&relay), static_cast<QWidget *>(&rpu)}) {
-            const char *suffix = page == &relay ? "" : "RPU";
-            for (const char *stem : {"TimeRzmk", "TimeZmk", "TimePeriod"})
-                QCOMPARE(List(*page, stem, suffix, n)->count(), 0);
-            QCOMPARE(List(*page, "InvRele", suffix, n)->itemText(0), QStringLiteral("Нет "));
-            QComboBox *control = List(*page, "ReleControl", suffix, n);
-            QVERIFY(!control->isEnabled() && control->isHidden());
-        }
-    }
-}
 
 void TstOutputEditors::relayPresetsThroughClicks_data()
 {

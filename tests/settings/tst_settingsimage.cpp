@@ -11,8 +11,6 @@ using namespace rpu;
 
 using Cells = QList<QPair<int, quint32>>;
 
-Q_DECLARE_METATYPE(rpu::OutputMode)
-
 class TstSettingsImage : public QObject {
     Q_OBJECT
 
@@ -27,9 +25,7 @@ private slots:
     void rangeCheckFindsFirstCellInShowingOrder();
     void sourcePairCell();
     void factoryImage();
-    void relayPresets_data();
-    void relayPresets();
-    void rpuPresets();
+    void presetRows();
     void actuatorOnRelay2Composes();
     void timeCellsOfListsWithoutSelection();
     void timeListTexts();
@@ -171,104 +167,62 @@ void TstSettingsImage::factoryImage()
     QCOMPARE(composed, expectedImage);
 }
 
-void TstSettingsImage::relayPresets_data()
-{
-    QTest::addColumn<OutputMode>("mode");
-    QTest::addColumn<bool>("sounderAllowed");
-    QTest::addColumn<QList<int>>("items"); // open, close, duration
-    QTest::addColumn<bool>("inverted");
-    QTest::addColumn<QList<int>>("checked");
-    QTest::addColumn<QList<bool>>("editable"); // events, times, duration
-    QTest::addColumn<quint32>("durationCell");
-
-    using I = QList<int>;
-    using E = QList<bool>;
-    const E none{false, false, false};
-    QTest::newRow("ПЦН тревога") << OutputMode::PcnAlarm << true << I{255, 0, 0} << false
-                                 << I{RelayAlarmEvent, RelayOnOffAllLine} << none << 0u;
-    QTest::newRow("Контрольная лампа") << OutputMode::ControlLamp << true << I{1, 1, 255} << false
-                                       << I{RelayAlarmEvent, RelayOnOffAllLine} << none << 255u;
-    QTest::newRow("Взят/снят") << OutputMode::ArmedState << true << I{0, 255, 0} << false
-                               << I{RelayOnOffAllLine} << none << 0u;
-    QTest::newRow("Звуковой") << OutputMode::Sounder << true << I{255, 0, 0} << true
-                              << I{RelayAlarmEvent} << E{false, false, true} << 10u;
-    QTest::newRow("Звуковой, not offered") << OutputMode::Sounder << false << I{255, 0, kNoSelection}
-                                           << true << I{RelayAlarmEvent} << none << 10u;
-    QTest::newRow("Тревога") << OutputMode::Alarm << true << I{255, 0, 0} << false << I{RelayAlarmEvent}
-                             << none << 0u;
-    QTest::newRow("Исполнительный") << OutputMode::Actuator << true << I{0, 20, 0} << false
-                                    << I{RelayOnOffLine} << none << 0u;
-    QTest::newRow("Специальный") << OutputMode::Special << true << I{0, 0, 0} << false << I{}
-                                 << E{true, true, true} << 0u;
-}
-
-void TstSettingsImage::relayPresets()
-{
-    QFETCH(OutputMode, mode);
-    QFETCH(bool, sounderAllowed);
-    QFETCH(QList<int>, items);
-    QFETCH(bool, inverted);
-    QFETCH(QList<int>, checked);
-    QFETCH(QList<bool>, editable);
-    QFETCH(quint32, durationCell);
-
-    const std::optional<OutputPreset> preset = RelayModePreset(mode, sounderAllowed);
-    QVERIFY(preset);
-    QCOMPARE((QList<int>{preset->openItem, preset->closeItem, preset->durationItem}), items);
-    QCOMPARE((QList<bool>{preset->eventsEditable, preset->timesEditable, preset->durationEditable}),
-             editable);
-
-    RelayOutput output;
-    output.bindings.set(3);
-    output.notifications.set(RelayNoLine);
-    output.closeFor = 77;
-    ApplyPreset(*preset, mode, output);
-    RelayOutput expected;
-    expected.mode = mode;
-    expected.bindings.set(3);
-    for (int bit : checked)
-        expected.notifications.set(bit);
-    expected.inverted = inverted;
-    expected.openFor = quint32(items[0]);
-    expected.closeFor = quint32(items[1]);
-    expected.duration = durationCell;
-    QCOMPARE(output, expected);
-    QVERIFY(!RelayModePreset(OutputMode::None, true));
-}
-
-void TstSettingsImage::rpuPresets()
+void TstSettingsImage::presetRows()
 {
     struct Row {
+        SettingsSection section;
         OutputMode mode;
-        int output;
-        int open, close, duration;
-        bool inverted, timesEditable, durationEditable;
+        int n;
+        bool sounderAllowed;
+        int open, close, durationItem;
+        quint32 durationCell;
+        bool inverted;
+        std::vector<int> checked;
+        bool events, times, duration; // editable
     };
+    constexpr auto R = SettingsSection::Relay;
+    constexpr auto P = SettingsSection::Rpu;
     const Row rows[] = {
-        {OutputMode::Sounder, 1, 255, 0, 0, true, false, true},
-        {OutputMode::Sounder, 3, 255, 0, 24, true, false, true},
-        {OutputMode::Alarm, 2, 255, 0, 0, false, false, false},
-        {OutputMode::Special, 3, 0, 0, 0, false, true, true},
+        {R, OutputMode::PcnAlarm, 1, true, 255, 0, 0, 0, false, {RelayAlarmEvent, RelayOnOffAllLine}, false, false, false},
+        {R, OutputMode::ControlLamp, 1, true, 1, 1, 255, 255, false, {RelayAlarmEvent, RelayOnOffAllLine}, false, false, false},
+        {R, OutputMode::ArmedState, 1, true, 0, 255, 0, 0, false, {RelayOnOffAllLine}, false, false, false},
+        {R, OutputMode::Sounder, 3, true, 255, 0, 0, 10, true, {RelayAlarmEvent}, false, false, true},
+        {R, OutputMode::Sounder, 3, false, 255, 0, kNoSelection, 10, true, {RelayAlarmEvent}, false, false, false},
+        {R, OutputMode::Alarm, 2, true, 255, 0, 0, 0, false, {RelayAlarmEvent}, false, false, false},
+        {R, OutputMode::Actuator, 2, true, 0, 20, 0, 0, false, {RelayOnOffLine}, false, false, false},
+        {R, OutputMode::Special, 2, true, 0, 0, 0, 0, false, {}, true, true, true},
+        {P, OutputMode::Sounder, 1, true, 255, 0, 0, 0, true, {RpuAlarmEvent}, false, false, true},
+        {P, OutputMode::Sounder, 3, true, 255, 0, 24, 24, true, {RpuAlarmEvent}, false, false, true},
+        {P, OutputMode::Alarm, 2, true, 255, 0, 0, 0, false, {RpuAlarmEvent}, false, false, false},
+        {P, OutputMode::Special, 3, true, 0, 0, 0, 0, false, {RpuAlarmEvent}, true, true, true},
     };
     for (const Row &row : rows) {
-        const std::optional<OutputPreset> preset = RpuModePreset(row.mode, row.output);
+        const std::optional<OutputPreset> preset = row.section == R
+                                                       ? RelayModePreset(row.mode, row.sounderAllowed)
+                                                       : RpuModePreset(row.mode, row.n);
         QVERIFY(preset);
+        QCOMPARE(preset->durationItem, row.durationItem);
+        QCOMPARE((QList<bool>{preset->eventsEditable, preset->timesEditable, preset->durationEditable}),
+                 (QList<bool>{row.events, row.times, row.duration}));
+
+        // The preset replaces all but the bindings.
         RpuOutput output;
         output.bindings.set(40);
+        output.notifications.set(RelayNoLine);
+        output.closeFor = 77;
         ApplyPreset(*preset, row.mode, output);
         RpuOutput expected;
         expected.mode = row.mode;
         expected.bindings.set(40);
-        expected.notifications.set(RpuAlarmEvent);
+        for (int bit : row.checked)
+            expected.notifications.set(bit);
         expected.inverted = row.inverted;
         expected.openFor = quint32(row.open);
         expected.closeFor = quint32(row.close);
-        expected.duration = quint32(row.duration);
+        expected.duration = row.durationCell;
         QCOMPARE(output, expected);
-        QCOMPARE(preset->timesEditable, row.timesEditable);
-        QCOMPARE(preset->eventsEditable, row.timesEditable);
-        QCOMPARE(preset->durationEditable, row.durationEditable);
     }
+    QVERIFY(!RelayModePreset(OutputMode::None, true));
     for (OutputMode mode : {OutputMode::None, OutputMode::PcnAlarm, OutputMode::ControlLamp,
                             OutputMode::ArmedState, OutputMode::Actuator})
         QVERIFY(!RpuModePreset(mode, 1));
