@@ -429,6 +429,7 @@ QObject *TFormTranslator::FindComponent(QObject *parent, const QString &classNam
 
 void TFormTranslator::ProcessComponent(QObject *parent, bool root)
 {
+    const DepthGuard guard(FReader->Depth(), QStringLiteral("Invalid data"));
     int flags = 0;
     int childPos = -1;
     FReader->ReadPrefix(flags, childPos);
@@ -473,6 +474,7 @@ void TFormTranslator::ProcessProperty(QObject *object)
 
 void TFormTranslator::ProcessPropertyValue()
 {
+    const DepthGuard guard(FReader->Depth(), QStringLiteral("Invalid data"));
     const ValueTag tag = FReader->ReadTag();
     switch (tag) {
     case ValueTag::List:

@@ -202,6 +202,7 @@ QVariant LayoutReader::ReadScalar(ValueTag tag)
 
 void LayoutReader::SkipValue()
 {
+    const DepthGuard guard(depth_, QStringLiteral("Invalid data"));
     const ValueTag tag = ReadTag();
     switch (tag) {
     case ValueTag::List:
@@ -379,6 +380,7 @@ private:
 
     void Object()
     {
+        const DepthGuard guard(depth_, QStringLiteral("line %1: nested too deeply").arg(tok_.line));
         int flags = 0;
         if (IsWord("inherited"))
             flags = kInherited;
@@ -429,6 +431,7 @@ private:
 
     void Value()
     {
+        const DepthGuard guard(depth_, QStringLiteral("line %1: nested too deeply").arg(tok_.line));
         switch (tok_.kind) {
         case Tok::Integer:
             w_.Integer(tok_.integer);
@@ -715,6 +718,7 @@ private:
     int line_ = 1;
     Token tok_;
     BinaryWriter w_;
+    int depth_ = 0;
 };
 
 // ---------------------------------------------------------------- binary -> text
@@ -783,6 +787,7 @@ private:
 
     void Object(int indent)
     {
+        const DepthGuard guard(r_.Depth(), QStringLiteral("Invalid data"));
         int flags = 0;
         int childPos = -1;
         r_.ReadPrefix(flags, childPos);
@@ -807,6 +812,7 @@ private:
 
     void Value(int indent)
     {
+        const DepthGuard guard(r_.Depth(), QStringLiteral("Invalid data"));
         const ValueTag tag = r_.ReadTag();
         switch (tag) {
         case ValueTag::Null:

@@ -50,6 +50,26 @@ private:
     QString text_;
 };
 
+// Nesting of entries, lists and collections allowed in a layout; deeper
+// input is refused rather than allowed to exhaust the stack.
+inline constexpr int kMaxLayoutDepth = 200;
+
+class DepthGuard {
+public:
+    DepthGuard(int &depth, const QString &error) : depth_(depth)
+    {
+        if (depth_ >= kMaxLayoutDepth)
+            throw LayoutError(error);
+        ++depth_;
+    }
+    ~DepthGuard() { --depth_; }
+    DepthGuard(const DepthGuard &) = delete;
+    DepthGuard &operator=(const DepthGuard &) = delete;
+
+private:
+    int &depth_;
+};
+
 // Currency values keep their scaled integer (value x 10000) so they never
 // pass for a floating number.
 struct CurrencyValue {
@@ -83,8 +103,11 @@ public:
     QVariant ReadScalar(ValueTag tag);
     // Skips one whole value, tag included.
     void SkipValue();
+    // Nesting level for DepthGuard, shared by everything reading this stream.
+    int &Depth() { return depth_; }
 
 private:
+    int depth_ = 0;
     template <typename T> T ReadLittle();
     QByteArray data_;
     qint64 pos_ = 0;

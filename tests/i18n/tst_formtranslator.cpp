@@ -302,6 +302,37 @@ private slots:
         QCOMPARE(second.windowTitle, QStringLiteral("Окно"));
     }
 
+    // Damaged layouts end in one of the run's errors, never in a crash.
+    void damagedLayoutsFailCleanly()
+    {
+        const QByteArray good = LayoutTextToBinary(QStringLiteral(
+            "object MainForm: TestForm\n  Caption = 'Окно'\n  Width = 1000\n"
+            "  object Button1: TestControl\n    Hint = 'x'\n    Ratio = 0.5\n    Mode = On\n    Enabled = True\n"
+            "    Font.Name = 'Arial'\n    Anchors = [a, b]\n    Caption = {4142}\n  end\n"
+            "  object LangCmB: TestList\n    Items.Strings = ('a' 'b')\n  end\n"
+            "  object Grid: TestGrid\n    Columns = <\n      item [1]\n        Caption = 'A'\n      end>\n  end\nend"));
+        const QStringList known = {QString(), QStringLiteral("Unknown value type"), QStringLiteral("Invalid data"),
+                                   QStringLiteral("Stream read error")};
+        QList<QByteArray> damaged;
+        for (qsizetype i = 4; i < good.size(); ++i) {
+            damaged << good.left(i);
+            for (char b : {'\x00', '\x01', '\x0e', '\x7f', '\xf2', '\xff'}) {
+                QByteArray copy = good;
+                copy[i] = b;
+                damaged << copy;
+            }
+        }
+        for (const QByteArray &layout : std::as_const(damaged)) {
+            Window w;
+            LayoutSet layouts;
+            if (!layouts.AddBinary(layout))
+                continue;
+            const QString error = TranslateForms(layouts, {&w.form});
+            QVERIFY2(known.contains(error) || error.startsWith(QLatin1String("Could not translate")),
+                     qPrintable(error));
+        }
+    }
+
     void handlerRegistry()
     {
         TTranslatorModules &modules = TranslatorModules();

@@ -172,6 +172,8 @@ private slots:
         QTest::newRow("odd hex") << "object A: B\n  X = {ABC}\nend" << "line 2: odd number of hex digits";
         QTest::newRow("trailing") << "object A: B\nend\nend" << "line 3: text after the last \"end\"";
         QTest::newRow("not object") << "form A: B\nend" << "line 1: \"object\" expected";
+        QTest::newRow("too deep") << "object A: B\n  X = " + QString(300, '(') + QString(300, ')') + "\nend"
+                                  << "line 2: nested too deeply";
     }
     void brokenInputIsReported()
     {
@@ -187,6 +189,7 @@ private slots:
         QTest::newRow("tag 22") << BinaryWithValue(QByteArray(1, 22)) << "Unknown value type";
         QTest::newRow("cut short") << BinaryWithValue(QByteArray(1, 4) + "\x01\x02").left(25) << "Stream read error";
         QTest::newRow("no signature") << QByteArray("TPF1") << "Invalid stream format";
+        QTest::newRow("too deep") << BinaryWithValue(QByteArray(300, 1) + QByteArray(300, 0)) << "Invalid data";
         QTest::newRow("huge length") << BinaryWithValue(QByteArray(1, 12) + Little<qint32>(0x7FFFFFFF))
                                      << "Stream read error";
     }
