@@ -2,11 +2,14 @@
 
 #include "i18n/formtranslator.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
+#include <QLibraryInfo>
 #include <QStandardPaths>
+#include <QTranslator>
 #include <algorithm>
 #include <map>
 
@@ -274,6 +277,8 @@ bool ResourceLocale::SetNewResourceFile(const QString &code, ResourceOptions opt
     // Qt keeps thread locale and number formats in one place.
     if (id != 0 && (options & (roNoThreadLocale | roNoLocaleVariables)) != (roNoThreadLocale | roNoLocaleVariables))
         QLocale::setDefault(LocaleOf(id));
+    if (id != 0)
+        InstallQtTranslations(LocaleOf(id));
     bool directionChanged = false;
     if (!(options & roNoUpdateBidiMode)) {
         static const QStringList kRightToLeft = {QStringLiteral("ar"), QStringLiteral("he"), QStringLiteral("fa")};
@@ -290,6 +295,21 @@ bool ResourceLocale::SetNewResourceFile(const QString &code, ResourceOptions opt
     if (options & roSaveLocale)
         SetCurrentDefaultLocaleReg();
     return true;
+}
+
+void ResourceLocale::InstallQtTranslations(const QLocale &locale)
+{
+    if (!QCoreApplication::instance())
+        return;
+    if (qtTranslator_)
+        QCoreApplication::removeTranslator(qtTranslator_.get());
+    qtTranslator_.reset();
+    auto translator = std::make_unique<QTranslator>();
+    if (translator->load(locale, QStringLiteral("qt"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(translator.get());
+        qtTranslator_ = std::move(translator);
+    }
 }
 
 void ResourceLocale::RegisterWindow(QObject *window)

@@ -12,6 +12,8 @@
 #include <QString>
 #include <memory>
 
+class QTranslator;
+
 namespace rpu {
 
 // A locale identifier: QLocale::Language in the low 10 bits, QLocale::Territory
@@ -100,6 +102,9 @@ public:
     QString FindModuleFile(const QString &code) const;
 
 private:
+    // Qt's own texts (dialog buttons and the like) in the chosen language.
+    void InstallQtTranslations(const QLocale &locale);
+
     QString programFilePath_;
     LocaleOverrideStore store_;
     QString fallbackFolder_;
@@ -110,6 +115,7 @@ private:
     ResourceOptions options_ = 0;
     bool rightToLeft_ = false;
     QList<QPointer<QObject>> windows_;
+    std::unique_ptr<QTranslator> qtTranslator_;
 };
 
 // Fills the catalogue for the code recorded for the runtime's program, from

@@ -3,6 +3,7 @@
 
 #include "i18n/resourcelocale.h"
 
+#include <QLibraryInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -159,6 +160,19 @@ private slots:
         QCOMPARE(QLocale().language(), QLocale::Russian);
         runtime->SetCurrentDefaultLocaleReg();
         QCOMPARE(runtime->GetCurrentDefaultLocaleReg(), QString());
+    }
+
+    void qtTextsFollowTheLanguage()
+    {
+        if (!QFileInfo::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + QStringLiteral("/qt_tr.qm")))
+            QSKIP("Qt's translations are not installed");
+        WriteModule(QStringLiteral("TR"));
+        const auto runtime = Runtime();
+        const auto cancel = [] { return QCoreApplication::translate("QPlatformTheme", "Cancel"); };
+        QVERIFY(runtime->SetNewResourceFile(QStringLiteral("TR"), 0, QStringLiteral("RU")));
+        QCOMPARE(cancel(), QStringLiteral("İptal"));
+        QVERIFY(runtime->SetNewResourceFile(QString(), 0, QStringLiteral("RU")));
+        QCOMPARE(cancel(), QStringLiteral("Отмена"));
     }
 
     void failedRetranslationKeepsTheNewModule()
