@@ -297,6 +297,21 @@ bool ResourceLocale::SetNewResourceFile(const QString &code, ResourceOptions opt
     return true;
 }
 
+void ResourceLocale::ApplyStartupLanguage(const QString &code)
+{
+    SetDefaultLocaleReg(programFilePath_, code);
+    SetNewResourceFile(code, 0, QString::fromLatin1(kBuiltinLocaleCode));
+}
+
+QString ResourceLocale::TranslateNewWindow(QObject *window)
+{
+    RegisterWindow(window);
+    QString error = TranslateForms(builtin_, {window});
+    if (error.isEmpty() && module_)
+        error = TranslateForms(*module_, {window});
+    return error;
+}
+
 void ResourceLocale::InstallQtTranslations(const QLocale &locale)
 {
     if (!QCoreApplication::instance())

@@ -92,6 +92,14 @@ public:
     LayoutSet &BuiltinLayouts() { return builtin_; }
     const LayoutSource &ResourceSource() const;
 
+    // Start-up with the configuration file's code: records it for this
+    // program and makes its module the source when there is one.
+    void ApplyStartupLanguage(const QString &code);
+    // A window just built: registered, then given the built-in layouts and,
+    // while a module is the source, the module's. Gives the error text, or
+    // an empty text.
+    QString TranslateNewWindow(QObject *window);
+
     // Windows re-translated on a switch, in registration order.
     void RegisterWindow(QObject *window);
     void UnregisterWindow(QObject *window);

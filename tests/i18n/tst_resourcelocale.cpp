@@ -133,16 +133,21 @@ private slots:
     {
         WriteModule(QStringLiteral("EN"), Module(QStringLiteral("Window")));
         const auto runtime = Runtime();
-        runtime->BuiltinLayouts().AddText(QStringLiteral("object MainForm: Window\n  Caption = 'Окно'\nend"));
+        runtime->BuiltinLayouts().AddText(QStringLiteral("object MainForm: Window\n  Caption = 'Окно'\n  Level = 3\nend"));
+        // Start-up: the window is built after the switch and takes both layouts.
+        runtime->ApplyStartupLanguage(QStringLiteral("ENU")); // a three-letter code falls back to its two-letter module
+        QCOMPARE(runtime->LoadedResourceLocale(), QStringLiteral("EN"));
+        QCOMPARE(runtime->GetCurrentDefaultLocaleReg(), QStringLiteral("ENU"));
         Window window;
+        QCOMPARE(runtime->TranslateNewWindow(&window), QString());
+        QCOMPARE(window.windowTitle, QStringLiteral("Window"));
+        QCOMPARE(window.level, uchar(3));
         auto gone = std::make_unique<Window>();
-        runtime->RegisterWindow(&window);
         runtime->RegisterWindow(gone.get());
         gone.reset(); // a closed window drops out by itself
 
-        // A three-letter code falls back to its two-letter module.
-        QVERIFY(runtime->SetNewResourceFile(QStringLiteral("ENU"), roSaveLocale, QStringLiteral("RU")));
-        QCOMPARE(runtime->LoadedResourceLocale(), QStringLiteral("EN"));
+        window.windowTitle = QStringLiteral("changed at run time");
+        QVERIFY(runtime->SetNewResourceFile(QStringLiteral("EN"), roSaveLocale, QStringLiteral("RU")));
         QCOMPARE(window.windowTitle, QStringLiteral("Window"));
         QCOMPARE(QLocale().language(), QLocale::English);
         QCOMPARE(runtime->GetCurrentDefaultLocaleReg(), QStringLiteral("EN"));
