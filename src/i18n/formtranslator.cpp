@@ -510,11 +510,7 @@ void TFormTranslator::ProcessCollection()
         throw LayoutError(QStringLiteral("Invalid data"));
     QObject *collection = FPropInfo ? FPropInfo->Read().value<QObject *>() : nullptr;
     const QObjectList items = collection ? collection->children() : QObjectList();
-    for (qsizetype i = 0; !FReader->EndOfList(); ++i) {
-        if (FReader->PeekByte() != quint8(ValueTag::List))
-            FReader->ReadInteger();
-        if (FReader->ReadTag() != ValueTag::List)
-            throw LayoutError(QStringLiteral("Invalid data"));
+    for (qsizetype i = 0; FReader->NextCollectionItem(); ++i) {
         QObject *item = i < items.size() ? items[i] : nullptr;
         while (!FReader->EndOfList())
             ProcessProperty(item);

@@ -200,6 +200,18 @@ QVariant LayoutReader::ReadScalar(ValueTag tag)
     }
 }
 
+bool LayoutReader::NextCollectionItem(qint64 *index)
+{
+    if (EndOfList())
+        return false;
+    const qint64 read = PeekByte() != quint8(ValueTag::List) ? ReadInteger() : -1;
+    if (index)
+        *index = read;
+    if (ReadTag() != ValueTag::List)
+        throw LayoutError(QStringLiteral("Invalid data"));
+    return true;
+}
+
 void LayoutReader::SkipValue()
 {
     const DepthGuard guard(depth_, QStringLiteral("Invalid data"));
@@ -214,11 +226,7 @@ void LayoutReader::SkipValue()
         }
         break;
     case ValueTag::Collection:
-        while (!EndOfList()) {
-            if (PeekByte() != quint8(ValueTag::List))
-                ReadInteger();
-            if (ReadTag() != ValueTag::List)
-                throw LayoutError(QStringLiteral("Invalid data"));
+        while (NextCollectionItem()) {
             while (!EndOfList()) {
                 ReadShortString();
                 SkipValue();
@@ -909,12 +917,11 @@ private:
     void Collection(int indent)
     {
         out_ += QLatin1Char('<');
-        while (!r_.EndOfList()) {
+        qint64 index = -1;
+        while (r_.NextCollectionItem(&index)) {
             out_ += QLatin1Char('\n') + Pad(indent + 1) + QStringLiteral("item");
-            if (r_.PeekByte() != quint8(ValueTag::List))
-                out_ += QStringLiteral(" [%1]").arg(r_.ReadInteger());
-            if (r_.ReadTag() != ValueTag::List)
-                throw LayoutError(QStringLiteral("Invalid data"));
+            if (index >= 0)
+                out_ += QStringLiteral(" [%1]").arg(index);
             out_ += QLatin1Char('\n');
             while (!r_.EndOfList()) {
                 out_ += Pad(indent + 2) + r_.ReadShortString() + QStringLiteral(" = ");
@@ -930,7 +937,76 @@ private:
     QString out_;
 };
 
+class Flattener {
+public:
+    explicit Flattener(const QByteArray &binary) : r_(binary) {}
+
+    QList<LayoutValue> Run()
+    {
+        if (!r_.ReadSignature())
+            throw LayoutError(QStringLiteral("Invalid stream format"));
+        Object(QString());
+        return out_;
+    }
+
+private:
+    void Object(const QString &parentPath)
+    {
+        const DepthGuard guard(r_.Depth(), QStringLiteral("Invalid data"));
+        int flags = 0;
+        int childPos = -1;
+        r_.ReadPrefix(flags, childPos);
+        const QString className = r_.ReadShortString();
+        const QString name = r_.ReadShortString();
+        const QString own = name.isEmpty() ? QLatin1Char('<') + className + QLatin1Char('>') : name;
+        const QString path = parentPath.isEmpty() ? own : parentPath + QLatin1Char('.') + own;
+        const qsizetype before = out_.size();
+        while (!r_.EndOfList()) {
+            const QString property = r_.ReadShortString();
+            Value(path, className, property);
+        }
+        if (out_.size() == before)
+            out_.append({path, className, QString(), ValueTag::Null, {}});
+        while (!r_.EndOfList())
+            Object(path);
+    }
+
+    void Value(const QString &path, const QString &className, const QString &property)
+    {
+        const DepthGuard guard(r_.Depth(), QStringLiteral("Invalid data"));
+        const ValueTag tag = r_.ReadTag();
+        switch (tag) {
+        case ValueTag::List:
+            for (int i = 0; !r_.EndOfList(); ++i)
+                Value(path, className, property + QStringLiteral("[%1]").arg(i));
+            return;
+        case ValueTag::Set:
+            for (QString n = r_.ReadShortString(); !n.isEmpty(); n = r_.ReadShortString())
+                out_.append({path, className, property, ValueTag::Ident, n});
+            return;
+        case ValueTag::Collection:
+            for (int i = 0; r_.NextCollectionItem(); ++i) {
+                while (!r_.EndOfList()) {
+                    const QString itemProperty = r_.ReadShortString();
+                    Value(path, className, property + QStringLiteral("[%1].").arg(i) + itemProperty);
+                }
+            }
+            return;
+        default:
+            out_.append({path, className, property, tag, r_.ReadScalar(tag)});
+        }
+    }
+
+    LayoutReader r_;
+    QList<LayoutValue> out_;
+};
+
 } // namespace
+
+QList<LayoutValue> FlattenLayout(const QByteArray &binary)
+{
+    return Flattener(binary).Run();
+}
 
 QByteArray LayoutTextToBinary(const QString &text)
 {

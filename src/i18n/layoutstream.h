@@ -3,6 +3,7 @@
 // and its text form (object Name: Class ... end), both directions.
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QVariant>
 #include <stdexcept>
@@ -101,6 +102,10 @@ public:
     // CurrencyValue; invalid for null and nil. Lists, sets and collections are
     // the caller's.
     QVariant ReadScalar(ValueTag tag);
+    // Starts the next item of a collection: false (and consumed) at the end
+    // marker; otherwise reads the item's optional index (-1 when absent) and
+    // its list tag.
+    bool NextCollectionItem(qint64 *index = nullptr);
     // Skips one whole value, tag included.
     void SkipValue();
     // Nesting level for DepthGuard, shared by everything reading this stream.
@@ -121,6 +126,21 @@ QString LayoutBinaryToText(const QByteArray &binary);
 bool ParseStringLiteral(const QString &text, QString &out);
 // The class name of the root entry, or empty when the stream has none.
 QString LayoutRootClass(const QByteArray &binary);
+
+// One value of a layout, flattened for checks: the component's name path
+// ("Panel1.Help"; unnamed components as "<Class>"), its class, and the
+// property path with list and collection positions ("Items.Strings[2]",
+// "Columns[0].Width"). A component without properties gives one entry with
+// an empty property. Sets, lists and collections give their elements only.
+struct LayoutValue {
+    QString component;
+    QString className;
+    QString property;
+    ValueTag tag = ValueTag::Null;
+    QVariant value;
+};
+// Throws LayoutError on a broken stream.
+QList<LayoutValue> FlattenLayout(const QByteArray &binary);
 
 // 80-bit extended floats of the stream, little-endian.
 QByteArray DoubleToExtended(double value);

@@ -123,6 +123,27 @@ private slots:
         QCOMPARE(LayoutRootClass(binary), QStringLiteral("TMainForm"));
     }
 
+    void flattenedForChecks()
+    {
+        const QByteArray binary = LayoutTextToBinary(QStringLiteral(
+            "object MainForm: TMainForm\n"
+            "  Caption = 'Dorel'\n"
+            "  object Panel1: QFrame\n"
+            "    object QLabel\n"
+            "      Items.Strings = ('a' 'b')\n"
+            "      Columns = <item\n Width = 5\n end>\n"
+            "    end\n"
+            "  end\n"
+            "end\n"));
+        QStringList flat;
+        for (const LayoutValue &v : FlattenLayout(binary))
+            flat << QStringLiteral("%1:%2 %3=%4").arg(v.component, v.className, v.property, v.value.toString());
+        QCOMPARE(flat, QStringList({"MainForm:TMainForm Caption=Dorel", "MainForm.Panel1:QFrame =",
+                                    "MainForm.Panel1.<QLabel>:QLabel Items.Strings[0]=a",
+                                    "MainForm.Panel1.<QLabel>:QLabel Items.Strings[1]=b",
+                                    "MainForm.Panel1.<QLabel>:QLabel Columns[0].Width=5"}));
+    }
+
     // Forms a translator may type that the writer does not produce itself.
     void looseTextIsRead_data()
     {
