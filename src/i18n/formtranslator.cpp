@@ -430,18 +430,14 @@ QObject *TFormTranslator::FindComponent(QObject *parent, const QString &classNam
 void TFormTranslator::ProcessComponent(QObject *parent, bool root)
 {
     const DepthGuard guard(FReader->Depth(), QStringLiteral("Invalid data"));
-    int flags = 0;
-    int childPos = -1;
-    FReader->ReadPrefix(flags, childPos);
-    const QString className = FReader->ReadShortString();
-    const QString name = FReader->ReadShortString();
+    const EntryHeader entry = FReader->ReadEntryHeader();
     QObject *live = nullptr;
     if (root)
         live = FHost;
     else if (parent)
-        live = FindComponent(parent, className, name);
-    else if (name.isEmpty())
-        FUnnamedTypes << className; // counted even when its parent is missing
+        live = FindComponent(parent, entry.className, entry.name);
+    else if (entry.name.isEmpty())
+        FUnnamedTypes << entry.className; // counted even when its parent is missing
     FCurrent = live;
     while (!FReader->EndOfList())
         ProcessProperty(live);

@@ -134,6 +134,15 @@ void LayoutReader::ReadPrefix(int &flags, int &childPos)
         childPos = int(ReadInteger());
 }
 
+EntryHeader LayoutReader::ReadEntryHeader()
+{
+    EntryHeader header;
+    ReadPrefix(header.flags, header.childPos);
+    header.className = ReadShortString();
+    header.name = ReadShortString();
+    return header;
+}
+
 qint64 LayoutReader::ReadInteger()
 {
     const ValueTag tag = ReadTag();
@@ -244,10 +253,7 @@ QString LayoutRootClass(const QByteArray &binary)
         LayoutReader reader(binary);
         if (!reader.ReadSignature())
             return {};
-        int flags = 0;
-        int pos = 0;
-        reader.ReadPrefix(flags, pos);
-        return reader.ReadShortString();
+        return reader.ReadEntryHeader().className;
     } catch (const LayoutError &) {
         return {};
     }
@@ -796,17 +802,13 @@ private:
     void Object(int indent)
     {
         const DepthGuard guard(r_.Depth(), QStringLiteral("Invalid data"));
-        int flags = 0;
-        int childPos = -1;
-        r_.ReadPrefix(flags, childPos);
-        const QString className = r_.ReadShortString();
-        const QString name = r_.ReadShortString();
+        const EntryHeader h = r_.ReadEntryHeader();
         out_ += Pad(indent)
-                + (flags & kInherited ? QStringLiteral("inherited ")
-                                      : flags & kInline ? QStringLiteral("inline ") : QStringLiteral("object "));
-        out_ += name.isEmpty() ? className : name + QStringLiteral(": ") + className;
-        if (flags & kChildPos)
-            out_ += QStringLiteral(" [%1]").arg(childPos);
+                + (h.flags & kInherited ? QStringLiteral("inherited ")
+                                        : h.flags & kInline ? QStringLiteral("inline ") : QStringLiteral("object "));
+        out_ += h.name.isEmpty() ? h.className : h.name + QStringLiteral(": ") + h.className;
+        if (h.flags & kChildPos)
+            out_ += QStringLiteral(" [%1]").arg(h.childPos);
         out_ += QLatin1Char('\n');
         while (!r_.EndOfList()) {
             out_ += Pad(indent + 1) + r_.ReadShortString() + QStringLiteral(" = ");
@@ -953,12 +955,9 @@ private:
     void Object(const QString &parentPath)
     {
         const DepthGuard guard(r_.Depth(), QStringLiteral("Invalid data"));
-        int flags = 0;
-        int childPos = -1;
-        r_.ReadPrefix(flags, childPos);
-        const QString className = r_.ReadShortString();
-        const QString name = r_.ReadShortString();
-        const QString own = name.isEmpty() ? QLatin1Char('<') + className + QLatin1Char('>') : name;
+        const EntryHeader h = r_.ReadEntryHeader();
+        const QString &className = h.className;
+        const QString own = h.name.isEmpty() ? QLatin1Char('<') + className + QLatin1Char('>') : h.name;
         const QString path = parentPath.isEmpty() ? own : parentPath + QLatin1Char('.') + own;
         const qsizetype before = out_.size();
         while (!r_.EndOfList()) {

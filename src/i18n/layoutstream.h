@@ -78,6 +78,14 @@ struct CurrencyValue {
     bool operator==(const CurrencyValue &) const = default;
 };
 
+// The start of a component entry.
+struct EntryHeader {
+    int flags = 0;      // ComponentFlag bits
+    int childPos = -1;  // with kChildPos
+    QString className;
+    QString name;       // empty for an unnamed component
+};
+
 // Sequential reader of the binary stream. Every read past the end throws
 // "Stream read error"; a tag over 21 throws "Unknown value type".
 class LayoutReader {
@@ -96,6 +104,8 @@ public:
     ValueTag PeekTag() const;
     // Prefix flags and child position of a component entry (0 and -1 when absent).
     void ReadPrefix(int &flags, int &childPos);
+    // Prefix, class name and component name.
+    EntryHeader ReadEntryHeader();
     // A whole number given with its own tag (int8/16/32/64).
     qint64 ReadInteger();
     // The payload of a scalar tag: qint64, double, QString, QByteArray, bool,
