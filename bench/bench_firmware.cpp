@@ -8,6 +8,8 @@
 #include "app/appservices.h"
 #include "app/dialogs.h"
 #include "app/mainform.h"
+#include "app/pages/mainpage.h"
+#include "session/valuebuffer.h"
 #include "app/qtpacer.h"
 #include "firmware/firmwarefile.h"
 #include "i18n/messagecatalogue.h"
@@ -103,8 +105,9 @@ int main(int argc, char **argv)
         }
     }
 
+    auto *list = form.findChild<QListWidget *>(QStringLiteral("SoftUpdatesListBox"));
     form.ConnectButtonClick();
-    if (form.SoftUpdatesListBox->count() != 1 || !dialogs.texts.isEmpty()) {
+    if (list->count() != 1 || !dialogs.texts.isEmpty()) {
         std::fprintf(stderr, "unexpected state after connect\n");
         return 1;
     }
@@ -112,18 +115,17 @@ int main(int argc, char **argv)
     pacer.Reset();
     QElapsedTimer timer;
     timer.start();
-    form.SoftUpdatesListBox->setCurrentRow(0);
-    form.SoftUpdatesListBoxClick();
+    list->setCurrentRow(0); // picks the file, as a click would
     const double parseMs = timer.nsecsElapsed() / 1e6;
     const long parseRounds = pacer.eventRounds;
-    if (form.TempListCount() != image.size()) {
+    if (form.Buffer().Count() != image.size()) {
         std::fprintf(stderr, "file not accepted\n");
         return 1;
     }
 
     pacer.Reset();
     timer.restart();
-    form.WriteSWButtonClick();
+    form.Main().WriteSWButtonClick();
     const double writeMs = timer.nsecsElapsed() / 1e6;
     const long floorMs = pacer.pausedMs;
     if (device.AcceptedFirmwareLengths().empty() || device.VersionByte() != 50
@@ -134,7 +136,7 @@ int main(int argc, char **argv)
 
     const double totalMs = parseMs + writeMs;
     std::printf("image: %lld bytes (%d packets)\n", static_cast<long long>(image.size()), packets);
-    std::printf("pick (read, check, %lld value lines): %.1f ms, %ld event rounds\n",
+    std::printf("pick (read, check, %lld values): %.1f ms, %ld event rounds\n",
                 static_cast<long long>(image.size()), parseMs, parseRounds);
     std::printf("write + renewed link: wall %.1f ms, floor %ld ms in %ld pauses, wall/floor %.3f\n",
                 writeMs, floorMs, pacer.pauses, writeMs / floorMs);

@@ -1,36 +1,45 @@
-// Construction, show, close, F5, the status and progress bars, and the
-// wiring of every control to its handler.
-
 #include "app/mainform.h"
 
+#include "app/pageflow.h"
+#include "app/pages/backuppage.h"
+#include "app/pages/commandcolumn.h"
+#include "app/pages/mainpage.h"
+#include "app/pages/settingspage.h"
+#include "app/pages/welcomearea.h"
+#include "app/widgetkit.h"
 #include "i18n/messagecatalogue.h"
 #include "link/usblink.h"
+#include "session/valuebuffer.h"
 
-#include <QButtonGroup>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
-#include <QGroupBox>
+#include <QGuiApplication>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
-#include <QListView>
-#include <QListWidget>
-#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QRadioButton>
-#include <QScopedValueRollback>
+#include <QScreen>
 #include <QStatusBar>
-#include <QStringListModel>
 #include <QTabWidget>
 
-#include <exception>
+// Resources of a static library have to be registered by name, from the
+// global namespace.
+static void InitAppResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
 
 namespace rpu {
 
 namespace {
+
+constexpr int kClientWidth = 794;
+constexpr int kClientHeight = 570;
+constexpr int kMsgCaption = 10087;
+constexpr int kMsgQuit = 10012;
+
 const QStringList kWorkingFolders = {QStringLiteral("reg"), QStringLiteral("base"),
                                      QStringLiteral("conf")};
 
@@ -40,219 +49,144 @@ QString RegistrationDateStampOf(const QDate &date)
     // up in backup file names.
     return QLatin1Char('_') + date.toString(QStringLiteral("ddMMyy")) + QLatin1Char('_');
 }
+
+// The folders go beside the program, whatever directory it was started
+// from; a folder that cannot be made shows later, in the file operations.
+ProgramPlaces MakePlaces(const AppServices &services)
+{
+    const QString folder = QDir::cleanPath(QFileInfo(services.programFilePath).absolutePath());
+    const QDir programDir(folder);
+    for (const QString &name : kWorkingFolders) {
+        if (!QFileInfo(programDir, name).isDir())
+            programDir.mkdir(name);
+    }
+    QDir::setCurrent(folder);
+    // The stamp keeps the start date for the whole run.
+    const QDate start = services.startDate.isValid() ? services.startDate : QDate::currentDate();
+    ProgramPlaces places;
+    places.ProgramFolder = folder;
+    places.RegistrationDateStamp = RegistrationDateStampOf(start);
+    return places;
+}
+
 } // namespace
 
 TMainForm::TMainForm(const AppServices &services, QWidget *parent)
     : QWidget(parent), services_(services)
 {
-    // C1
-    BuildControls();
-    ConnectHandlers();
+    Transport &transport =
+        services_.transport ? *services_.transport : static_cast<Transport &>(*services_.link);
+    session_ = new DeviceSession(services_.link, transport, *services_.pacer, *services_.catalogue, this);
+    buffer_ = new ValueBuffer(this);
+    flow_ = new PageFlow(*session_, *this, this);
+    context_ = std::make_unique<PageContext>(*session_, services_.dialogs, *services_.catalogue,
+                                             *buffer_, *flow_, MakePlaces(services_), this);
+    BuildWindow();
+    flow_->Attach(*context_, {pages_, main_, backup_, relay_, rpu_, column_});
+    ConnectCommands();
 
-    // C2
-    ProgramFolder.clear();
-    RpuFilePrefix.clear();
-    RtrFilePrefix.clear();
-    ObjectPrefix.clear();
-    RegistrationDateStamp.clear();
-    ConfCodeInfix.clear();
-    NewestFirmwareName.clear();
-    FirmwareVersionDigits.clear();
-
-    // C3
-    OperModeCmB->setCurrentIndex(1);
-    RunGuarded([this] { OperModeCmBChange(); });
-    // C4, C5
-    workMode = WorkMode::Online;
-    SetActivePage(MainTabSh);
-    // C6
-    ObjNumEdit->clear();
-    ModuleNumCmB->clear();
-    ModuleNumCmB->clearEditText();
-    // C7
-    DevTypeLabel2->clear();
-    CurrentSoftVerLabel2->clear();
-    // C8
-    DevOperModeGrB->hide();
-    Label_maintabsh_header_rpu->hide();
-    Label_maintabsh_header_sela->show();
-    // C9
-    SetPageTabVisible(RegistBackupTabSh, false);
-    SetPageTabVisible(ReleSettingsTabSh, false);
-    SetPageTabVisible(ReleSettingsTabRPU, false);
-
-    // C10, C11: the folders go beside the program, whatever directory the
-    // program was started from.
-    const QString folder = QDir::cleanPath(QFileInfo(services_.programFilePath).absolutePath());
-    const QDir programDir(folder);
-    for (const QString &name : kWorkingFolders) {
-        if (!QFileInfo(programDir, name).isDir())
-            programDir.mkdir(name); // a failure shows later, in the file operations
-    }
-    QDir::setCurrent(folder);
-    ProgramFolder = folder;
-
-    // C12
-    ReleOutputCount = 3;
-    RelaySectionLength = 45;
-    SettingsFileCellCount = 96;
-
-    // C13: the stamp keeps the start date for the whole run.
-    const QDate start = services_.startDate.isValid() ? services_.startDate : QDate::currentDate();
-    RegistrationDateStamp = RegistrationDateStampOf(start);
-
-    // C14
-    RpuFilePrefix = QStringLiteral("ksy_rpu_");
-    RtrFilePrefix = QStringLiteral("ksy_rtr_");
-    ObjectPrefix = QStringLiteral("object_");
-    ConfCodeInfix = QStringLiteral("_conf_");
+    // Starts on-line, on the main page, with only "Главная" offered.
+    column_->SetWorkModeIndex(1);
+    flow_->RunGuarded([this] { flow_->OperModeCmBChange(); });
+    flow_->ClearDeviceInfo();
+    for (PageId page : {PageId::Backup, PageId::RelaySettings, PageId::RpuSettings})
+        flow_->SetPageTabVisible(page, false);
 }
 
 TMainForm::~TMainForm() = default;
 
-void TMainForm::ConnectHandlers()
+void TMainForm::BuildWindow()
 {
-    auto guarded = [this](void (TMainForm::*handler)()) {
-        return [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); };
-    };
-
-    connect(OperModeCmB, &QComboBox::activated, this, guarded(&TMainForm::OperModeCmBChange));
-    connect(ConnectButton, &QPushButton::clicked, this, guarded(&TMainForm::ConnectButtonClick));
-    connect(DisconnectButton, &QPushButton::clicked, this,
-            guarded(&TMainForm::DisconnectButtonClick));
-    connect(MainPageC, &QTabWidget::currentChanged, this, [this] {
-        if (!pageChangeFromProgram_)
-            RunGuarded([this] { MainPageCChange(); });
-    });
-    for (QRadioButton *button : {RPU_rb, RTR_rb, MRO_rb}) {
-        connect(button, &QRadioButton::toggled, this, [this](bool checked) {
-            if (checked)
-                RunGuarded([this] { DevOperModeGrB_rbClick(); });
-        });
+    InitAppResources();
+    setWindowTitle(QStringLiteral("Заголовок главного окна"));
+    setWindowIcon(QIcon(QStringLiteral(":/images/icon.png")));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setFont(SansFont());
+    setFixedSize(kClientWidth, kClientHeight);
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect desktop = screen->availableGeometry();
+        move(desktop.center() - QPoint(kClientWidth / 2, kClientHeight / 2));
     }
-    connect(SoftUpdatesListBox, &QListWidget::itemClicked, this,
-            guarded(&TMainForm::SoftUpdatesListBoxClick));
-    connect(WriteSWButton, &QPushButton::clicked, this, guarded(&TMainForm::WriteSWButtonClick));
-    connect(WriteButton, &QPushButton::clicked, this, guarded(&TMainForm::WriteButtonClick));
-    connect(ReadButton, &QPushButton::clicked, this, guarded(&TMainForm::ReadButtonClick));
-    connect(DefaultSettingsButton, &QPushButton::clicked, this,
-            guarded(&TMainForm::DefaultSettingsButtonClick));
+
+    // Behind the page control, so that it is seen while no page is.
+    welcome_ = new WelcomeArea(this);
+
+    pages_ = Named(new QTabWidget(this), "MainPageC");
+    pages_->setGeometry(0, 0, 667, 544);
+    main_ = new MainPage(*context_, pages_);
+    backup_ = new BackupPage(*context_, pages_);
+    relay_ = new SettingsPage(*context_, PageId::RelaySettings, pages_);
+    rpu_ = new SettingsPage(*context_, PageId::RpuSettings, pages_);
+    pages_->addTab(main_, QStringLiteral("Главная"));
+    pages_->addTab(backup_, QStringLiteral("Резервная копия"));
+    pages_->addTab(relay_, QStringLiteral("Режимы реле и выхода ОК"));
+    pages_->addTab(rpu_, QStringLiteral("Режимы реле и выхода ОК (РПУ в автономном режиме)"));
+
+    column_ = new CommandColumn(this);
+
+    // Status bar with the progress bar over its right end.
+    auto *statusBar = Named(new QStatusBar(this), "MainStatusB");
+    statusBar->setGeometry(2, 541, 792, 26);
+    statusBar->setSizeGripEnabled(false);
+    statusText_ = Named(new QLabel(statusBar), "MainStatusText");
+    statusBar->addWidget(statusText_, 1);
+    progress_ = Named(new QProgressBar(this), "MainProgressB");
+    progress_->setGeometry(587, 545, 204, 20);
+    progress_->setRange(0, 100);
+    progress_->setValue(0);
+    progress_->setTextVisible(false);
+    progress_->raise();
+
+    // Kept for the translators' tools; never shown.
+    MakeButton(this, "Button2", QStringLiteral("создать файл для перевода"), QString(), 420, 470,
+               180, 25)
+        ->hide();
 }
+
+void TMainForm::ConnectCommands()
+{
+    auto guarded = [this](void (PageFlow::*handler)()) {
+        return [this, handler] { flow_->RunGuarded([this, handler] { (flow_->*handler)(); }); };
+    };
+    connect(column_, &CommandColumn::workModeChosen, this, guarded(&PageFlow::OperModeCmBChange));
+    connect(column_, &CommandColumn::connectClicked, this, guarded(&PageFlow::ConnectButtonClick));
+    connect(column_, &CommandColumn::disconnectClicked, this,
+            guarded(&PageFlow::DisconnectButtonClick));
+    connect(column_, &CommandColumn::writeClicked, this, guarded(&PageFlow::WriteButtonClick));
+    connect(column_, &CommandColumn::readClicked, this, guarded(&PageFlow::ReadButtonClick));
+    connect(column_, &CommandColumn::factoryClicked, this,
+            guarded(&PageFlow::DefaultSettingsButtonClick));
+    connect(session_, &DeviceSession::progressChanged, this, &TMainForm::SetProgress);
+    connect(session_, &DeviceSession::statusChanged, this, &TMainForm::ShowStatus);
+}
+
+// --- Entry points ---
+
+void TMainForm::OperModeCmBChange() { flow_->OperModeCmBChange(); }
+void TMainForm::ConnectButtonClick() { flow_->ConnectButtonClick(); }
+void TMainForm::DisconnectButtonClick() { flow_->DisconnectButtonClick(); }
+void TMainForm::MainPageCChange() { flow_->MainPageCChange(); }
+void TMainForm::EnterLinkDownState() { flow_->EnterLinkDownState(); }
+void TMainForm::ReadButtonClick() { flow_->ReadButtonClick(); }
+void TMainForm::WriteButtonClick() { flow_->WriteButtonClick(); }
+void TMainForm::DefaultSettingsButtonClick() { flow_->DefaultSettingsButtonClick(); }
 
 // --- Status and progress ---
 
 void TMainForm::ShowStatus(const QString &text)
 {
-    MainStatusText->setText(text);
+    statusText_->setText(text);
 }
 
 void TMainForm::SetProgress(int percent)
 {
-    MainProgressB->setValue(qBound(0, percent, 100));
+    progress_->setValue(qBound(0, percent, 100));
 }
 
 QString TMainForm::StatusText() const
 {
-    return MainStatusText->text();
-}
-
-// --- Value buffer ---
-
-QStringList TMainForm::TempListLines() const
-{
-    return tempListModel_->stringList();
-}
-
-void TMainForm::SetTempListLines(const QStringList &lines)
-{
-    tempListModel_->setStringList(lines);
-}
-
-int TMainForm::TempListCount() const
-{
-    return tempListModel_->rowCount();
-}
-
-// --- Pages ---
-
-void TMainForm::SetActivePage(QWidget *page)
-{
-    const QScopedValueRollback<bool> fromProgram(pageChangeFromProgram_, true);
-    MainPageC->setCurrentWidget(page);
-}
-
-QWidget *TMainForm::ActivePage() const
-{
-    return MainPageC->currentWidget();
-}
-
-void TMainForm::SetPageTabVisible(QWidget *page, bool visible)
-{
-    const int index = MainPageC->indexOf(page);
-    if (index < 0)
-        return;
-    // Hiding the current tab moves the selection; that is not a page change.
-    const QScopedValueRollback<bool> fromProgram(pageChangeFromProgram_, true);
-    MainPageC->setTabVisible(index, visible);
-}
-
-bool TMainForm::IsPageTabVisible(QWidget *page) const
-{
-    const int index = MainPageC->indexOf(page);
-    return index >= 0 && MainPageC->isTabVisible(index);
-}
-
-void TMainForm::SelectDeviceModeButton(QRadioButton *button)
-{
-    if (button) {
-        // Checking a button that was not checked emits toggled(true), which
-        // runs the device-mode handler as a click would.
-        button->setChecked(true);
-        return;
-    }
-    for (QRadioButton *item : {RPU_rb, RTR_rb, MRO_rb}) {
-        item->setAutoExclusive(false);
-        item->setChecked(false);
-        item->setAutoExclusive(true);
-    }
-}
-
-// --- Errors and messages ---
-
-void TMainForm::RunGuarded(const std::function<void()> &handler)
-{
-    QString error;
-    try {
-        handler();
-        return;
-    } catch (const std::exception &e) {
-        error = QString::fromLocal8Bit(e.what());
-    } catch (...) {
-        error = QStringLiteral("Unknown error");
-    }
-    if (services_.dialogs)
-        services_.dialogs->MessageBox(this, kApplicationTitle, error, Dialogs::Icon::Error,
-                                      Dialogs::Buttons::Ok);
-}
-
-QString TMainForm::Msg(int number) const
-{
-    return services_.catalogue ? services_.catalogue->Text(number) : QString();
-}
-
-Dialogs::Answer TMainForm::Box(int titleMessage, const QString &text, Dialogs::Icon icon,
-                               Dialogs::Buttons buttons)
-{
-    if (!services_.dialogs)
-        return buttons == Dialogs::Buttons::YesNo ? Dialogs::Answer::No : Dialogs::Answer::Ok;
-    return services_.dialogs->MessageBox(this, Msg(titleMessage), text, icon, buttons);
-}
-
-LinkContext TMainForm::Link()
-{
-    Transport &transport =
-        services_.transport ? *services_.transport : static_cast<Transport &>(*services_.link);
-    return LinkContext{transport, *services_.pacer, *this, *services_.catalogue};
+    return statusText_->text();
 }
 
 // --- Window events ---
@@ -261,43 +195,36 @@ void TMainForm::showEvent(QShowEvent *event)
 {
     if (!shown_) {
         shown_ = true;
-        RunGuarded([this] { FormShow(); });
+        flow_->RunGuarded([this] { FormShow(); });
     }
     QWidget::showEvent(event);
 }
 
 void TMainForm::FormShow()
 {
-    // S1, S2
-    MainPageC->hide();
-    SetPageTabVisible(RegistBackupTabSh, false);
-    SetPageTabVisible(ReleSettingsTabSh, false);
-    SetPageTabVisible(ReleSettingsTabRPU, false);
-    // S3
-    setWindowTitle(Msg(10087));
-    // S4
-    for (QLabel *label : {Logo1_lb, logo2_lb, logo3_lb, logo4_lb})
-        label->hide();
-    for (QLabel *label : {Logo1_SELA_lb, logo2_SELA_lb, logo4_SELA_lb, logo5_lb, Logo_Image,
-                          Label_webaddr, Label_emailaddr})
-        label->show();
+    for (PageId page : {PageId::Backup, PageId::RelaySettings, PageId::RpuSettings})
+        flow_->SetPageTabVisible(page, false);
+    flow_->CommandsChanged();
+    setWindowTitle(context_->Msg(kMsgCaption));
+    welcome_->ShowEdition();
 }
 
 void TMainForm::closeEvent(QCloseEvent *event)
 {
     // Closing the pipes under a running transfer would cut the device off
     // half-written; the close can be asked again once it is over.
-    if (exchangeRunning_) {
+    if (session_->Busy()) {
         event->ignore();
         return;
     }
     bool close = false;
-    RunGuarded([&] {
-        close = Box(10013, Msg(10012), Dialogs::Icon::Question, Dialogs::Buttons::YesNo)
+    flow_->RunGuarded([&] {
+        close = context_->Box(kTitleSystem, context_->Msg(kMsgQuit), Dialogs::Icon::Question,
+                              Dialogs::Buttons::YesNo)
                 == Dialogs::Answer::Yes;
         // No break frame at exit: the device drops the link by itself.
-        if (close && services_.link)
-            services_.link->CloseUsbDevice();
+        if (close)
+            session_->Close();
     });
     if (close)
         event->accept();
@@ -311,8 +238,7 @@ void TMainForm::keyPressEvent(QKeyEvent *event)
         QWidget::keyPressEvent(event);
         return;
     }
-    TempListB2->setVisible(TempListB2->isHidden());
-    Memo1->setVisible(Memo1->isHidden());
+    main_->ToggleAuxiliary();
     event->accept();
 }
 

@@ -2,6 +2,9 @@
 // A main window on a simulated device, with every seam recorded.
 
 #include "app/mainform.h"
+#include "app/pageflow.h"
+#include "app/pages/mainpage.h"
+#include "session/valuebuffer.h"
 #include "i18n/messagecatalogue.h"
 #include "link/simbackend.h"
 #include "link/simdevice.h"
@@ -49,13 +52,66 @@ struct FormHarness {
     std::unique_ptr<TMainForm> form;
 };
 
+// A control of the window by its object name; the test stops when there is none.
+template <typename T = QWidget>
+T *Find(QObject &root, const char *name)
+{
+    T *found = root.findChild<T *>(QString::fromLatin1(name));
+    if (!found)
+        qFatal("no control named %s", name);
+    return found;
+}
+
+inline QTabWidget *Pages(TMainForm &f)
+{
+    return Find<QTabWidget>(f, "MainPageC");
+}
+
+inline PageId PageIdOf(QWidget *page)
+{
+    const QString name = page->objectName();
+    if (name == QLatin1String("RegistBackupTabSh"))
+        return PageId::Backup;
+    if (name == QLatin1String("ReleSettingsTabSh"))
+        return PageId::RelaySettings;
+    if (name == QLatin1String("ReleSettingsTabRPU"))
+        return PageId::RpuSettings;
+    return PageId::Main;
+}
+
+inline QWidget *ActivePage(TMainForm &f)
+{
+    return Pages(f)->currentWidget();
+}
+inline void SetActivePage(TMainForm &f, QWidget *page)
+{
+    f.Flow().SetActivePage(PageIdOf(page));
+}
+inline void SetPageTabVisible(TMainForm &f, QWidget *page, bool visible)
+{
+    f.Flow().SetPageTabVisible(PageIdOf(page), visible);
+}
+inline bool IsPageTabVisible(TMainForm &f, QWidget *page)
+{
+    return f.Flow().IsPageTabVisible(PageIdOf(page));
+}
+// Fills the value buffer as the lines of the hidden list would.
+inline void SetBufferLines(TMainForm &f, const QStringList &lines)
+{
+    std::vector<std::uint32_t> values;
+    for (const QString &line : lines)
+        values.push_back(line.toUInt());
+    f.Buffer().SetValues(std::move(values));
+}
+
 // Object names of the pages whose tabs are offered, in tab order.
 inline QStringList VisibleTabs(TMainForm &f)
 {
+    QTabWidget *pages = Pages(f);
     QStringList tabs;
-    for (int i = 0; i < f.MainPageC->count(); ++i) {
-        if (f.MainPageC->isTabVisible(i))
-            tabs << f.MainPageC->widget(i)->objectName();
+    for (int i = 0; i < pages->count(); ++i) {
+        if (pages->isTabVisible(i))
+            tabs << pages->widget(i)->objectName();
     }
     return tabs;
 }

@@ -36,17 +36,22 @@ void Put(FormHarness &h, const QString &name, const QByteArray &bytes)
 QStringList Listed(TMainForm &f)
 {
     QStringList names;
-    for (int i = 0; i < f.SoftUpdatesListBox->count(); ++i)
-        names << f.SoftUpdatesListBox->item(i)->text();
+    for (int i = 0; i < Find<QListWidget>(f, "SoftUpdatesListBox")->count(); ++i)
+        names << Find<QListWidget>(f, "SoftUpdatesListBox")->item(i)->text();
     return names;
 }
 
 void Pick(TMainForm &f, const QString &name)
 {
-    const QList<QListWidgetItem *> items = f.SoftUpdatesListBox->findItems(name, Qt::MatchExactly);
+    const QList<QListWidgetItem *> items = Find<QListWidget>(f, "SoftUpdatesListBox")->findItems(name, Qt::MatchExactly);
     QCOMPARE(items.size(), 1);
-    f.SoftUpdatesListBox->setCurrentItem(items.first());
-    f.SoftUpdatesListBoxClick();
+    // Moving the current row picks the file, as a click or an arrow key does;
+    // the row already current is picked by clicking it again.
+    QListWidget *list = Find<QListWidget>(f, "SoftUpdatesListBox");
+    if (list->currentItem() == items.first())
+        f.Main().SoftUpdatesListBoxClick();
+    else
+        list->setCurrentItem(items.first());
 }
 
 // Frames 55 55 A0 AA … that opened a main-page link.
@@ -72,9 +77,9 @@ int PacketWrites(const RecordingTransport &wire)
 // The controls a parse or transfer disables are usable again.
 void CheckFirmwareControlsUsable(TMainForm &f)
 {
-    for (QWidget *w : {static_cast<QWidget *>(f.SoftUpdatesListBox), static_cast<QWidget *>(f.MainPageC),
-                       static_cast<QWidget *>(f.DevOperModeGrB), static_cast<QWidget *>(f.RPU_rb),
-                       static_cast<QWidget *>(f.RTR_rb), static_cast<QWidget *>(f.MRO_rb)})
+    for (QWidget *w : {static_cast<QWidget *>(Find<QListWidget>(f, "SoftUpdatesListBox")), static_cast<QWidget *>(Find<QTabWidget>(f, "MainPageC")),
+                       static_cast<QWidget *>(Find<QGroupBox>(f, "DevOperModeGrB")), static_cast<QWidget *>(Find<QRadioButton>(f, "RPU_rb")),
+                       static_cast<QWidget *>(Find<QRadioButton>(f, "RTR_rb")), static_cast<QWidget *>(Find<QRadioButton>(f, "MRO_rb"))})
         QVERIFY2(w->isEnabled(), qPrintable(w->objectName()));
     QVERIFY(!QApplication::overrideCursor());
 }
@@ -82,13 +87,13 @@ void CheckFirmwareControlsUsable(TMainForm &f)
 void CheckLinkDown(FormHarness &h)
 {
     TMainForm &f = *h.form;
-    QVERIFY(f.MainPageC->isHidden());
-    QVERIFY(f.ConnectButton->isEnabled());
-    QVERIFY(!f.DisconnectButton->isEnabled());
-    QVERIFY(f.OperModeCmB->isEnabled());
-    QCOMPARE(f.deviceInfo.deviceClass, -1);
-    QVERIFY(f.CurrentSoftVerLabel2->text().isEmpty());
-    QCOMPARE(f.MainProgressB->value(), 0);
+    QVERIFY(Find<QTabWidget>(f, "MainPageC")->isHidden());
+    QVERIFY(Find<QPushButton>(f, "ConnectButton")->isEnabled());
+    QVERIFY(!Find<QPushButton>(f, "DisconnectButton")->isEnabled());
+    QVERIFY(Find<QComboBox>(f, "OperModeCmB")->isEnabled());
+    QCOMPARE(f.Session().Info().deviceClass, -1);
+    QVERIFY(Find<QLabel>(f, "CurrentSoftVerLabel2")->text().isEmpty());
+    QCOMPARE(Find<QProgressBar>(f, "MainProgressB")->value(), 0);
     QVERIFY(!QApplication::overrideCursor());
 }
 
@@ -113,15 +118,15 @@ private slots:
         QCOMPARE(h.dialogs.boxes[0].buttons, Dialogs::Buttons::YesNo);
         // The folder named like firmware is not offered as the newest file.
         QCOMPARE(Listed(*h.form), QStringList({"a_sela_4_5", "b_sela_4_7"}));
-        QVERIFY(!h.form->WriteSWButton->isEnabled());
-        QVERIFY(h.form->SoftUpdateGrB->isHidden());
-        QVERIFY(!h.form->MainPageC->isHidden());
-        QCOMPARE(h.form->ActivePage(), h.form->MainTabSh);
-        QVERIFY(h.form->DisconnectButton->isEnabled());
+        QVERIFY(!Find<QPushButton>(*h.form, "WriteSWButton")->isEnabled());
+        QVERIFY(Find<QGroupBox>(*h.form, "SoftUpdateGrB")->isHidden());
+        QVERIFY(!Find<QTabWidget>(*h.form, "MainPageC")->isHidden());
+        QCOMPARE(ActivePage(*h.form), Find<QWidget>(*h.form, "MainTabSh"));
+        QVERIFY(Find<QPushButton>(*h.form, "DisconnectButton")->isEnabled());
         QCOMPARE(h.form->StatusText(), h.Msg(10064));
         QCOMPARE(PacketWrites(*h.wire), 0);
         QVERIFY(h.device.AcceptedFirmwareLengths().empty());
-        QCOMPARE(h.form->SelectedDeviceClass, 2);
+        QCOMPARE(h.form->Main().SelectedDeviceClass, 2);
         CheckFirmwareControlsUsable(*h.form);
     }
 
@@ -145,8 +150,8 @@ private slots:
             QVERIFY(text != h.Msg(10062));
         QCOMPARE(h.form->StatusText(), h.Msg(10064));
         QVERIFY(h.device.AcceptedFirmwareLengths().empty());
-        QVERIFY(!h.form->WriteSWButton->isEnabled());
-        QVERIFY(!h.form->MainPageC->isHidden());
+        QVERIFY(!Find<QPushButton>(*h.form, "WriteSWButton")->isEnabled());
+        QVERIFY(!Find<QTabWidget>(*h.form, "MainPageC")->isHidden());
     }
 
     void offerAnsweredYesWritesAndReconnects()
@@ -164,16 +169,16 @@ private slots:
         QCOMPARE(PacketWrites(*h.wire), 16);
         // Connect, then the break and the main-page link made again.
         QCOMPARE(MainPageInits(*h.wire), 2);
-        QCOMPARE(h.form->CurrentSoftVerLabel2->text(), FormatDeviceVersion(50));
-        QCOMPARE(h.form->deviceInfo.versionByte, 50);
+        QCOMPARE(Find<QLabel>(*h.form, "CurrentSoftVerLabel2")->text(), FormatDeviceVersion(50));
+        QCOMPARE(h.form->Session().Info().versionByte, 50);
         QCOMPARE(h.form->StatusText(), h.Msg(10064));
-        QVERIFY(!h.form->MainPageC->isHidden());
-        QVERIFY(h.form->DisconnectButton->isEnabled());
-        QVERIFY(!h.form->ConnectButton->isEnabled());
-        QCOMPARE(h.form->FirmwareFileSize, image.size());
-        QCOMPARE(h.form->TempListCount(), image.size());
-        QCOMPARE(h.form->TempListLines().mid(0, 4), QStringList({"85", "85", "18", "50"}));
-        QCOMPARE(h.form->MainProgressB->value(), 0);
+        QVERIFY(!Find<QTabWidget>(*h.form, "MainPageC")->isHidden());
+        QVERIFY(Find<QPushButton>(*h.form, "DisconnectButton")->isEnabled());
+        QVERIFY(!Find<QPushButton>(*h.form, "ConnectButton")->isEnabled());
+        QCOMPARE(h.form->Main().FirmwareFileSize, image.size());
+        QCOMPARE(h.form->Buffer().Count(), image.size());
+        QCOMPARE(h.form->Buffer().Lines().mid(0, 4), QStringList({"85", "85", "18", "50"}));
+        QCOMPARE(Find<QProgressBar>(*h.form, "MainProgressB")->value(), 0);
         CheckFirmwareControlsUsable(*h.form);
     }
 
@@ -184,7 +189,7 @@ private slots:
         h.form->ConnectButtonClick();
         QCOMPARE(h.dialogs.BoxTexts(), QStringList({h.Msg(10062), h.Msg(10018)}));
         QCOMPARE(PacketWrites(*h.wire), 0);
-        QVERIFY(h.form->DisconnectButton->isEnabled());
+        QVERIFY(Find<QPushButton>(*h.form, "DisconnectButton")->isEnabled());
         QCOMPARE(h.form->StatusText(), h.Msg(10064));
         CheckFirmwareControlsUsable(*h.form);
     }
@@ -207,7 +212,7 @@ private slots:
         h.device.Faults().refuseFirmware = false;
         h.dialogs.answers = {Dialogs::Answer::No};
         h.form->ConnectButtonClick();
-        QVERIFY(!h.form->MainPageC->isHidden());
+        QVERIFY(!Find<QTabWidget>(*h.form, "MainPageC")->isHidden());
         CheckFirmwareControlsUsable(*h.form);
     }
 
@@ -225,16 +230,16 @@ private slots:
 
         Pick(f, "a_sela_4_7.bin");
         QCOMPARE(f.StatusText(), h.Msg(10021));
-        QVERIFY(f.WriteSWButton->isEnabled());
-        QVERIFY(!f.SoftUpdateGrB->isHidden());
-        QCOMPARE(f.SoftFNameLabel2->text(), QStringLiteral("a_sela_4_7.bin"));
-        QCOMPARE(f.SoftFTypeLabel2->text(), QStringLiteral("ПО для РПУ-SELA"));
-        QCOMPARE(f.SoftFSizeLabel2->text(), QStringLiteral("202"));
-        QCOMPARE(f.NewSoftVerLabel2->text(), QStringLiteral("4_7"));
+        QVERIFY(Find<QPushButton>(f, "WriteSWButton")->isEnabled());
+        QVERIFY(!Find<QGroupBox>(f, "SoftUpdateGrB")->isHidden());
+        QCOMPARE(Find<QLabel>(f, "SoftFNameLabel2")->text(), QStringLiteral("a_sela_4_7.bin"));
+        QCOMPARE(Find<QLabel>(f, "SoftFTypeLabel2")->text(), QStringLiteral("ПО для РПУ-SELA"));
+        QCOMPARE(Find<QLabel>(f, "SoftFSizeLabel2")->text(), QStringLiteral("202"));
+        QCOMPARE(Find<QLabel>(f, "NewSoftVerLabel2")->text(), QStringLiteral("4_7"));
         const QDate today = QFileInfo(h.folder.path() + "/base/a_sela_4_7.bin").lastModified().date();
-        QCOMPARE(f.SoftFDateLabel2->text(), QLocale().toString(today, QLocale::ShortFormat));
-        QCOMPARE(f.TempListCount(), 202);
-        QCOMPARE(f.FirmwareFileSize, 202);
+        QCOMPARE(Find<QLabel>(f, "SoftFDateLabel2")->text(), QLocale().toString(today, QLocale::ShortFormat));
+        QCOMPARE(f.Buffer().Count(), 202);
+        QCOMPARE(f.Main().FirmwareFileSize, 202);
         CheckFirmwareControlsUsable(f);
 
         // Bad header: the format box, no label changes.
@@ -243,10 +248,10 @@ private slots:
         QCOMPARE(h.dialogs.boxes.back().text, h.Msg(10017));
         QCOMPARE(h.dialogs.boxes.back().icon, Dialogs::Icon::Error);
         QCOMPARE(f.StatusText(), h.Msg(10017));
-        QVERIFY(f.SoftUpdateGrB->isHidden());
-        QVERIFY(!f.WriteSWButton->isEnabled());
-        QCOMPARE(f.SoftFNameLabel2->text(), QStringLiteral("a_sela_4_7.bin"));
-        QCOMPARE(f.SoftFSizeLabel2->text(), QStringLiteral("202"));
+        QVERIFY(Find<QGroupBox>(f, "SoftUpdateGrB")->isHidden());
+        QVERIFY(!Find<QPushButton>(f, "WriteSWButton")->isEnabled());
+        QCOMPARE(Find<QLabel>(f, "SoftFNameLabel2")->text(), QStringLiteral("a_sela_4_7.bin"));
+        QCOMPARE(Find<QLabel>(f, "SoftFSizeLabel2")->text(), QStringLiteral("202"));
         CheckFirmwareControlsUsable(f);
 
         // Wrong type: name, size and date change; type and version stay.
@@ -254,18 +259,18 @@ private slots:
         QCOMPARE(h.dialogs.boxes.back().text, h.Msg(10018));
         QCOMPARE(h.dialogs.boxes.back().title, h.Msg(10013));
         QCOMPARE(f.StatusText(), h.Msg(10018));
-        QCOMPARE(f.SoftFNameLabel2->text(), QStringLiteral("c_sela_type.bin"));
-        QCOMPARE(f.SoftFSizeLabel2->text(), QStringLiteral("74"));
-        QCOMPARE(f.SoftFTypeLabel2->text(), QStringLiteral("ПО для РПУ-SELA"));
-        QCOMPARE(f.NewSoftVerLabel2->text(), QStringLiteral("4_7"));
-        QVERIFY(f.SoftUpdateGrB->isHidden());
-        QVERIFY(!f.WriteSWButton->isEnabled());
+        QCOMPARE(Find<QLabel>(f, "SoftFNameLabel2")->text(), QStringLiteral("c_sela_type.bin"));
+        QCOMPARE(Find<QLabel>(f, "SoftFSizeLabel2")->text(), QStringLiteral("74"));
+        QCOMPARE(Find<QLabel>(f, "SoftFTypeLabel2")->text(), QStringLiteral("ПО для РПУ-SELA"));
+        QCOMPARE(Find<QLabel>(f, "NewSoftVerLabel2")->text(), QStringLiteral("4_7"));
+        QVERIFY(Find<QGroupBox>(f, "SoftUpdateGrB")->isHidden());
+        QVERIFY(!Find<QPushButton>(f, "WriteSWButton")->isEnabled());
 
         // A length the transfer cannot send whole is a format error.
         Pick(f, "d_sela_length.bin");
         QCOMPARE(h.dialogs.boxes.back().text, h.Msg(10017));
-        QVERIFY(!f.WriteSWButton->isEnabled());
-        QCOMPARE(f.SoftFNameLabel2->text(), QStringLiteral("c_sela_type.bin"));
+        QVERIFY(!Find<QPushButton>(f, "WriteSWButton")->isEnabled());
+        QCOMPARE(Find<QLabel>(f, "SoftFNameLabel2")->text(), QStringLiteral("c_sela_type.bin"));
 
         // Removed after the listing: reported under the application title.
         QVERIFY(QFile::remove(h.folder.path() + "/base/e_sela_gone.bin"));
@@ -273,7 +278,7 @@ private slots:
         Pick(f, "e_sela_gone.bin");
         QCOMPARE(h.dialogs.boxes.size(), before + 1);
         QCOMPARE(h.dialogs.boxes.back().title, kApplicationTitle);
-        QVERIFY(!f.WriteSWButton->isEnabled());
+        QVERIFY(!Find<QPushButton>(f, "WriteSWButton")->isEnabled());
         CheckFirmwareControlsUsable(f);
 
         // None of this reached the device.
@@ -287,14 +292,14 @@ private slots:
         h.form->ConnectButtonClick(); // 41 is not newer than 46: no offer
         QVERIFY(h.dialogs.boxes.empty());
         Pick(*h.form, "a_sela_4_1.bin");
-        h.form->WriteSWButton->click();
+        Find<QPushButton>(*h.form, "WriteSWButton")->click();
         QVERIFY(h.dialogs.boxes.empty());
         QCOMPARE(h.device.VersionByte(), 41);
         QCOMPARE(h.device.AcceptedFirmwareLengths(), std::vector<int>{10 + 64 * 5});
         QCOMPARE(MainPageInits(*h.wire), 2);
-        QCOMPARE(h.form->CurrentSoftVerLabel2->text(), FormatDeviceVersion(41));
+        QCOMPARE(Find<QLabel>(*h.form, "CurrentSoftVerLabel2")->text(), FormatDeviceVersion(41));
         QCOMPARE(h.form->StatusText(), h.Msg(10064));
-        QVERIFY(!h.form->WriteSWButton->isEnabled()); // the list was scanned anew
+        QVERIFY(!Find<QPushButton>(*h.form, "WriteSWButton")->isEnabled()); // the list was scanned anew
         CheckFirmwareControlsUsable(*h.form);
     }
 
@@ -310,7 +315,7 @@ private slots:
             if (closed) // the first event round of the transfer
                 closed = h.form->close();
         };
-        h.form->WriteSWButton->click();
+        Find<QPushButton>(*h.form, "WriteSWButton")->click();
         h.wire->onProcessEvents = nullptr;
         QVERIFY(!closed);
         QVERIFY(h.dialogs.boxes.empty()); // not even asked: the pipes must stay open
@@ -343,7 +348,7 @@ private slots:
         case 2: h.device.Faults().refuseFirmware = true; break;
         case 3: h.wire->failReadsFrom = h.wire->ReadCalls(); break;
         }
-        h.form->WriteSWButtonClick();
+        h.form->Main().WriteSWButtonClick();
         QCOMPARE(h.dialogs.BoxTexts(), QStringList{h.Msg(message)});
         QCOMPARE(h.dialogs.boxes[0].title, h.Msg(10001));
         QCOMPARE(h.form->StatusText(), h.Msg(message));
@@ -351,27 +356,27 @@ private slots:
         QCOMPARE(MainPageInits(*h.wire), 1); // no reconnect after a failure
         if (code != 3)
             QVERIFY(h.device.AcceptedFirmwareLengths().empty());
-        QVERIFY(h.form->MainPageC->isEnabled());
+        QVERIFY(Find<QTabWidget>(*h.form, "MainPageC")->isEnabled());
     }
 
     void demoPageSetsByDeviceModeButton()
     {
         FormHarness h;
         TMainForm &f = *h.form;
-        f.OperModeCmB->setCurrentIndex(0);
+        Find<QComboBox>(f, "OperModeCmB")->setCurrentIndex(0);
         f.OperModeCmBChange();
         QCOMPARE(VisibleTabs(f), QStringList{"MainTabSh"}); // no button selected yet
-        QVERIFY(f.SoftUpdatesGroupBox->isHidden());
+        QVERIFY(Find<QGroupBox>(f, "SoftUpdatesGroupBox")->isHidden());
 
-        f.SelectDeviceModeButton(f.RTR_rb);
+        f.Main().SelectDeviceModeButton(Find<QRadioButton>(f, "RTR_rb"));
         QCOMPARE(VisibleTabs(f), QStringList({"MainTabSh", "RegistBackupTabSh", "ReleSettingsTabSh"}));
-        f.SelectDeviceModeButton(f.RPU_rb);
+        f.Main().SelectDeviceModeButton(Find<QRadioButton>(f, "RPU_rb"));
         QCOMPARE(VisibleTabs(f), QStringList({"MainTabSh", "RegistBackupTabSh", "ReleSettingsTabRPU"}));
-        f.SelectDeviceModeButton(f.MRO_rb);
+        f.Main().SelectDeviceModeButton(Find<QRadioButton>(f, "MRO_rb"));
         QCOMPARE(VisibleTabs(f), QStringList({"MainTabSh", "ReleSettingsTabSh"}));
         // Clearing runs nothing; a direct run with none selected changes nothing.
-        f.SelectDeviceModeButton(nullptr);
-        f.DevOperModeGrB_rbClick();
+        f.Main().SelectDeviceModeButton(nullptr);
+        f.Main().DevOperModeGrB_rbClick();
         QCOMPARE(VisibleTabs(f), QStringList({"MainTabSh", "ReleSettingsTabSh"}));
         QVERIFY(h.dialogs.boxes.empty());
         QVERIFY(h.wire->Log().empty());
@@ -405,16 +410,16 @@ private slots:
         QVERIFY(h.dialogs.boxes.empty());
         QCOMPARE(VisibleTabs(*h.form), QStringList{"MainTabSh"}); // the offer hides them all
         Pick(*h.form, "a_sela_4_1.bin");
-        QVERIFY(h.form->WriteSWButton->isEnabled());
-        QVERIFY(!h.form->SoftUpdateGrB->isHidden());
-        h.form->SoftUpdatesListBox->clear();
+        QVERIFY(Find<QPushButton>(*h.form, "WriteSWButton")->isEnabled());
+        QVERIFY(!Find<QGroupBox>(*h.form, "SoftUpdateGrB")->isHidden());
+        Find<QListWidget>(*h.form, "SoftUpdatesListBox")->clear();
 
         auto *rb = h.form->findChild<QRadioButton *>(button);
         QVERIFY(rb);
         if (rb->isChecked()) // the connect selected it already: select another first
-            h.form->SelectDeviceModeButton(nullptr);
+            h.form->Main().SelectDeviceModeButton(nullptr);
         h.dialogs.boxes.clear();
-        h.form->SelectDeviceModeButton(rb);
+        h.form->Main().SelectDeviceModeButton(rb);
         QCOMPARE(VisibleTabs(*h.form), tabs);
         if (mismatch) {
             QCOMPARE(h.dialogs.BoxTexts(), QStringList{h.Msg(10025)});
@@ -424,20 +429,20 @@ private slots:
             QVERIFY(h.dialogs.boxes.empty());
         }
         // Either way the list is scanned anew and the write button disabled.
-        QVERIFY(h.form->SoftUpdateGrB->isHidden());
-        QVERIFY(!h.form->WriteSWButton->isEnabled());
+        QVERIFY(Find<QGroupBox>(*h.form, "SoftUpdateGrB")->isHidden());
+        QVERIFY(!Find<QPushButton>(*h.form, "WriteSWButton")->isEnabled());
         QCOMPARE(Listed(*h.form), QStringList{"a_sela_4_1.bin"});
-        QCOMPARE(h.form->SelectedDeviceClass, 2);
+        QCOMPARE(h.form->Main().SelectedDeviceClass, 2);
     }
 
     void rpuPageNeedsVersion104()
     {
         FormHarness h(1, 103);
         h.form->ConnectButtonClick();
-        QVERIFY(h.form->RPU_rb->isChecked()); // class 0 selects RPU_rb
-        h.form->SelectDeviceModeButton(h.form->RTR_rb);
+        QVERIFY(Find<QRadioButton>(*h.form, "RPU_rb")->isChecked()); // class 0 selects RPU_rb
+        h.form->Main().SelectDeviceModeButton(Find<QRadioButton>(*h.form, "RTR_rb"));
         QCOMPARE(VisibleTabs(*h.form), QStringList({"MainTabSh", "RegistBackupTabSh"}));
-        h.form->SelectDeviceModeButton(h.form->RPU_rb);
+        h.form->Main().SelectDeviceModeButton(Find<QRadioButton>(*h.form, "RPU_rb"));
         QCOMPARE(VisibleTabs(*h.form), QStringList({"MainTabSh", "RegistBackupTabSh"}));
         QVERIFY(h.dialogs.boxes.empty());
     }
@@ -453,14 +458,9 @@ private slots:
         timer.start();
         Pick(*h.form, "big_sela_4_0.bin");
         const qint64 ms = timer.elapsed();
-        QVERIFY(h.form->WriteSWButton->isEnabled());
-        QCOMPARE(h.form->TempListCount(), 10 + 64 * packets);
+        QVERIFY(Find<QPushButton>(*h.form, "WriteSWButton")->isEnabled());
+        QCOMPARE(h.form->Buffer().Count(), 10 + 64 * packets);
         QVERIFY2(ms < 1000, qPrintable(QString::number(ms) + " ms"));
-        // Window events ran while the lines were built.
-        int rounds = 0;
-        for (const WireEvent &e : h.wire->Log())
-            rounds += e.kind == WireEvent::Events;
-        QVERIFY(rounds >= (10 + 64 * packets) / 4096);
     }
 };
 

@@ -69,7 +69,7 @@ private slots:
         QVERIFY(!(f.windowFlags() & Qt::WindowMaximizeButtonHint));
         QVERIFY(f.windowFlags() & Qt::WindowMinimizeButtonHint);
         QVERIFY(!f.windowIcon().isNull());
-        QVERIFY(!f.Logo_Image->pixmap().isNull());
+        QVERIFY(!Find<QLabel>(f, "Logo_Image")->pixmap().isNull());
     }
 
     void controlsAndCaptions_data()
@@ -153,15 +153,15 @@ private slots:
     {
         FormHarness h;
         TMainForm &f = *h.form;
-        QCOMPARE(f.MainPageC->count(), 4);
+        QCOMPARE(Find<QTabWidget>(f, "MainPageC")->count(), 4);
         const QStringList captions = {QStringLiteral("Главная"), QStringLiteral("Резервная копия"),
                                       QStringLiteral("Режимы реле и выхода ОК"),
                                       QStringLiteral("Режимы реле и выхода ОК (РПУ в автономном режиме)")};
-        const QList<QWidget *> pages = {f.MainTabSh, f.RegistBackupTabSh, f.ReleSettingsTabSh,
-                                        f.ReleSettingsTabRPU};
+        const QList<QWidget *> pages = {Find<QWidget>(f, "MainTabSh"), Find<QWidget>(f, "RegistBackupTabSh"), Find<QWidget>(f, "ReleSettingsTabSh"),
+                                        Find<QWidget>(f, "ReleSettingsTabRPU")};
         for (int i = 0; i < 4; ++i) {
-            QCOMPARE(f.MainPageC->widget(i), pages[i]);
-            QCOMPARE(f.MainPageC->tabText(i), captions[i]);
+            QCOMPARE(Find<QTabWidget>(f, "MainPageC")->widget(i), pages[i]);
+            QCOMPARE(Find<QTabWidget>(f, "MainPageC")->tabText(i), captions[i]);
         }
         const QStringList inner = {QStringLiteral("Реле №1"), QStringLiteral("Реле №2"),
                                    QStringLiteral("Выход ОК №1")};
@@ -170,33 +170,33 @@ private slots:
         const QStringList rpuNames = {QStringLiteral("TabSheet2"), QStringLiteral("TabSheet3"),
                                       QStringLiteral("TabSheet4")};
         for (int i = 0; i < 3; ++i) {
-            QCOMPARE(f.ReleSettingsPageC->tabText(i), inner[i]);
-            QCOMPARE(f.ReleSettingsPageC->widget(i)->objectName(), relayNames[i]);
-            QCOMPARE(f.ReleSettingsRPUPageC->tabText(i), inner[i]);
-            QCOMPARE(f.ReleSettingsRPUPageC->widget(i)->objectName(), rpuNames[i]);
+            QCOMPARE(Find<QTabWidget>(f, "ReleSettingsPageC")->tabText(i), inner[i]);
+            QCOMPARE(Find<QTabWidget>(f, "ReleSettingsPageC")->widget(i)->objectName(), relayNames[i]);
+            QCOMPARE(Find<QTabWidget>(f, "ReleSettingsRPUPageC")->tabText(i), inner[i]);
+            QCOMPARE(Find<QTabWidget>(f, "ReleSettingsRPUPageC")->widget(i)->objectName(), rpuNames[i]);
         }
-        QVERIFY(f.ReleSettingsTabSh->isAncestorOf(f.ReleSettingsPageC));
-        QVERIFY(f.ReleSettingsTabRPU->isAncestorOf(f.ReleSettingsRPUPageC));
-        QVERIFY(f.RegistBackupTabSh->isAncestorOf(f.RPU_RTRRadioGr));
-        QVERIFY(f.MainTabSh->isAncestorOf(f.SoftUpdatesListBox));
-        QVERIFY(f.MainTabSh->isAncestorOf(f.TempListB2));
+        QVERIFY(Find<QWidget>(f, "ReleSettingsTabSh")->isAncestorOf(Find<QTabWidget>(f, "ReleSettingsPageC")));
+        QVERIFY(Find<QWidget>(f, "ReleSettingsTabRPU")->isAncestorOf(Find<QTabWidget>(f, "ReleSettingsRPUPageC")));
+        QVERIFY(Find<QWidget>(f, "RegistBackupTabSh")->isAncestorOf(Find<QGroupBox>(f, "RPU_RTRRadioGr")));
+        QVERIFY(Find<QWidget>(f, "MainTabSh")->isAncestorOf(Find<QListWidget>(f, "SoftUpdatesListBox")));
+        QVERIFY(Find<QWidget>(f, "MainTabSh")->isAncestorOf(Find<QListView>(f, "TempListB2")));
 
         // Backup page: the role items, their ids and a selection that can be cleared.
-        QCOMPARE(f.RPU_RTRRadioItems->button(0)->text(), QStringLiteral("РПУ"));
-        QCOMPARE(f.RPU_RTRRadioItems->button(1)->text(), QStringLiteral("РТР"));
-        QCOMPARE(f.RPU_RTRRadioItems->checkedId(), -1);
-        QVERIFY(f.ModuleNumCmB->isEditable());
-        QCOMPARE(f.ModuleNumCmB->maxVisibleItems(), 10);
-        QVERIFY(f.RegBackupDeleteButton->isEnabled());
+        QCOMPARE(Find<QButtonGroup>(f, "RPU_RTRRadioItems")->button(0)->text(), QStringLiteral("РПУ"));
+        QCOMPARE(Find<QButtonGroup>(f, "RPU_RTRRadioItems")->button(1)->text(), QStringLiteral("РТР"));
+        QCOMPARE(Find<QButtonGroup>(f, "RPU_RTRRadioItems")->checkedId(), -1);
+        QVERIFY(Find<QComboBox>(f, "ModuleNumCmB")->isEditable());
+        QCOMPARE(Find<QComboBox>(f, "ModuleNumCmB")->maxVisibleItems(), 10);
+        QVERIFY(Find<QPushButton>(f, "RegBackupDeleteButton")->isEnabled());
 
         // Language and work-mode lists.
-        QCOMPARE(f.LangCmB->currentText(), QStringLiteral("Russian"));
-        QCOMPARE(f.LangCmB->count(), 3);
-        QCOMPARE(f.LangCmB->itemText(2), QStringLiteral("Turkish"));
-        QCOMPARE(f.OperModeCmB->itemText(0), QStringLiteral("демо"));
-        QCOMPARE(f.MainProgressB->maximum(), 100);
+        QCOMPARE(Find<QComboBox>(f, "LangCmB")->currentText(), QStringLiteral("Russian"));
+        QCOMPARE(Find<QComboBox>(f, "LangCmB")->count(), 3);
+        QCOMPARE(Find<QComboBox>(f, "LangCmB")->itemText(2), QStringLiteral("Turkish"));
+        QCOMPARE(Find<QComboBox>(f, "OperModeCmB")->itemText(0), QStringLiteral("демо"));
+        QCOMPARE(Find<QProgressBar>(f, "MainProgressB")->maximum(), 100);
         // The language button covers the label and its list.
-        QVERIFY(f.btn_ChangeLang->geometry().contains(f.LngLabel->geometry()));
+        QVERIFY(Find<QPushButton>(f, "btn_ChangeLang")->geometry().contains(Find<QLabel>(f, "LngLabel")->geometry()));
     }
 
     void stateAfterStart()
@@ -204,61 +204,62 @@ private slots:
         Shown s;
         TMainForm &f = *s.h.form;
         // Only these commands are usable.
-        QVERIFY(f.ConnectButton->isEnabled());
-        QVERIFY(f.OperModeCmB->isEnabled());
-        QCOMPARE(f.OperModeCmB->currentText(), QStringLiteral("on-line"));
-        QVERIFY(f.Help->isEnabled());
-        QVERIFY(f.btn_ChangeLang->isEnabled());
-        for (QWidget *w : std::initializer_list<QWidget *>{f.DisconnectButton, f.WriteButton, f.ReadButton,
-                                                           f.SaveButton, f.LoadButton,
-                                                           f.DefaultSettingsButton, f.WriteSWButton,
-                                                           f.CheckBox1})
+        QVERIFY(Find<QPushButton>(f, "ConnectButton")->isEnabled());
+        QVERIFY(Find<QComboBox>(f, "OperModeCmB")->isEnabled());
+        QCOMPARE(Find<QComboBox>(f, "OperModeCmB")->currentText(), QStringLiteral("on-line"));
+        QVERIFY(Find<QPushButton>(f, "Help")->isEnabled());
+        QVERIFY(Find<QPushButton>(f, "btn_ChangeLang")->isEnabled());
+        for (QWidget *w : std::initializer_list<QWidget *>{Find<QPushButton>(f, "DisconnectButton"), Find<QPushButton>(f, "WriteButton"), Find<QPushButton>(f, "ReadButton"),
+                                                           Find<QPushButton>(f, "SaveButton"), Find<QPushButton>(f, "LoadButton"),
+                                                           Find<QPushButton>(f, "DefaultSettingsButton"), Find<QPushButton>(f, "WriteSWButton"),
+                                                           Find<QCheckBox>(f, "CheckBox1")})
             QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
-        QVERIFY(f.CheckBox1->isChecked());
-        QCOMPARE(f.workMode, WorkMode::Online);
+        QVERIFY(Find<QCheckBox>(f, "CheckBox1")->isChecked());
+        QCOMPARE(f.Session().Mode(), WorkMode::Online);
 
-        QVERIFY(!f.MainPageC->isVisible());
-        QCOMPARE(f.ActivePage(), f.MainTabSh);
-        QCOMPARE(VisibleTabs(f.MainPageC), QStringList{QStringLiteral("MainTabSh")});
-        QVERIFY(!f.IsPageTabVisible(f.ReleSettingsTabRPU));
+        QVERIFY(!Find<QTabWidget>(f, "MainPageC")->isVisible());
+        QCOMPARE(ActivePage(f), Find<QWidget>(f, "MainTabSh"));
+        QCOMPARE(VisibleTabs(Find<QTabWidget>(f, "MainPageC")), QStringList{QStringLiteral("MainTabSh")});
+        QVERIFY(!IsPageTabVisible(f, Find<QWidget>(f, "ReleSettingsTabRPU")));
 
         // Main page contents (visible as soon as the page control is).
-        QVERIFY(f.DevOperModeGrB->isHidden());
-        QVERIFY(f.Label_maintabsh_header_rpu->isHidden());
-        QVERIFY(!f.Label_maintabsh_header_sela->isHidden());
-        QVERIFY(f.SoftUpdateGrB->isHidden());
-        QVERIFY(f.TempListB2->isHidden());
-        QVERIFY(f.Memo1->isHidden());
-        QVERIFY(f.DevTypeLabel2->text().isEmpty());
-        QVERIFY(f.CurrentSoftVerLabel2->text().isEmpty());
-        QVERIFY(f.ObjNumEdit->text().isEmpty());
-        QCOMPARE(f.ModuleNumCmB->count(), 0);
-        QVERIFY(f.ModuleNumCmB->currentText().isEmpty());
+        QVERIFY(Find<QGroupBox>(f, "DevOperModeGrB")->isHidden());
+        QVERIFY(Find<QLabel>(f, "Label_maintabsh_header_rpu")->isHidden());
+        QVERIFY(!Find<QLabel>(f, "Label_maintabsh_header_sela")->isHidden());
+        QVERIFY(Find<QGroupBox>(f, "SoftUpdateGrB")->isHidden());
+        QVERIFY(Find<QListView>(f, "TempListB2")->isHidden());
+        QVERIFY(Find<QPlainTextEdit>(f, "Memo1")->isHidden());
+        QVERIFY(Find<QLabel>(f, "DevTypeLabel2")->text().isEmpty());
+        QVERIFY(Find<QLabel>(f, "CurrentSoftVerLabel2")->text().isEmpty());
+        QVERIFY(Find<QLineEdit>(f, "ObjNumEdit")->text().isEmpty());
+        QCOMPARE(Find<QComboBox>(f, "ModuleNumCmB")->count(), 0);
+        QVERIFY(Find<QComboBox>(f, "ModuleNumCmB")->currentText().isEmpty());
 
         // Welcome area of this edition.
-        for (QWidget *w : std::initializer_list<QWidget *>{f.Logo1_SELA_lb, f.logo2_SELA_lb, f.logo4_SELA_lb,
-                                                           f.logo5_lb, f.Logo_Image, f.Label_webaddr,
-                                                           f.Label_emailaddr, f.btn_ChangeLang})
+        for (QWidget *w : std::initializer_list<QWidget *>{Find<QLabel>(f, "Logo1_SELA_lb"), Find<QLabel>(f, "logo2_SELA_lb"), Find<QLabel>(f, "logo4_SELA_lb"),
+                                                           Find<QLabel>(f, "logo5_lb"), Find<QLabel>(f, "Logo_Image"), Find<QLabel>(f, "Label_webaddr"),
+                                                           Find<QLabel>(f, "Label_emailaddr"), Find<QPushButton>(f, "btn_ChangeLang")})
             QVERIFY2(w->isVisible(), qPrintable(w->objectName()));
-        for (QWidget *w : std::initializer_list<QWidget *>{f.Logo1_lb, f.logo2_lb, f.logo3_lb, f.logo4_lb,
-                                                           f.Button2})
+        for (QWidget *w : std::initializer_list<QWidget *>{Find<QLabel>(f, "Logo1_lb"), Find<QLabel>(f, "logo2_lb"), Find<QLabel>(f, "logo3_lb"), Find<QLabel>(f, "logo4_lb"),
+                                                           Find<QPushButton>(f, "Button2")})
             QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
         QVERIFY(f.StatusText().isEmpty());
-        QCOMPARE(f.MainProgressB->value(), 0);
+        QCOMPARE(Find<QProgressBar>(f, "MainProgressB")->value(), 0);
         // The button hides the language label and list under it.
-        QWidget *top = f.childAt(f.LngLabel->geometry().center());
-        QVERIFY(top == f.btn_ChangeLang || f.btn_ChangeLang->isAncestorOf(top));
+        QLabel *language = Find<QLabel>(f, "LngLabel");
+        QWidget *top = f.childAt(language->mapTo(&f, language->rect().center()));
+        QVERIFY(top == Find<QPushButton>(f, "btn_ChangeLang") || Find<QPushButton>(f, "btn_ChangeLang")->isAncestorOf(top));
 
         // Window state for the other pages.
-        QCOMPARE(f.ReleOutputCount, 3);
-        QCOMPARE(f.RelaySectionLength, 45);
-        QCOMPARE(f.SettingsFileCellCount, 96);
-        QCOMPARE(f.RpuFilePrefix, QStringLiteral("ksy_rpu_"));
-        QCOMPARE(f.RtrFilePrefix, QStringLiteral("ksy_rtr_"));
-        QCOMPARE(f.ObjectPrefix, QStringLiteral("object_"));
-        QCOMPARE(f.ConfCodeInfix, QStringLiteral("_conf_"));
-        QVERIFY(f.NewestFirmwareName.isEmpty());
-        QVERIFY(f.FirmwareVersionDigits.isEmpty());
+        QCOMPARE(f.Places().ReleOutputCount, 3);
+        QCOMPARE(f.Places().RelaySectionLength, 45);
+        QCOMPARE(f.Places().SettingsFileCellCount, 96);
+        QCOMPARE(f.Places().RpuFilePrefix, QStringLiteral("ksy_rpu_"));
+        QCOMPARE(f.Places().RtrFilePrefix, QStringLiteral("ksy_rtr_"));
+        QCOMPARE(f.Places().ObjectPrefix, QStringLiteral("object_"));
+        QCOMPARE(f.Places().ConfCodeInfix, QStringLiteral("_conf_"));
+        QVERIFY(f.Main().NewestFirmwareName.isEmpty());
+        QVERIFY(f.Main().FirmwareVersionDigits.isEmpty());
     }
 
     void statusAndProgress()
@@ -269,28 +270,28 @@ private slots:
         f.ShowStatus(QStringLiteral("второй"));
         QCOMPARE(f.StatusText(), QStringLiteral("второй"));
         f.SetProgress(42);
-        QCOMPARE(f.MainProgressB->value(), 42);
+        QCOMPARE(Find<QProgressBar>(f, "MainProgressB")->value(), 42);
         f.SetProgress(150);
-        QCOMPARE(f.MainProgressB->value(), 100);
+        QCOMPARE(Find<QProgressBar>(f, "MainProgressB")->value(), 100);
         f.SetProgress(-3);
-        QCOMPARE(f.MainProgressB->value(), 0);
+        QCOMPARE(Find<QProgressBar>(f, "MainProgressB")->value(), 0);
     }
 
     void f5TogglesTheHiddenBuffers()
     {
         Shown s;
         TMainForm &f = *s.h.form;
-        f.Memo1->show(); // toggled each on its own
+        Find<QPlainTextEdit>(f, "Memo1")->show(); // toggled each on its own
         QTest::keyClick(&f, Qt::Key_F5);
-        QVERIFY(!f.TempListB2->isHidden());
-        QVERIFY(f.Memo1->isHidden());
+        QVERIFY(!Find<QListView>(f, "TempListB2")->isHidden());
+        QVERIFY(Find<QPlainTextEdit>(f, "Memo1")->isHidden());
         QTest::keyClick(&f, Qt::Key_F5, Qt::ShiftModifier);
-        QVERIFY(f.TempListB2->isHidden());
-        QVERIFY(!f.Memo1->isHidden());
+        QVERIFY(Find<QListView>(f, "TempListB2")->isHidden());
+        QVERIFY(!Find<QPlainTextEdit>(f, "Memo1")->isHidden());
         QTest::keyClick(&f, Qt::Key_F4);
         QTest::keyClick(&f, Qt::Key_Escape);
-        QVERIFY(f.TempListB2->isHidden());
-        QVERIFY(!f.Memo1->isHidden());
+        QVERIFY(Find<QListView>(f, "TempListB2")->isHidden());
+        QVERIFY(!Find<QPlainTextEdit>(f, "Memo1")->isHidden());
         QVERIFY(f.isVisible());
     }
 
@@ -298,7 +299,7 @@ private slots:
     {
         Shown s;
         FormHarness &h = s.h;
-        h.form->ConnectButton->click(); // opens the pipes and enters the main page
+        Find<QPushButton>(*h.form, "ConnectButton")->click(); // opens the pipes and enters the main page
         QVERIFY(h.link->HasWritePipe());
         const QString status = h.form->StatusText();
         const auto boxesBefore = h.dialogs.boxes.size();
@@ -316,14 +317,14 @@ private slots:
         QVERIFY(h.link->HasWritePipe() && h.link->HasReadPipe());
         QCOMPARE(h.wire->Log().size(), wireBefore);
         QCOMPARE(h.form->StatusText(), status);
-        QVERIFY(h.form->DisconnectButton->isEnabled());
+        QVERIFY(Find<QPushButton>(*h.form, "DisconnectButton")->isEnabled());
     }
 
     void closeAnsweredYesClosesThePipes()
     {
         Shown s;
         FormHarness &h = s.h;
-        h.form->ConnectButton->click();
+        Find<QPushButton>(*h.form, "ConnectButton")->click();
         QVERIFY(h.link->HasWritePipe());
         const auto wireBefore = h.wire->Log().size();
         h.dialogs.answers.push_back(Dialogs::Answer::Yes);
@@ -339,13 +340,13 @@ private slots:
     {
         FormHarness h;
         TMainForm &f = *h.form;
-        f.RunGuarded([] { throw std::runtime_error("Файл не читается"); });
+        f.Flow().RunGuarded([] { throw std::runtime_error("Файл не читается"); });
         QCOMPARE(h.dialogs.boxes.size(), size_t(1));
         QCOMPARE(h.dialogs.boxes[0].title, QStringLiteral("Dorel-RPU-KSY"));
         QCOMPARE(h.dialogs.boxes[0].text, QStringLiteral("Файл не читается"));
         QCOMPARE(h.dialogs.boxes[0].icon, Dialogs::Icon::Error);
         bool ran = false;
-        f.RunGuarded([&] { ran = true; });
+        f.Flow().RunGuarded([&] { ran = true; });
         QVERIFY(ran);
         QCOMPARE(h.dialogs.boxes.size(), size_t(1));
     }
@@ -354,21 +355,21 @@ private slots:
     {
         FormHarness h;
         TMainForm &f = *h.form;
-        f.ConnectButton->click();
+        Find<QPushButton>(f, "ConnectButton")->click();
         QCOMPARE(f.StatusText(), h.Msg(10064));
         h.wire->ClearLog();
         f.ShowStatus(QString());
 
-        f.SetPageTabVisible(f.RegistBackupTabSh, true);
-        f.SetActivePage(f.RegistBackupTabSh);
-        f.SetPageTabVisible(f.RegistBackupTabSh, false); // moves the current tab
-        f.SetActivePage(f.MainTabSh);
+        SetPageTabVisible(f, Find<QWidget>(f, "RegistBackupTabSh"), true);
+        SetActivePage(f, Find<QWidget>(f, "RegistBackupTabSh"));
+        SetPageTabVisible(f, Find<QWidget>(f, "RegistBackupTabSh"), false); // moves the current tab
+        SetActivePage(f, Find<QWidget>(f, "MainTabSh"));
         QVERIFY(h.wire->Log().empty());
         QVERIFY(f.StatusText().isEmpty());
 
         // A tab chosen by the user runs the on-line page change: break, then InitLink (0xAA).
-        f.SetPageTabVisible(f.RegistBackupTabSh, true);
-        f.MainPageC->tabBar()->setCurrentIndex(1);
+        SetPageTabVisible(f, Find<QWidget>(f, "RegistBackupTabSh"), true);
+        Find<QTabWidget>(f, "MainPageC")->tabBar()->setCurrentIndex(1);
         QStringList written;
         for (const QString &line : h.wire->WireTrace()) {
             if (line.startsWith(QLatin1String("W ")))
@@ -378,38 +379,38 @@ private slots:
                  (QStringList{"W 55", "W 55", "W A0", "W 00", "W 00", "W 00", "W 22", "W 09",
                               "W 55", "W 55", "W AA", "W AA", "W 00", "W 00", "W 01", "W F1"}));
         QCOMPARE(f.StatusText(), h.Msg(10064));
-        QVERIFY(f.RegBackupCreateButton->isEnabled());
+        QVERIFY(Find<QPushButton>(f, "RegBackupCreateButton")->isEnabled());
     }
 
     void controlsReachTheirHandlers()
     {
         FormHarness h(0); // no device on the bus
         TMainForm &f = *h.form;
-        f.ConnectButton->click();
+        Find<QPushButton>(f, "ConnectButton")->click();
         QCOMPARE(f.StatusText(), h.Msg(10008));
         QCOMPARE(h.dialogs.boxes.back().title, h.Msg(10009));
 
         // The user picking "демо" runs the work-mode change.
-        f.OperModeCmB->setCurrentIndex(0);
-        emit f.OperModeCmB->activated(0);
-        QCOMPARE(f.workMode, WorkMode::Demo);
-        QVERIFY(f.MainPageC->isVisibleTo(&f));
+        Find<QComboBox>(f, "OperModeCmB")->setCurrentIndex(0);
+        emit Find<QComboBox>(f, "OperModeCmB")->activated(0);
+        QCOMPARE(f.Session().Mode(), WorkMode::Demo);
+        QVERIFY(Find<QTabWidget>(f, "MainPageC")->isVisibleTo(&f));
 
         // Device-mode buttons: selecting one runs its handler once (demo shows its tabs);
         // clearing runs nothing.
-        f.SelectDeviceModeButton(f.RPU_rb);
-        QVERIFY(f.RPU_rb->isChecked());
-        QVERIFY(f.IsPageTabVisible(f.RegistBackupTabSh));
-        QVERIFY(f.IsPageTabVisible(f.ReleSettingsTabRPU));
-        f.SelectDeviceModeButton(nullptr);
-        QVERIFY(!f.RPU_rb->isChecked() && !f.RTR_rb->isChecked() && !f.MRO_rb->isChecked());
-        QVERIFY(f.IsPageTabVisible(f.ReleSettingsTabRPU));
+        f.Main().SelectDeviceModeButton(Find<QRadioButton>(f, "RPU_rb"));
+        QVERIFY(Find<QRadioButton>(f, "RPU_rb")->isChecked());
+        QVERIFY(IsPageTabVisible(f, Find<QWidget>(f, "RegistBackupTabSh")));
+        QVERIFY(IsPageTabVisible(f, Find<QWidget>(f, "ReleSettingsTabRPU")));
+        f.Main().SelectDeviceModeButton(nullptr);
+        QVERIFY(!Find<QRadioButton>(f, "RPU_rb")->isChecked() && !Find<QRadioButton>(f, "RTR_rb")->isChecked() && !Find<QRadioButton>(f, "MRO_rb")->isChecked());
+        QVERIFY(IsPageTabVisible(f, Find<QWidget>(f, "ReleSettingsTabRPU")));
 
         // "Завод. настройки" on a settings page in demo.
-        f.MainPageC->tabBar()->setCurrentIndex(f.MainPageC->indexOf(f.ReleSettingsTabRPU));
-        QVERIFY(f.DefaultSettingsButton->isEnabled());
+        Find<QTabWidget>(f, "MainPageC")->tabBar()->setCurrentIndex(Find<QTabWidget>(f, "MainPageC")->indexOf(Find<QWidget>(f, "ReleSettingsTabRPU")));
+        QVERIFY(Find<QPushButton>(f, "DefaultSettingsButton")->isEnabled());
         f.ShowStatus(QString());
-        f.DefaultSettingsButton->click();
+        Find<QPushButton>(f, "DefaultSettingsButton")->click();
         QCOMPARE(f.StatusText(), h.Msg(10014));
         QVERIFY(h.wire->Log().empty());
     }
@@ -422,19 +423,19 @@ private slots:
         lines.reserve(131072);
         for (int i = 0; i < 131072; ++i)
             lines << QString::number(i % 256);
-        f.MainPageC->show();
+        Find<QTabWidget>(f, "MainPageC")->show();
         QTest::keyClick(&f, Qt::Key_F5); // visible while filled: the slow case
         QElapsedTimer timer;
         timer.start();
-        f.SetTempListLines(lines);
+        SetBufferLines(f, lines);
         QCoreApplication::processEvents();
         const qint64 ms = timer.elapsed();
-        QCOMPARE(f.TempListCount(), 131072);
-        QCOMPARE(f.TempListLines().at(131071), QStringLiteral("255"));
+        QCOMPARE(f.Buffer().Count(), 131072);
+        QCOMPARE(f.Buffer().Lines().at(131071), QStringLiteral("255"));
         qInfo("131072 lines into the value buffer: %lld ms", ms);
         QVERIFY2(ms < 2000, qPrintable(QString::number(ms)));
-        f.SetTempListLines({});
-        QCOMPARE(f.TempListCount(), 0);
+        SetBufferLines(f, {});
+        QCOMPARE(f.Buffer().Count(), 0);
     }
 };
 

@@ -25,11 +25,11 @@ struct Row {
 void CheckRow(TMainForm &f, const Row &row, const char *situation)
 {
     const std::pair<int, bool> cells[] = {
-        {row.operMode, f.OperModeCmB->isEnabled()},   {row.connect, f.ConnectButton->isEnabled()},
-        {row.disconnect, f.DisconnectButton->isEnabled()}, {row.write, f.WriteButton->isEnabled()},
-        {row.read, f.ReadButton->isEnabled()},        {row.save, f.SaveButton->isEnabled()},
-        {row.load, f.LoadButton->isEnabled()},        {row.deflt, f.DefaultSettingsButton->isEnabled()},
-        {row.lang, f.btn_ChangeLang->isEnabled()},    {row.pageShown, !f.MainPageC->isHidden()},
+        {row.operMode, Find<QComboBox>(f, "OperModeCmB")->isEnabled()},   {row.connect, Find<QPushButton>(f, "ConnectButton")->isEnabled()},
+        {row.disconnect, Find<QPushButton>(f, "DisconnectButton")->isEnabled()}, {row.write, Find<QPushButton>(f, "WriteButton")->isEnabled()},
+        {row.read, Find<QPushButton>(f, "ReadButton")->isEnabled()},        {row.save, Find<QPushButton>(f, "SaveButton")->isEnabled()},
+        {row.load, Find<QPushButton>(f, "LoadButton")->isEnabled()},        {row.deflt, Find<QPushButton>(f, "DefaultSettingsButton")->isEnabled()},
+        {row.lang, Find<QPushButton>(f, "btn_ChangeLang")->isEnabled()},    {row.pageShown, !Find<QTabWidget>(f, "MainPageC")->isHidden()},
     };
     const char *names[] = {"OperModeCmB", "Connect", "Disconnect", "Write", "Read",
                            "Save", "Load", "Default", "btn_ChangeLang", "MainPageC shown"};
@@ -76,7 +76,7 @@ const QStringList kReadSettings = Frame({0x55, 0x55, 0x93, 0x01, 0x07, 0x00, 0x7
 
 void ChooseWorkMode(TMainForm &f, int item)
 {
-    f.OperModeCmB->setCurrentIndex(item);
+    Find<QComboBox>(f, "OperModeCmB")->setCurrentIndex(item);
     f.OperModeCmBChange();
 }
 
@@ -92,8 +92,8 @@ std::vector<std::uint8_t> InitAnswer(std::uint8_t version, bool goodCrc)
 // The user choosing a tab that is offered.
 void EnterPage(TMainForm &f, QWidget *page)
 {
-    f.SetPageTabVisible(page, true);
-    f.SetActivePage(page);
+    SetPageTabVisible(f, page, true);
+    SetActivePage(f, page);
     f.MainPageCChange();
 }
 
@@ -106,8 +106,8 @@ private slots:
     {
         FormHarness h;
         CheckRow(*h.form, {1, 1, 0, 0, 0, 0, 0, 0, 1, 0}, "after start");
-        QCOMPARE(h.form->OperModeCmB->currentIndex(), 1);
-        QCOMPARE(h.form->ActivePage(), h.form->MainTabSh);
+        QCOMPARE(Find<QComboBox>(*h.form, "OperModeCmB")->currentIndex(), 1);
+        QCOMPARE(ActivePage(*h.form), Find<QWidget>(*h.form, "MainTabSh"));
         QVERIFY(h.wire->Log().empty());
     }
 
@@ -139,14 +139,14 @@ private slots:
         h.form->ConnectButtonClick();
         CheckRow(*h.form, {0, 0, 1, 0, 0, 0, 0, 0, 0, 1}, "main page entered, r = 0");
         QCOMPARE(Shape(h.wire->WireTrace()), kBreak + kInitMain + Reads(8));
-        QCOMPARE(h.form->ActivePage(), h.form->MainTabSh);
-        QCOMPARE(h.form->CurrentSoftVerLabel2->text(), QStringLiteral("4_6"));
-        QCOMPARE(h.form->DevTypeLabel2->text(), QStringLiteral("РПУ-SELA"));
-        QCOMPARE(h.form->Dev2TypeLabel2->text(), QStringLiteral("РПУ-SELA"));
-        QCOMPARE(h.form->deviceInfo.deviceClass, 2);
-        QVERIFY(!h.form->SoftUpdatesGroupBox->isHidden());
-        QVERIFY(!h.form->SoftUpdatesListBox->isHidden());
-        QVERIFY(!h.form->WriteSWButton->isHidden());
+        QCOMPARE(ActivePage(*h.form), Find<QWidget>(*h.form, "MainTabSh"));
+        QCOMPARE(Find<QLabel>(*h.form, "CurrentSoftVerLabel2")->text(), QStringLiteral("4_6"));
+        QCOMPARE(Find<QLabel>(*h.form, "DevTypeLabel2")->text(), QStringLiteral("РПУ-SELA"));
+        QCOMPARE(Find<QLabel>(*h.form, "Dev2TypeLabel2")->text(), QStringLiteral("РПУ-SELA"));
+        QCOMPARE(h.form->Session().Info().deviceClass, 2);
+        QVERIFY(!Find<QGroupBox>(*h.form, "SoftUpdatesGroupBox")->isHidden());
+        QVERIFY(!Find<QListWidget>(*h.form, "SoftUpdatesListBox")->isHidden());
+        QVERIFY(!Find<QPushButton>(*h.form, "WriteSWButton")->isHidden());
         QCOMPARE(VisibleTabs(*h.form), QStringList{QStringLiteral("MainTabSh")});
         QCOMPARE(h.form->StatusText(), QStringLiteral("Связь с прибором установлена"));
         QVERIFY(h.dialogs.boxes.empty());
@@ -177,9 +177,9 @@ private slots:
         QCOMPARE(h.dialogs.BoxTexts(), (QStringList{text, QStringLiteral("Не удалось установить связь с прибором!")}));
         QCOMPARE(h.dialogs.boxes[0].title, QStringLiteral("Ошибка!"));
         QCOMPARE(h.form->StatusText(), QStringLiteral("Не удалось установить связь с прибором!"));
-        QCOMPARE(h.form->deviceInfo.deviceClass, -1);
-        QVERIFY(h.form->DevTypeLabel2->text().isEmpty());
-        QCOMPARE(h.form->ActivePage(), h.form->MainTabSh);
+        QCOMPARE(h.form->Session().Info().deviceClass, -1);
+        QVERIFY(Find<QLabel>(*h.form, "DevTypeLabel2")->text().isEmpty());
+        QCOMPARE(ActivePage(*h.form), Find<QWidget>(*h.form, "MainTabSh"));
     }
 
     void settingsPageOnlineBreaksThenInitsThenReads()
@@ -188,7 +188,7 @@ private slots:
         h.form->ConnectButtonClick();
         h.wire->ClearLog();
         // A tab left visible from demo mode, chosen on-line.
-        EnterPage(*h.form, h.form->ReleSettingsTabRPU);
+        EnterPage(*h.form, Find<QWidget>(*h.form, "ReleSettingsTabRPU"));
         const QStringList wire = Shape(h.wire->WireTrace());
         QCOMPARE(wire.mid(0, 24), kBreak + kInitOther + Reads(8));
         QCOMPARE(wire.mid(24, 8), kReadSettings);
@@ -201,12 +201,12 @@ private slots:
     {
         FormHarness h(1, 104);
         h.form->ConnectButtonClick();
-        EnterPage(*h.form, h.form->RegistBackupTabSh);
+        EnterPage(*h.form, Find<QWidget>(*h.form, "RegistBackupTabSh"));
         CheckRow(*h.form, {-1, -1, -1, 0, 0, 0, 0, 0, -1, 1}, "backup page entered, r = 0");
-        QVERIFY(h.form->RegBackupCreateButton->isEnabled());
-        QVERIFY(h.form->RegBackupRestoreButton->isEnabled());
-        QVERIFY(!h.form->RPU_RTRRadioGr->isEnabled());
-        QCOMPARE(h.form->Dev2TypeLabel2->text(), QStringLiteral("Радиоприемное устройство (РПУ/РТР)"));
+        QVERIFY(Find<QPushButton>(*h.form, "RegBackupCreateButton")->isEnabled());
+        QVERIFY(Find<QPushButton>(*h.form, "RegBackupRestoreButton")->isEnabled());
+        QVERIFY(!Find<QGroupBox>(*h.form, "RPU_RTRRadioGr")->isEnabled());
+        QCOMPARE(Find<QLabel>(*h.form, "Dev2TypeLabel2")->text(), QStringLiteral("Радиоприемное устройство (РПУ/РТР)"));
     }
 
     void backupPageCrcErrorFallsBackToMainPage()
@@ -217,10 +217,10 @@ private slots:
         h.services.pacer = &scripted;
         TMainForm form(h.services);
         QVERIFY(h.link->OpenUsbDevice());
-        form.MainPageC->setVisible(true);
-        form.OperModeCmB->setEnabled(false);
-        form.SetPageTabVisible(form.RegistBackupTabSh, true);
-        form.SetActivePage(form.RegistBackupTabSh);
+        Find<QTabWidget>(form, "MainPageC")->setVisible(true);
+        Find<QComboBox>(form, "OperModeCmB")->setEnabled(false);
+        SetPageTabVisible(form, Find<QWidget>(form, "RegistBackupTabSh"), true);
+        SetActivePage(form, Find<QWidget>(form, "RegistBackupTabSh"));
         const auto bad = InitAnswer(46, false);
         const auto good = InitAnswer(46, true);
         scripted.Reply(bad);
@@ -229,23 +229,23 @@ private slots:
         QCOMPARE(Shape(scripted.WireTrace()), kBreak + kInitOther + Reads(8) + kBreak + kInitMain + Reads(8));
         QCOMPARE(h.dialogs.BoxTexts(), (QStringList{QStringLiteral("Ошибка CRC в полученном пакете!"),
                                                     QStringLiteral("Не удалось установить связь с прибором!")}));
-        QCOMPARE(form.ActivePage(), form.MainTabSh);
-        QVERIFY(!form.MainPageC->isHidden());
-        QVERIFY(form.ConnectButton->isEnabled());
-        QVERIFY(!form.DisconnectButton->isEnabled());
+        QCOMPARE(ActivePage(form), Find<QWidget>(form, "MainTabSh"));
+        QVERIFY(!Find<QTabWidget>(form, "MainPageC")->isHidden());
+        QVERIFY(Find<QPushButton>(form, "ConnectButton")->isEnabled());
+        QVERIFY(!Find<QPushButton>(form, "DisconnectButton")->isEnabled());
         QCOMPARE(form.StatusText(), QStringLiteral("Не удалось установить связь с прибором!"));
         // The nested main-page entry did identify the device.
-        QCOMPARE(form.CurrentSoftVerLabel2->text(), QStringLiteral("4_6"));
+        QCOMPARE(Find<QLabel>(form, "CurrentSoftVerLabel2")->text(), QStringLiteral("4_6"));
     }
 
     void registrationWriteFromTheBuffer()
     {
         FormHarness h(1, 104);
         h.form->ConnectButtonClick();
-        EnterPage(*h.form, h.form->RegistBackupTabSh);
+        EnterPage(*h.form, Find<QWidget>(*h.form, "RegistBackupTabSh"));
 
         // A short buffer never reaches the device.
-        h.form->SetTempListLines(QStringList(100, QStringLiteral("7")));
+        SetBufferLines(*h.form, QStringList(100, QStringLiteral("7")));
         h.wire->ClearLog();
         h.form->WriteButtonClick();
         QVERIFY(h.wire->Log().empty());
@@ -254,19 +254,22 @@ private slots:
         QStringList lines;
         for (int i = 0; i < 1792; ++i)
             lines << QString::number(i % 251);
-        h.form->SetTempListLines(lines);
+        SetBufferLines(*h.form, lines);
         h.dialogs.boxes.clear();
         bool pagesLocked = true;
         h.wire->onProcessEvents = [&] {
-            pagesLocked = pagesLocked && !h.form->MainPageC->isEnabled() && !h.form->GroupBox39->isEnabled();
+            for (const char *name : {"ConnectButton", "DisconnectButton", "WriteButton", "btn_ChangeLang"})
+                pagesLocked = pagesLocked && !Find(*h.form, name)->isEnabled();
+            pagesLocked = pagesLocked && !Find<QTabWidget>(*h.form, "MainPageC")->isEnabled()
+                && !Find<QComboBox>(*h.form, "OperModeCmB")->isEnabled();
         };
         h.form->WriteButtonClick();
         h.wire->onProcessEvents = nullptr;
         QVERIFY(pagesLocked);
         QCOMPARE(h.dialogs.BoxTexts(), QStringList{QStringLiteral("Резервная копия успешно записана в прибор")});
         QCOMPARE(int(h.device.Memory()[1000]), 1000 % 251);
-        QVERIFY(h.form->MainPageC->isEnabled());
-        QVERIFY(h.form->GroupBox39->isEnabled());
+        QVERIFY(Find<QTabWidget>(*h.form, "MainPageC")->isEnabled());
+        QVERIFY(Find<QPushButton>(*h.form, "DisconnectButton")->isEnabled());
     }
 
     void pageChangeWithLinkLost()
@@ -306,9 +309,9 @@ private slots:
             QCOMPARE(h.form->StatusText(), QStringLiteral("Связь с прибором разорвана"));
         }
         CheckRow(*h.form, {1, 1, 0, 0, 0, 0, 0, 0, 1, 0}, "link-down state");
-        QCOMPARE(h.form->deviceInfo.deviceClass, -1);
-        QVERIFY(h.form->DevTypeLabel2->text().isEmpty());
-        QVERIFY(h.form->CurrentSoftVerLabel2->text().isEmpty());
+        QCOMPARE(h.form->Session().Info().deviceClass, -1);
+        QVERIFY(Find<QLabel>(*h.form, "DevTypeLabel2")->text().isEmpty());
+        QVERIFY(Find<QLabel>(*h.form, "CurrentSoftVerLabel2")->text().isEmpty());
         QVERIFY(h.link->HasWritePipe()); // the pipes stay open
     }
 
@@ -318,10 +321,10 @@ private slots:
         ChooseWorkMode(*h.form, 0);
         CheckRow(*h.form, {-1, 0, 0, 0, 0, 0, 0, 0, -1, 1}, "demo, main page");
         QCOMPARE(VisibleTabs(*h.form), QStringList{QStringLiteral("MainTabSh")});
-        QVERIFY(h.form->SoftUpdatesGroupBox->isHidden());
-        QVERIFY(h.form->WriteSWButton->isHidden());
-        QVERIFY(h.form->SoftUpdateGrB->isHidden());
-        QVERIFY(h.form->DevTypeLabel2->text().isEmpty());
+        QVERIFY(Find<QGroupBox>(*h.form, "SoftUpdatesGroupBox")->isHidden());
+        QVERIFY(Find<QPushButton>(*h.form, "WriteSWButton")->isHidden());
+        QVERIFY(Find<QGroupBox>(*h.form, "SoftUpdateGrB")->isHidden());
+        QVERIFY(Find<QLabel>(*h.form, "DevTypeLabel2")->text().isEmpty());
         QVERIFY(h.wire->Log().empty());
     }
 
@@ -329,38 +332,38 @@ private slots:
     {
         FormHarness h(1, 104);
         h.form->ConnectButtonClick();
-        QVERIFY(h.form->RPU_rb->isChecked());
+        QVERIFY(Find<QRadioButton>(*h.form, "RPU_rb")->isChecked());
         h.form->DisconnectButtonClick();
         h.wire->ClearLog();
         ChooseWorkMode(*h.form, 0);
         QCOMPARE(VisibleTabs(*h.form), (QStringList{QStringLiteral("MainTabSh"), QStringLiteral("RegistBackupTabSh"),
                                                     QStringLiteral("ReleSettingsTabRPU")}));
 
-        h.form->SetActivePage(h.form->ReleSettingsTabRPU);
+        SetActivePage(*h.form, Find<QWidget>(*h.form, "ReleSettingsTabRPU"));
         h.form->MainPageCChange();
         CheckRow(*h.form, {-1, 0, 0, 0, 0, 1, 1, 1, -1, 1}, "demo, settings page");
         QCOMPARE(h.form->StatusText(), QStringLiteral("Заводские настройки установлены"));
 
-        h.form->SetActivePage(h.form->RegistBackupTabSh);
+        SetActivePage(*h.form, Find<QWidget>(*h.form, "RegistBackupTabSh"));
         h.form->MainPageCChange();
         CheckRow(*h.form, {-1, 0, 0, 0, 0, 0, 1, -1, -1, 1}, "demo, backup page");
-        QVERIFY(!h.form->RegBackupCreateButton->isEnabled());
-        QVERIFY(!h.form->RegBackupRestoreButton->isEnabled());
-        QVERIFY(h.form->Dev2TypeLabel2->text().isEmpty());
+        QVERIFY(!Find<QPushButton>(*h.form, "RegBackupCreateButton")->isEnabled());
+        QVERIFY(!Find<QPushButton>(*h.form, "RegBackupRestoreButton")->isEnabled());
+        QVERIFY(Find<QLabel>(*h.form, "Dev2TypeLabel2")->text().isEmpty());
         QVERIFY(h.wire->Log().empty()); // demo never talks to the device
     }
 
     void onlineWhileDemoPagesShown()
     {
         FormHarness h;
-        h.form->RTR_rb->setChecked(true); // runs the device-mode handler
+        Find<QRadioButton>(*h.form, "RTR_rb")->setChecked(true); // runs the device-mode handler
         ChooseWorkMode(*h.form, 0);
-        h.form->SetActivePage(h.form->ReleSettingsTabSh);
+        SetActivePage(*h.form, Find<QWidget>(*h.form, "ReleSettingsTabSh"));
         h.form->MainPageCChange();
-        QVERIFY(h.form->SaveButton->isEnabled());
+        QVERIFY(Find<QPushButton>(*h.form, "SaveButton")->isEnabled());
         ChooseWorkMode(*h.form, 1);
         CheckRow(*h.form, {1, 1, 0, 0, 0, 0, 0, 0, 1, 0}, "on-line chosen");
-        QCOMPARE(h.form->ActivePage(), h.form->MainTabSh);
+        QCOMPARE(ActivePage(*h.form), Find<QWidget>(*h.form, "MainTabSh"));
         QCOMPARE(VisibleTabs(*h.form), (QStringList{QStringLiteral("MainTabSh"), QStringLiteral("RegistBackupTabSh"),
                                                     QStringLiteral("ReleSettingsTabSh")}));
         // The next good main-page entry hides them.
@@ -372,8 +375,8 @@ private slots:
     {
         FormHarness h(1, 104);
         h.form->ConnectButtonClick();
-        h.form->SetPageTabVisible(h.form->ReleSettingsTabSh, true);
-        h.form->SetActivePage(h.form->ReleSettingsTabSh);
+        SetPageTabVisible(*h.form, Find<QWidget>(*h.form, "ReleSettingsTabSh"), true);
+        SetActivePage(*h.form, Find<QWidget>(*h.form, "ReleSettingsTabSh"));
         h.wire->failReadsFrom = h.wire->ReadCalls() + 8; // the handshake answers, the block does not
         h.form->MainPageCChange();
         QCOMPARE(h.dialogs.BoxTexts(), QStringList{QStringLiteral("Не удалось получить данные из прибора!")});

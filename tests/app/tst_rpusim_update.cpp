@@ -50,10 +50,10 @@ private slots:
         form.ConnectButtonClick();
 
         QCOMPARE(dialogs.BoxTexts(), QStringList{catalogue.Text(10062)});
-        QCOMPARE(form.CurrentSoftVerLabel2->text(), QStringLiteral("4_7"));
-        QCOMPARE(form.DevTypeLabel2->text(), QStringLiteral("РПУ-SELA"));
+        QCOMPARE(Find<QLabel>(form, "CurrentSoftVerLabel2")->text(), QStringLiteral("4_7"));
+        QCOMPARE(Find<QLabel>(form, "DevTypeLabel2")->text(), QStringLiteral("РПУ-SELA"));
         QCOMPARE(form.StatusText(), catalogue.Text(10064));
-        QCOMPARE(form.SoftUpdatesListBox->count(), 1);
+        QCOMPARE(Find<QListWidget>(form, "SoftUpdatesListBox")->count(), 1);
         // The simulator keeps the new firmware across its own restart.
         QCOMPARE(sim.Stop(), 0);
         SimDevice reloaded(0);

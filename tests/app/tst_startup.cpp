@@ -82,8 +82,8 @@ private slots:
             QVERIFY2(program.exists(QLatin1String(name)), name);
             QVERIFY2(!QDir(elsewhere.path()).exists(QLatin1String(name)), name);
         }
-        QCOMPARE(h.form->ProgramFolder, QDir::cleanPath(h.folder.path()));
-        QVERIFY(!h.form->ProgramFolder.endsWith(QLatin1Char('/')));
+        QCOMPARE(h.form->Places().ProgramFolder, QDir::cleanPath(h.folder.path()));
+        QVERIFY(!h.form->Places().ProgramFolder.endsWith(QLatin1Char('/')));
         QCOMPARE(QDir::currentPath(), QDir(h.folder.path()).canonicalPath());
     }
 
@@ -103,7 +103,7 @@ private slots:
         QVERIFY(QFile::exists(dir.filePath(QStringLiteral("reg/ksy_rpu_3_081226_object_1_conf_17.rrg"))));
         QVERIFY(QDir(dir.filePath(QStringLiteral("base"))).exists());
         QVERIFY(QFileInfo(dir.filePath(QStringLiteral("conf"))).isFile());
-        QCOMPARE(form.ProgramFolder, QDir::cleanPath(dir.path()));
+        QCOMPARE(form.Places().ProgramFolder, QDir::cleanPath(dir.path()));
     }
 
     void dateStampIgnoresTheLocaleSeparators()
@@ -113,12 +113,12 @@ private slots:
         QVERIFY(QLocale().dateFormat(QLocale::ShortFormat).contains(QLatin1Char('/')));
 
         FormHarness h; // started on 8 December 2026
-        QCOMPARE(h.form->RegistrationDateStamp, QStringLiteral("_081226_"));
+        QCOMPARE(h.form->Places().RegistrationDateStamp, QStringLiteral("_081226_"));
 
         AppServices services = h.services;
         services.startDate = QDate(2027, 2, 1);
         TMainForm form(services);
-        QCOMPARE(form.RegistrationDateStamp, QStringLiteral("_010227_"));
+        QCOMPARE(form.Places().RegistrationDateStamp, QStringLiteral("_010227_"));
         QLocale::setDefault(saved);
     }
 

@@ -1,0 +1,110 @@
+#include "app/pagecontext.h"
+
+#include "i18n/messagecatalogue.h"
+
+#include <exception>
+
+namespace rpu {
+
+PageContext::PageContext(DeviceSession &session_, Dialogs *dialogs, const MessageCatalogue &catalogue,
+                         ValueBuffer &buffer_, PageHost &host_, ProgramPlaces places_, QWidget *owner)
+    : session(session_), buffer(buffer_), host(host_), places(std::move(places_)), dialogs_(dialogs),
+      catalogue_(catalogue), owner_(owner)
+{
+}
+
+QString PageContext::Msg(int number) const
+{
+    return catalogue_.Text(number);
+}
+
+Dialogs::Answer PageContext::Box(int titleMessage, const QString &text, Dialogs::Icon icon,
+                                 Dialogs::Buttons buttons) const
+{
+    if (!dialogs_)
+        return buttons == Dialogs::Buttons::YesNo ? Dialogs::Answer::No : Dialogs::Answer::Ok;
+    return dialogs_->MessageBox(owner_, Msg(titleMessage), text, icon, buttons);
+}
+
+void PageContext::ErrorBox(const QString &text) const
+{
+    if (dialogs_)
+        dialogs_->MessageBox(owner_, kApplicationTitle, text, Dialogs::Icon::Error,
+                             Dialogs::Buttons::Ok);
+}
+
+void PageContext::Guarded(const std::function<void()> &handler) const
+{
+    QString error;
+    try {
+        handler();
+        return;
+    } catch (const std::exception &e) {
+        error = QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        error = QStringLiteral("Unknown error");
+    }
+    ErrorBox(error);
+}
+
+void PageContext::Fail(int message, int titleMessage) const
+{
+    if (message == 0)
+        return;
+    Status(message);
+    Box(titleMessage, Msg(message), Dialogs::Icon::Error);
+}
+
+void PageContext::FailAndDropLink(int message) const
+{
+    Fail(message);
+    host.EnterLinkDownState();
+}
+
+namespace {
+
+// Every failed outcome and what the user reads about it.
+enum class Exchange { Open, Init, Read, Write, Firmware };
+struct OutcomeText {
+    Exchange exchange;
+    int code;
+    int message;
+};
+constexpr OutcomeText kOutcomeTexts[] = {
+    {Exchange::Open, int(OpenOutcome::NoDevice), 10008},
+    {Exchange::Open, int(OpenOutcome::SeveralDevices), 10010},
+    {Exchange::Init, int(InitOutcome::FrameNotSent), 10002},
+    {Exchange::Init, int(InitOutcome::NoAnswer), 10084},
+    {Exchange::Init, int(InitOutcome::BadHeader), 10003},
+    {Exchange::Init, int(InitOutcome::BadCrc), 10004},
+    {Exchange::Read, int(BlockReadOutcome::FrameNotSent), 10054},
+    {Exchange::Read, int(BlockReadOutcome::ReadFailed), 10084},
+    {Exchange::Read, int(BlockReadOutcome::BadHeader), 10056},
+    {Exchange::Read, int(BlockReadOutcome::BadCrc), 10058},
+    {Exchange::Write, int(BlockWriteOutcome::FrameNotSent), 10050},
+    {Exchange::Write, int(BlockWriteOutcome::NoAcknowledgement), 10084},
+    {Exchange::Write, int(BlockWriteOutcome::Refused), 10053},
+    {Exchange::Write, int(BlockWriteOutcome::DataNotSent), 10085},
+    {Exchange::Firmware, int(FirmwareOutcome::WriteFailed), 10085},
+    {Exchange::Firmware, int(FirmwareOutcome::Refused), 10024},
+    {Exchange::Firmware, int(FirmwareOutcome::NoAnswer), 10084},
+};
+
+int Lookup(Exchange exchange, int code)
+{
+    for (const OutcomeText &t : kOutcomeTexts) {
+        if (t.exchange == exchange && t.code == code)
+            return t.message;
+    }
+    return 0;
+}
+
+} // namespace
+
+int OutcomeMessage(OpenOutcome o) { return Lookup(Exchange::Open, int(o)); }
+int OutcomeMessage(InitOutcome o) { return Lookup(Exchange::Init, int(o)); }
+int OutcomeMessage(BlockReadOutcome o) { return Lookup(Exchange::Read, int(o)); }
+int OutcomeMessage(BlockWriteOutcome o) { return Lookup(Exchange::Write, int(o)); }
+int OutcomeMessage(FirmwareOutcome o) { return Lookup(Exchange::Firmware, int(o)); }
+
+} // namespace rpu

@@ -1,0 +1,320 @@
+#include "app/pageflow.h"
+
+#include "app/pages/backuppage.h"
+#include "app/pages/commandcolumn.h"
+#include "app/pages/mainpage.h"
+#include "app/pages/settingspage.h"
+#include "i18n/messagecatalogue.h"
+
+#include <QScopedValueRollback>
+#include <QTabWidget>
+
+
+namespace rpu {
+
+namespace {
+constexpr int kMsgDeviceFound = 10011;
+constexpr int kMsgLinkBroken = 10015;
+constexpr int kMsgBreakNotSent = 10007;
+constexpr int kMsgConnecting = 10061;
+constexpr int kMsgLinkLost = 10083;
+constexpr int kMsgLinked = 10064;
+constexpr int kMsgLinkFailed = 10065;
+} // namespace
+
+PageFlow::PageFlow(DeviceSession &session, ProgressSink &status, QObject *parent)
+    : QObject(parent), session_(session), status_(status)
+{
+}
+
+void PageFlow::Attach(PageContext &context, const Parts &parts)
+{
+    context_ = &context;
+    parts_ = parts;
+    connect(parts_.pages, &QTabWidget::currentChanged, this, [this] {
+        if (!pageChangeFromProgram_)
+            RunGuarded([this] { MainPageCChange(); });
+    });
+    connect(&session_, &DeviceSession::stateChanged, this, &PageFlow::CommandsChanged);
+    CommandsChanged();
+}
+
+void PageFlow::RunGuarded(const std::function<void()> &handler) const
+{
+    if (context_)
+        context_->Guarded(handler);
+    else
+        handler();
+}
+
+// --- The command rule, applied ---
+
+CommandOffer PageFlow::ActiveOffer() const
+{
+    switch (ActivePage()) {
+    case PageId::Main: return parts_.main->Offer();
+    case PageId::Backup: return parts_.backup->Offer();
+    case PageId::RelaySettings: return parts_.relay->Offer();
+    case PageId::RpuSettings: return parts_.rpu->Offer();
+    }
+    return {};
+}
+
+void PageFlow::CommandsChanged()
+{
+    if (!parts_.column)
+        return;
+    const CommandState state =
+        CommandsFor(session_.Mode(), session_.State(), session_.Busy(), ActiveOffer());
+    parts_.column->Apply(state);
+    parts_.pages->setVisible(state.pagesShown);
+    parts_.pages->setEnabled(state.pagesEnabled);
+}
+
+// --- Pages ---
+
+QWidget *PageFlow::PageWidget(PageId page) const
+{
+    switch (page) {
+    case PageId::Main: return parts_.main;
+    case PageId::Backup: return parts_.backup;
+    case PageId::RelaySettings: return parts_.relay;
+    case PageId::RpuSettings: return parts_.rpu;
+    }
+    return nullptr;
+}
+
+void PageFlow::SetActivePage(PageId page)
+{
+    const QScopedValueRollback<bool> fromProgram(pageChangeFromProgram_, true);
+    parts_.pages->setCurrentWidget(PageWidget(page));
+    CommandsChanged();
+}
+
+PageId PageFlow::ActivePage() const
+{
+    QWidget *current = parts_.pages->currentWidget();
+    for (PageId page : {PageId::Backup, PageId::RelaySettings, PageId::RpuSettings}) {
+        if (current == PageWidget(page))
+            return page;
+    }
+    return PageId::Main;
+}
+
+SettingsPage *PageFlow::ActiveSettingsPage() const
+{
+    switch (ActivePage()) {
+    case PageId::RelaySettings: return parts_.relay;
+    case PageId::RpuSettings: return parts_.rpu;
+    default: return nullptr;
+    }
+}
+
+void PageFlow::SetPageTabVisible(PageId page, bool visible)
+{
+    const int index = parts_.pages->indexOf(PageWidget(page));
+    if (index < 0)
+        return;
+    // Hiding the current tab moves the selection; that is not a page change.
+    const QScopedValueRollback<bool> fromProgram(pageChangeFromProgram_, true);
+    parts_.pages->setTabVisible(index, visible);
+}
+
+bool PageFlow::IsPageTabVisible(PageId page) const
+{
+    const int index = parts_.pages->indexOf(PageWidget(page));
+    return index >= 0 && parts_.pages->isTabVisible(index);
+}
+
+void PageFlow::ShowStatus(const QString &text)
+{
+    status_.ShowStatus(text);
+}
+
+void PageFlow::SetProgress(int percent)
+{
+    status_.SetProgress(percent);
+}
+
+// --- Work modes, connect, disconnect ---
+
+void PageFlow::OperModeCmBChange()
+{
+    switch (parts_.column->WorkModeIndex()) {
+    case 0:
+        session_.SetMode(WorkMode::Demo);
+        session_.SetState(LinkState::Down);
+        ClearDeviceInfo();
+        parts_.main->DevOperModeGrB_rbClick();
+        SetActivePage(PageId::Main);
+        MainPageCChange();
+        break;
+    case 1:
+        session_.SetMode(WorkMode::Online);
+        session_.SetState(LinkState::Down);
+        SetActivePage(PageId::Main);
+        break;
+    default:
+        break;
+    }
+    CommandsChanged();
+}
+
+void PageFlow::ConnectButtonClick()
+{
+    const OpenOutcome outcome = session_.Open();
+    if (outcome == OpenOutcome::Opened) {
+        context_->Status(kMsgDeviceFound);
+        SetActivePage(PageId::Main);
+        MainPageCChange();
+        return;
+    }
+    context_->Fail(OutcomeMessage(outcome), kTitleWarning);
+    session_.SetState(LinkState::Down);
+    CommandsChanged();
+}
+
+void PageFlow::DisconnectButtonClick()
+{
+    if (session_.Break())
+        context_->Status(kMsgLinkBroken);
+    else
+        context_->Fail(kMsgBreakNotSent);
+    EnterLinkDownState();
+}
+
+void PageFlow::RenewLink()
+{
+    DisconnectButtonClick();
+    ConnectButtonClick();
+}
+
+void PageFlow::EnterLinkDownState()
+{
+    session_.ForgetDeviceClass();
+    session_.SetState(LinkState::Down);
+    parts_.backup->DisableInputs();
+    ClearDeviceInfo();
+    SetActivePage(PageId::Main);
+    CommandsChanged();
+}
+
+void PageFlow::ClearDeviceInfo()
+{
+    parts_.main->ClearDeviceInfo();
+    parts_.backup->ClearInputs();
+}
+
+// --- The page change ---
+
+InitOutcome PageFlow::InitAndShow(std::uint8_t code)
+{
+    const InitOutcome outcome = session_.Init(code);
+    if (outcome == InitOutcome::Ok) {
+        const QString type = context_->Msg(DeviceTypeMessage(session_.Info().deviceClass));
+        parts_.main->ShowDevice(type);
+        parts_.backup->ShowDeviceType(type);
+    }
+    return outcome;
+}
+
+void PageFlow::ShowInitError(InitOutcome outcome)
+{
+    if (const int message = OutcomeMessage(outcome))
+        context_->Box(kTitleError, context_->Msg(message), Dialogs::Icon::Error);
+}
+
+void PageFlow::MainPageCChange()
+{
+    const PageId page = ActivePage();
+
+    if (session_.Mode() == WorkMode::Demo) {
+        if (page == PageId::Main) {
+            parts_.main->EnterDemo();
+        } else {
+            parts_.backup->EnterDemo();
+            if (SettingsPage *settings = ActiveSettingsPage())
+                settings->DefaultSettingsButtonClick();
+        }
+        CommandsChanged();
+        return;
+    }
+
+    if (!session_.Break()) {
+        context_->Fail(kMsgLinkLost);
+        EnterLinkDownState();
+        return;
+    }
+    context_->Status(kMsgConnecting);
+    SetProgress(0);
+    session_.ForgetDeviceClass();
+
+    InitOutcome outcome;
+    if (page == PageId::Main) {
+        parts_.main->EnterOnline();
+        outcome = InitAndShow(kInitMainPage);
+        if (outcome == InitOutcome::Ok) {
+            session_.SetState(LinkState::Linked);
+            parts_.main->OfferNewerFirmware();
+        } else {
+            ShowInitError(outcome);
+        }
+    } else {
+        outcome = InitAndShow(kInitOtherPages);
+        if (outcome == InitOutcome::Ok) {
+            session_.SetState(LinkState::Linked);
+            if (page == PageId::Backup)
+                parts_.backup->EnterOnline();
+            else
+                ActiveSettingsPage()->ReadSettings();
+        } else {
+            ShowInitError(outcome);
+            SetActivePage(PageId::Main);
+            MainPageCChange();
+        }
+    }
+
+    if (outcome == InitOutcome::Ok) {
+        // A hand-over that failed its own transfer has already shown its text
+        // and left the link down; "link established" would be a false report.
+        if (session_.State() == LinkState::Linked)
+            context_->Status(kMsgLinked);
+        CommandsChanged();
+        return;
+    }
+    context_->Box(kTitleError, context_->Msg(kMsgLinkFailed), Dialogs::Icon::Error);
+    context_->Status(kMsgLinkFailed);
+    // After a failed backup or settings page the nested main-page change may
+    // have dropped the link already; it stays down then.
+    if (page == PageId::Main || session_.State() != LinkState::Down)
+        session_.SetState(LinkState::Failed);
+    CommandsChanged();
+}
+
+// --- Device and file commands of the page in view ---
+
+void PageFlow::ReadButtonClick()
+{
+    if (ActivePage() == PageId::Backup)
+        parts_.backup->ReadRegistration();
+    else if (SettingsPage *settings = ActiveSettingsPage())
+        settings->ReadSettings();
+}
+
+void PageFlow::WriteButtonClick()
+{
+    if (ActivePage() == PageId::Backup)
+        parts_.backup->WriteRegistration();
+    else if (SettingsPage *settings = ActiveSettingsPage())
+        settings->WriteSettings();
+}
+
+void PageFlow::DefaultSettingsButtonClick()
+{
+    if (SettingsPage *settings = ActiveSettingsPage())
+        settings->DefaultSettingsButtonClick();
+    else
+        parts_.relay->DefaultSettingsButtonClick();
+}
+
+} // namespace rpu

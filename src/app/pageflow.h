@@ -1,0 +1,77 @@
+#pragma once
+// The work modes and the page logic: connect, disconnect, the page change
+// that on-line breaks and renews the link for every page, the link-down
+// state, and the one place that applies the command rule to the window.
+
+#include "app/pagecontext.h"
+
+#include <QObject>
+#include <functional>
+
+class QTabWidget;
+
+namespace rpu {
+
+class BackupPage;
+class CommandColumn;
+class MainPage;
+class SettingsPage;
+
+class PageFlow final : public QObject, public PageHost {
+    Q_OBJECT
+public:
+    struct Parts {
+        QTabWidget *pages = nullptr;
+        MainPage *main = nullptr;
+        BackupPage *backup = nullptr;
+        SettingsPage *relay = nullptr;
+        SettingsPage *rpu = nullptr;
+        CommandColumn *column = nullptr;
+    };
+
+    // status shows texts and progress: the window's status bar.
+    PageFlow(DeviceSession &session, ProgressSink &status, QObject *parent = nullptr);
+    // Called once, when the context and the pages exist.
+    void Attach(PageContext &context, const Parts &parts);
+
+    void OperModeCmBChange();
+    void ConnectButtonClick();
+    void DisconnectButtonClick();
+    void MainPageCChange();
+    void ClearDeviceInfo();
+    void ReadButtonClick();
+    void WriteButtonClick();
+    void DefaultSettingsButtonClick();
+
+    // Makes a page active without running the page change.
+    void SetActivePage(PageId page);
+    PageId ActivePage() const;
+    bool IsPageTabVisible(PageId page) const;
+
+    // Runs a handler; an error raised in it is shown in a box titled with the
+    // application title, and the program goes on.
+    void RunGuarded(const std::function<void()> &handler) const;
+
+    // PageHost
+    void SetPageTabVisible(PageId page, bool visible) override;
+    void EnterLinkDownState() override;
+    void RenewLink() override;
+    void CommandsChanged() override;
+    void ShowStatus(const QString &text) override;
+    void SetProgress(int percent) override;
+
+private:
+    QWidget *PageWidget(PageId page) const;
+    SettingsPage *ActiveSettingsPage() const;
+    InitOutcome InitAndShow(std::uint8_t code);
+    void ShowInitError(InitOutcome outcome);
+    CommandOffer ActiveOffer() const;
+
+    DeviceSession &session_;
+    ProgressSink &status_;
+    PageContext *context_ = nullptr;
+    Parts parts_;
+    bool pageChangeFromProgram_ = false;
+};
+
+} // namespace rpu

@@ -1,0 +1,424 @@
+#include "app/pages/mainpage.h"
+
+#include "app/widgetkit.h"
+#include "firmware/firmwarefile.h"
+#include "session/valuebuffer.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListView>
+#include <QListWidget>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScopedValueRollback>
+
+namespace rpu {
+
+namespace {
+
+constexpr int kMsgReadingFirmware = 10016;
+constexpr int kMsgBadFormat = 10017;
+constexpr int kMsgWrongType = 10018;
+constexpr int kMsgFirmwareRead = 10021;
+constexpr int kMsgModeMismatch = 10025;
+constexpr int kMsgNewerFound = 10062;
+constexpr int kMsgNoNewer = 10063;
+constexpr int kFirmwareTypeText = 10073;
+
+// The hourglass for the length of a file read or transfer; restored at the
+// latest when the handler is left, also by an error.
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { Restore(); }
+    void Restore()
+    {
+        if (active_) {
+            active_ = false;
+            QApplication::restoreOverrideCursor();
+        }
+    }
+    WaitCursor(const WaitCursor &) = delete;
+    WaitCursor &operator=(const WaitCursor &) = delete;
+
+private:
+    bool active_ = true;
+};
+
+} // namespace
+
+MainPage::MainPage(PageContext &context, QWidget *parent) : QWidget(parent), context_(context)
+{
+    setObjectName(QStringLiteral("MainTabSh"));
+    BuildControls();
+    for (QRadioButton *button : {RPU_rb, RTR_rb, MRO_rb}) {
+        connect(button, &QRadioButton::toggled, this, [this](bool checked) {
+            if (checked)
+                context_.Guarded([this] { DevOperModeGrB_rbClick(); });
+        });
+    }
+    // The keyboard moves the current row as the mouse does: the highlighted
+    // file is always the one that would be written.
+    connect(SoftUpdatesListBox, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (refillingList_ || row < 0)
+            return;
+        pickedByRowChange_ = true;
+        context_.Guarded([this] { SoftUpdatesListBoxClick(); });
+    });
+    connect(SoftUpdatesListBox, &QListWidget::itemClicked, this, [this] {
+        // A click on the row already current picks it again.
+        if (!std::exchange(pickedByRowChange_, false))
+            context_.Guarded([this] { SoftUpdatesListBoxClick(); });
+    });
+    connect(WriteSWButton, &QPushButton::clicked, this,
+            [this] { context_.Guarded([this] { WriteSWButtonClick(); }); });
+    connect(&context_.session, &DeviceSession::stateChanged, this, &MainPage::UpdateEnabled);
+}
+
+void MainPage::BuildControls()
+{
+    Label_maintabsh_header_rpu = MakeLabel(
+        this, "Label_maintabsh_header_rpu",
+        QStringLiteral("Выбор режима работы, обновление или смена ПО подключенного радиоустройства"),
+        8, 8, 645, 20);
+    Label_maintabsh_header_sela =
+        MakeLabel(this, "Label_maintabsh_header_sela",
+                  QStringLiteral("Обновление ПО подключенного радиоустройства"), 8, 8, 645, 20);
+    SetBold(Label_maintabsh_header_rpu);
+    SetBold(Label_maintabsh_header_sela);
+    Label_maintabsh_header_rpu->hide();
+
+    SoftUpdateGrB2 = MakeGroup(this, "SoftUpdateGrB2", QStringLiteral("Сведения о приборе:"), 8, 34,
+                               645, 72);
+    DevTypeLabel2 = LabelPair(SoftUpdateGrB2, "DevTypeLabel",
+                              QStringLiteral("Тип подключенного прибора: "), "DevTypeLabel2", 12, 22,
+                              190, 425);
+    CurrentSoftVerLabel2 = LabelPair(SoftUpdateGrB2, "CurrentSoftVerLabel",
+                                     QStringLiteral("Текущая версия ПО: "), "CurrentSoftVerLabel2",
+                                     12, 44, 190, 425);
+
+    DevOperModeGrB = MakeGroup(this, "DevOperModeGrB",
+                               QStringLiteral("Выберите режим работы прибора: "), 8, 112, 645, 92);
+    const struct {
+        QRadioButton **button;
+        const char *name;
+        QString caption;
+    } modes[] = {{&RPU_rb, "RPU_rb", QStringLiteral("Радиоприемное устройство (РПУ)")},
+                 {&RTR_rb, "RTR_rb", QStringLiteral("Ретранслятор + модуль реле (РТР)")},
+                 {&MRO_rb, "MRO_rb", QStringLiteral("Модуль реле и оповещения (МРО)")}};
+    int y = 20;
+    for (const auto &mode : modes) {
+        *mode.button = Named(new QRadioButton(mode.caption, DevOperModeGrB), mode.name);
+        (*mode.button)->setGeometry(12, y, 400, 20);
+        y += 23;
+    }
+    // This edition never shows the device-mode buttons; code still sets them.
+    DevOperModeGrB->hide();
+
+    SoftUpdatesGroupBox = MakeGroup(this, "SoftUpdatesGroupBox", QStringLiteral("Выберите файл ПО:"),
+                                    8, 112, 300, 330);
+    SoftUpdatesListBox = Named(new QListWidget(SoftUpdatesGroupBox), "SoftUpdatesListBox");
+    SoftUpdatesListBox->setGeometry(10, 22, 280, 298);
+    WriteSWButton = MakeButton(this, "WriteSWButton", QStringLiteral("Обновить ПО устройства"),
+                               QString(), 8, 450, 200, 28);
+    WriteSWButton->setEnabled(false);
+
+    SoftUpdateGrB = MakeGroup(this, "SoftUpdateGrB", QStringLiteral("Сведения о файле ПО:"), 318, 112,
+                              335, 148);
+    SoftFNameLabel2 = LabelPair(SoftUpdateGrB, "SoftFNameLabel", QStringLiteral("Имя файла: "),
+                                "SoftFNameLabel2", 10, 24, 150, 165);
+    SoftFTypeLabel2 = LabelPair(SoftUpdateGrB, "SoftFTypeLabel", QStringLiteral("Тип файла: "),
+                                "SoftFTypeLabel2", 10, 48, 150, 165);
+    SoftFSizeLabel2 = LabelPair(SoftUpdateGrB, "SoftFSizeLabel",
+                                QStringLiteral("Размер файла (байт):"), "SoftFSizeLabel2", 10, 72,
+                                150, 165);
+    NewSoftVerLabel2 = LabelPair(SoftUpdateGrB, "NewSoftVerLabel", QStringLiteral("Версия ПО: "),
+                                 "NewSoftVerLabel2", 10, 96, 150, 165);
+    SoftFDateLabel2 = LabelPair(SoftUpdateGrB, "SoftFDateLabel",
+                                QStringLiteral("Дата создания файла: "), "SoftFDateLabel2", 10, 120,
+                                150, 165);
+    SoftUpdateGrB->hide();
+
+    // The value buffer holds whole registration images and firmware files:
+    // uniform rows over the buffer's own numbers keep that cheap.
+    TempListB2 = Named(new QListView(this), "TempListB2");
+    TempListB2->setModel(&context_.buffer);
+    TempListB2->setUniformItemSizes(true);
+    TempListB2->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    TempListB2->setGeometry(318, 270, 160, 200);
+    TempListB2->hide();
+    Memo1 = Named(new QPlainTextEdit(this), "Memo1");
+    Memo1->setGeometry(490, 270, 160, 200);
+    Memo1->hide();
+}
+
+void MainPage::ShowDevice(const QString &typeText)
+{
+    CurrentSoftVerLabel2->setText(FormatDeviceVersion(context_.session.Info().versionByte));
+    DevTypeLabel2->setText(typeText);
+}
+
+void MainPage::ClearDeviceInfo()
+{
+    for (QLabel *label : {DevTypeLabel2, CurrentSoftVerLabel2, NewSoftVerLabel2, SoftFNameLabel2,
+                          SoftFTypeLabel2, SoftFDateLabel2, SoftFSizeLabel2})
+        label->clear();
+}
+
+void MainPage::EnterOnline()
+{
+    for (QWidget *w : std::initializer_list<QWidget *>{SoftUpdatesGroupBox, SoftUpdatesListBox,
+                                                       WriteSWButton})
+        w->setVisible(true);
+}
+
+void MainPage::EnterDemo()
+{
+    for (QWidget *w : std::initializer_list<QWidget *>{SoftUpdatesGroupBox, SoftUpdatesListBox,
+                                                       WriteSWButton, SoftUpdateGrB})
+        w->setVisible(false);
+}
+
+void MainPage::ToggleAuxiliary()
+{
+    TempListB2->setVisible(TempListB2->isHidden());
+    Memo1->setVisible(Memo1->isHidden());
+}
+
+void MainPage::UpdateEnabled()
+{
+    const bool idle = !context_.session.Busy();
+    for (QWidget *w : std::initializer_list<QWidget *>{SoftUpdatesListBox, DevOperModeGrB, RPU_rb,
+                                                       RTR_rb, MRO_rb})
+        w->setEnabled(idle);
+    WriteSWButton->setEnabled(idle && firmwareAccepted_);
+}
+
+void MainPage::SetFirmwareAccepted(bool accepted)
+{
+    firmwareAccepted_ = accepted;
+    UpdateEnabled();
+}
+
+QString MainPage::BasePath(const QString &name) const
+{
+    return context_.places.ProgramFolder + QStringLiteral("/base/") + name;
+}
+
+bool MainPage::ParseFirmwareFile(const QString &path)
+{
+    context_.Status(kMsgReadingFirmware);
+    const FirmwareFile fw = ReadFirmwareFile(path);
+
+    if (fw.verdict == FirmwareVerdict::Unreadable) {
+        // Not a rejection of the content: the file itself could not be read.
+        context_.host.ShowStatus(QString());
+        context_.ErrorBox(fw.errorText);
+        return false;
+    }
+    FirmwareFileSize = int(fw.size);
+
+    if (!fw.fileDataKnown()) {
+        context_.Fail(kMsgBadFormat, kTitleSystem);
+        return false;
+    }
+
+    SoftFNameLabel2->setText(fw.fileName);
+    SoftFSizeLabel2->setText(QString::number(fw.size));
+    SoftFDateLabel2->setText(QLocale().toString(fw.modified.date(), QLocale::ShortFormat));
+
+    if (fw.verdict == FirmwareVerdict::WrongType) {
+        context_.Box(kTitleSystem, context_.Msg(kMsgWrongType), Dialogs::Icon::Error);
+        context_.Status(kMsgWrongType);
+        return false;
+    }
+
+    SoftFTypeLabel2->setText(context_.Msg(kFirmwareTypeText));
+    NewSoftVerLabel2->setText(FormatFirmwareVersion(fw.versionByte));
+    const auto *data = reinterpret_cast<const std::uint8_t *>(fw.bytes.constData());
+    context_.buffer.SetBytes(std::span<const std::uint8_t>(data, std::size_t(fw.bytes.size())));
+    context_.Status(kMsgFirmwareRead);
+    return true;
+}
+
+bool MainPage::FindNewerFirmware(QString &name)
+{
+    SelectedDeviceClass = kSelaDeviceClass;
+    const DeviceInfo &info = context_.session.Info();
+    const NewerFirmwareCheck check = FindNewerFirmwareIn(
+        context_.places.ProgramFolder + QStringLiteral("/base"), info.deviceClass, info.versionByte);
+    {
+        const QScopedValueRollback<bool> refilling(refillingList_, true);
+        SoftUpdatesListBox->clear();
+        SoftUpdatesListBox->addItems(check.listed);
+    }
+    SetFirmwareAccepted(false);
+
+    NewestFirmwareName = check.listed.isEmpty() ? QString() : check.listed.last();
+    FirmwareVersionDigits.clear();
+    for (const QChar c : NewestFirmwareName) {
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+            FirmwareVersionDigits.append(c);
+    }
+
+    if (!check.newer)
+        return false;
+    name = check.name;
+    return true;
+}
+
+std::optional<FirmwareOutcome> MainPage::WriteBufferedFirmware()
+{
+    const std::vector<std::uint32_t> &values = context_.buffer.Values();
+    // Only an image that was accepted whole may reach the device.
+    if (int(values.size()) != FirmwareFileSize || !FirmwareLengthFitsPackets(qint64(values.size())))
+        return std::nullopt;
+    std::vector<std::uint8_t> image;
+    image.reserve(values.size());
+    for (std::uint32_t v : values) {
+        if (v > 0xFF)
+            return std::nullopt;
+        image.push_back(std::uint8_t(v));
+    }
+    return context_.session.WriteFirmware(image);
+}
+
+void MainPage::FinishFirmwareWrite(FirmwareOutcome outcome)
+{
+    context_.host.SetProgress(0);
+    if (outcome == FirmwareOutcome::Ok) {
+        context_.host.RenewLink();
+        return;
+    }
+    context_.FailAndDropLink(OutcomeMessage(outcome));
+}
+
+void MainPage::SoftUpdatesListBoxClick()
+{
+    WaitCursor cursor;
+    SetFirmwareAccepted(false);
+    const int row = SoftUpdatesListBox->currentRow();
+    if (row >= 0 && row < SoftUpdatesListBox->count()) {
+        const bool accepted = ParseFirmwareFile(BasePath(SoftUpdatesListBox->item(row)->text()));
+        SoftUpdateGrB->setVisible(accepted);
+        SetFirmwareAccepted(accepted);
+    }
+}
+
+void MainPage::WriteSWButtonClick()
+{
+    WriteSelectedFirmware();
+}
+
+void MainPage::WriteSelectedFirmware()
+{
+    SetFirmwareAccepted(false);
+    WaitCursor cursor;
+    const std::optional<FirmwareOutcome> outcome = WriteBufferedFirmware();
+    cursor.Restore();
+    if (!outcome) {
+        // Nothing was sent: the buffer no longer holds the accepted file.
+        context_.Fail(kMsgBadFormat, kTitleSystem);
+        return;
+    }
+    FinishFirmwareWrite(*outcome);
+}
+
+void MainPage::OfferNewerFirmware()
+{
+    switch (context_.session.Info().deviceClass) {
+    case 0: SelectDeviceModeButton(RPU_rb); break;
+    case 1: SelectDeviceModeButton(MRO_rb); break;
+    default: SelectDeviceModeButton(nullptr); break;
+    }
+    SoftUpdateGrB->setVisible(false);
+    for (PageId page : {PageId::Backup, PageId::RelaySettings, PageId::RpuSettings})
+        context_.host.SetPageTabVisible(page, false);
+
+    QString name;
+    if (!FindNewerFirmware(name)) {
+        context_.Status(kMsgNoNewer);
+        return;
+    }
+    if (context_.Box(kTitleSystem, context_.Msg(kMsgNewerFound), Dialogs::Icon::Question,
+                     Dialogs::Buttons::YesNo)
+        != Dialogs::Answer::Yes)
+        return;
+
+    context_.buffer.Clear();
+    WaitCursor cursor;
+    if (!ParseFirmwareFile(BasePath(name)))
+        return;
+    SoftUpdateGrB->setVisible(true);
+    const std::optional<FirmwareOutcome> outcome = WriteBufferedFirmware();
+    cursor.Restore();
+    FinishFirmwareWrite(outcome.value_or(FirmwareOutcome::WriteFailed));
+}
+
+void MainPage::DevOperModeGrB_rbClick()
+{
+    struct PageSet {
+        bool backup;
+        bool relay;
+        bool rpu;
+    };
+    auto apply = [this](const PageSet &pages) {
+        context_.host.SetPageTabVisible(PageId::Backup, pages.backup);
+        context_.host.SetPageTabVisible(PageId::RelaySettings, pages.relay);
+        context_.host.SetPageTabVisible(PageId::RpuSettings, pages.rpu);
+    };
+
+    if (context_.session.Mode() == WorkMode::Demo) {
+        if (RPU_rb->isChecked())
+            apply({true, false, true});
+        else if (RTR_rb->isChecked())
+            apply({true, true, false});
+        else if (MRO_rb->isChecked())
+            apply({false, true, false});
+        return;
+    }
+
+    if (RPU_rb->isChecked() || RTR_rb->isChecked())
+        SelectedDeviceClass = 0;
+    else if (MRO_rb->isChecked())
+        SelectedDeviceClass = 1;
+    SoftUpdateGrB->setVisible(false);
+
+    const DeviceInfo &info = context_.session.Info();
+    if (SelectedDeviceClass == info.deviceClass) {
+        const bool v104 = info.versionByte >= 104;
+        if (RPU_rb->isChecked())
+            apply({true, false, v104});
+        else if (RTR_rb->isChecked())
+            apply({true, v104, false});
+        else if (MRO_rb->isChecked())
+            apply({false, true, false});
+    } else {
+        apply({false, false, false});
+        context_.Box(kTitleSystem, context_.Msg(kMsgModeMismatch), Dialogs::Icon::Information);
+    }
+
+    // Refreshes the list and disables the write button; the answer is not used.
+    QString unused;
+    FindNewerFirmware(unused);
+}
+
+void MainPage::SelectDeviceModeButton(QRadioButton *button)
+{
+    if (button) {
+        // Checking a button that was not checked emits toggled(true), which
+        // runs the device-mode handler as a click would.
+        button->setChecked(true);
+        return;
+    }
+    for (QRadioButton *item : {RPU_rb, RTR_rb, MRO_rb}) {
+        item->setAutoExclusive(false);
+        item->setChecked(false);
+        item->setAutoExclusive(true);
+    }
+}
+
+} // namespace rpu

@@ -1,0 +1,69 @@
+#include "app/widgetkit.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+
+namespace rpu {
+
+QFont SansFont(int pointSize)
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Arial"),
+                      QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"),
+                      QStringLiteral("DejaVu Sans")});
+    font.setPointSize(pointSize);
+    return font;
+}
+
+QFont SerifFont(int pointSize, bool bold)
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"),
+                      QStringLiteral("Nimbus Roman"), QStringLiteral("DejaVu Serif")});
+    font.setPointSize(pointSize);
+    font.setBold(bold);
+    return font;
+}
+
+QLabel *MakeLabel(QWidget *parent, const char *name, const QString &text, int x, int y, int w, int h)
+{
+    auto *label = Named(new QLabel(text, parent), name);
+    label->setGeometry(x, y, w, h);
+    return label;
+}
+
+QPushButton *MakeButton(QWidget *parent, const char *name, const QString &caption,
+                        const QString &hint, int x, int y, int w, int h)
+{
+    auto *button = Named(new QPushButton(caption, parent), name);
+    button->setGeometry(x, y, w, h);
+    if (!hint.isEmpty())
+        button->setToolTip(hint);
+    button->setAutoDefault(false);
+    return button;
+}
+
+QGroupBox *MakeGroup(QWidget *parent, const char *name, const QString &caption, int x, int y, int w,
+                     int h)
+{
+    auto *group = Named(new QGroupBox(caption, parent), name);
+    group->setGeometry(x, y, w, h);
+    return group;
+}
+
+QLabel *LabelPair(QWidget *parent, const char *captionName, const QString &caption,
+                  const char *valueName, int x, int y, int captionWidth, int valueWidth)
+{
+    MakeLabel(parent, captionName, caption, x, y, captionWidth, 17);
+    return MakeLabel(parent, valueName, QString(), x + captionWidth + 4, y, valueWidth, 17);
+}
+
+void SetBold(QWidget *widget)
+{
+    QFont font = widget->font();
+    font.setBold(true);
+    widget->setFont(font);
+}
+
+} // namespace rpu
