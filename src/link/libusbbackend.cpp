@@ -1,14 +1,18 @@
 #include "link/libusbbackend.h"
 
+#include <QDeadlineTimer>
 #include <libusb.h>
 
 #include <algorithm>
+#include <deque>
+#include <unordered_set>
 
 namespace rpu {
 
 std::vector<UsbId> ParseUsbIdList(const QString &text, QStringList *warnings)
 {
     std::vector<UsbId> ids;
+    std::unordered_set<uint> seen;
     const QStringList entries = text.split(QLatin1Char(','), Qt::SkipEmptyParts);
     for (const QString &raw : entries) {
         const QString entry = raw.trimmed();
@@ -37,7 +41,7 @@ std::vector<UsbId> ParseUsbIdList(const QString &text, QStringList *warnings)
             continue;
         }
         const UsbId id{static_cast<std::uint16_t>(vendor), static_cast<std::uint16_t>(product)};
-        if (std::find(ids.begin(), ids.end(), id) == ids.end())
+        if (seen.insert((vendor << 16) | product).second)
             ids.push_back(id);
     }
     return ids;
@@ -72,6 +76,12 @@ struct OpenDevice {
     bool claimed = false;
     std::uint8_t outEndpoint = 0;
     std::uint8_t inEndpoint = 0;
+    int inPacketSize = kPacketSize;
+    // Bytes of IN packets not handed out yet: the endpoint is read a whole
+    // packet at a time, the program reads a byte or 64 at a time.
+    std::deque<std::uint8_t> received;
+    // A read ran out of time since the last write or flush.
+    bool quiet = false;
     ~OpenDevice()
     {
         if (handle) {
@@ -93,6 +103,7 @@ public:
     {
         if (kind_ != PipeKind::Write)
             return false;
+        device_->quiet = false;
         int sent = 0;
         const int rc = libusb_bulk_transfer(device_->handle, device_->outEndpoint,
                                             const_cast<unsigned char *>(bytes.data()),
@@ -104,35 +115,69 @@ public:
     {
         if (kind_ != PipeKind::Read)
             return -1;
-        return ReadFor(buffer, timeoutMs_);
+        std::size_t got = TakeReceived(buffer);
+        if (got == buffer.size() || device_->quiet)
+            return static_cast<int>(got);
+        QDeadlineTimer deadline(timeoutMs_);
+        while (got < buffer.size()) {
+            const int wait = static_cast<int>(deadline.remainingTime());
+            const int n = wait > 0 ? Receive(wait) : 0;
+            if (n < 0)
+                return got > 0 ? static_cast<int>(got) : -1;
+            got += TakeReceived(buffer.subspan(got));
+            if (n == 0 && (wait <= 0 || timedOut_)) {
+                device_->quiet = true;
+                break;
+            }
+            if (n < device_->inPacketSize)
+                break; // a short packet ends a USB read
+        }
+        return static_cast<int>(got);
     }
 
     void Flush() override
     {
         if (kind_ != PipeKind::Read)
             return;
+        device_->received.clear();
+        device_->quiet = false;
         // Drain what the device has queued; bounded so a chatty device cannot hold us.
-        std::uint8_t scratch[kPacketSize];
         for (int i = 0; i < 64; ++i) {
-            if (ReadFor(scratch, 5) <= 0)
+            if (Receive(5) <= 0)
                 break;
+            device_->received.clear();
         }
     }
 
 private:
-    int ReadFor(std::span<std::uint8_t> buffer, int timeoutMs)
+    std::size_t TakeReceived(std::span<std::uint8_t> out)
     {
+        auto &queue = device_->received;
+        const std::size_t n = std::min(out.size(), queue.size());
+        std::copy_n(queue.begin(), n, out.begin());
+        queue.erase(queue.begin(), queue.begin() + static_cast<std::ptrdiff_t>(n));
+        return n;
+    }
+
+    // One IN transfer of a whole packet into the queue: the bytes it
+    // brought, or -1 when the transfer failed for another reason than time.
+    int Receive(int timeoutMs)
+    {
+        std::vector<std::uint8_t> packet(static_cast<std::size_t>(device_->inPacketSize));
         int got = 0;
-        const int rc = libusb_bulk_transfer(device_->handle, device_->inEndpoint, buffer.data(),
-                                            static_cast<int>(buffer.size()), &got, timeoutMs);
-        if (rc == 0 || rc == LIBUSB_ERROR_TIMEOUT)
-            return got; // a silent device is a short (or empty) read
-        return -1;
+        const int rc = libusb_bulk_transfer(device_->handle, device_->inEndpoint, packet.data(),
+                                            static_cast<int>(packet.size()), &got, timeoutMs);
+        timedOut_ = rc == LIBUSB_ERROR_TIMEOUT;
+        if (rc != 0 && !timedOut_)
+            return -1;
+        device_->received.insert(device_->received.end(), packet.begin(), packet.begin() + got);
+        return got;
     }
 
     std::shared_ptr<OpenDevice> device_;
     PipeKind kind_;
     int timeoutMs_;
+    bool timedOut_ = false;
 };
 
 class LibusbInterface final : public DeviceInterface {
@@ -200,8 +245,11 @@ private:
                 if ((ep.bmAttributes & LIBUSB_TRANSFER_TYPE_MASK) != LIBUSB_TRANSFER_TYPE_BULK)
                     continue;
                 const bool in = (ep.bEndpointAddress & LIBUSB_ENDPOINT_DIR_MASK) == LIBUSB_ENDPOINT_IN;
-                if (in && dev->inEndpoint == 0)
+                if (in && dev->inEndpoint == 0) {
                     dev->inEndpoint = ep.bEndpointAddress;
+                    if (ep.wMaxPacketSize > 0)
+                        dev->inPacketSize = ep.wMaxPacketSize & 0x7FF;
+                }
                 if (!in && dev->outEndpoint == 0)
                     dev->outEndpoint = ep.bEndpointAddress;
             }

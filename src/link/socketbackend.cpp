@@ -3,6 +3,8 @@
 #include <QDeadlineTimer>
 #include <QFile>
 
+#include <algorithm>
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -19,6 +21,7 @@ namespace {
 struct Connection {
     int fd = -1;
     bool broken = false;
+    bool quiet = false; // a read ran out of time since the last write or flush
     ~Connection()
     {
         if (fd >= 0)
@@ -37,6 +40,7 @@ public:
     {
         if (kind_ != PipeKind::Write || conn_->broken)
             return false;
+        conn_->quiet = false;
         QDeadlineTimer deadline(timeoutMs_);
         std::size_t done = 0;
         while (done < bytes.size()) {
@@ -63,7 +67,8 @@ public:
     {
         if (kind_ != PipeKind::Read || conn_->broken)
             return -1;
-        QDeadlineTimer deadline(timeoutMs_);
+        // After one wait ran out, only what is already there is taken.
+        QDeadlineTimer deadline(conn_->quiet ? 0 : timeoutMs_);
         std::size_t got = 0;
         // Like a USB read: whatever arrived by the deadline, at most the asked size.
         while (got < buffer.size()) {
@@ -82,8 +87,10 @@ public:
                 conn_->broken = true;
                 return got > 0 ? static_cast<int>(got) : -1;
             }
-            if (!WaitFor(POLLIN, deadline))
+            if (!WaitFor(POLLIN, deadline)) {
+                conn_->quiet = true;
                 break;
+            }
         }
         return static_cast<int>(got);
     }
@@ -92,6 +99,7 @@ public:
     {
         if (kind_ != PipeKind::Read || conn_->broken)
             return;
+        conn_->quiet = false;
         std::uint8_t scratch[256];
         for (;;) {
             const ssize_t n = ::recv(conn_->fd, scratch, sizeof scratch, MSG_DONTWAIT);
@@ -163,15 +171,31 @@ std::vector<std::unique_ptr<DeviceInterface>> SocketBackend::Enumerate()
     std::memcpy(addr.sun_path, native.constData(), static_cast<std::size_t>(native.size()));
 
     auto conn = std::make_shared<Connection>();
-    conn->fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    conn->fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (conn->fd < 0)
         return found;
-    int rc;
-    do {
-        rc = ::connect(conn->fd, reinterpret_cast<const sockaddr *>(&addr), sizeof addr);
-    } while (rc < 0 && errno == EINTR);
-    if (rc < 0)
-        return found; // nobody listening: no device
+    // A listener that does not accept (stopped, or its queue full) refuses a
+    // non-blocking connect with EAGAIN; try again until the read timeout,
+    // then count it as no device rather than hang.
+    QDeadlineTimer deadline(timeoutMs_);
+    for (;;) {
+        if (::connect(conn->fd, reinterpret_cast<const sockaddr *>(&addr), sizeof addr) == 0)
+            break;
+        if (errno == EINTR)
+            continue;
+        if (errno == EINPROGRESS) {
+            pollfd p{conn->fd, POLLOUT, 0};
+            int error = 0;
+            socklen_t size = sizeof error;
+            if (::poll(&p, 1, static_cast<int>(deadline.remainingTime())) == 1
+                && ::getsockopt(conn->fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0)
+                break;
+            return found;
+        }
+        if (errno != EAGAIN || deadline.hasExpired())
+            return found; // nobody listening, or nobody taking the call: no device
+        ::usleep(static_cast<useconds_t>(std::min<qint64>(20, deadline.remainingTime()) * 1000));
+    }
     found.push_back(std::make_unique<SocketInterface>(conn, timeoutMs_));
     return found;
 }

@@ -53,7 +53,12 @@ public:
     // One write call of exactly these bytes; true on success.
     virtual bool Write(std::span<const std::uint8_t> bytes) = 0;
     // One read call of at most buffer.size() bytes: the number of bytes
-    // delivered (0 when nothing came before the wait ran out), -1 on failure.
+    // delivered, 0 when nothing came before the wait ran out, -1 on failure.
+    // The link takes 0 as a failed read, so a silent device ends the
+    // exchange; a short read that delivered something is a good one.
+    // A pipe whose read has run out of time once may stop waiting until the
+    // program writes or flushes again: a device that went quiet mid-answer
+    // then costs one wait per exchange, not one per remaining packet.
     virtual int Read(std::span<std::uint8_t> buffer) = 0;
     virtual void Flush() = 0;
 };

@@ -1,5 +1,7 @@
 #include "link/usblink.h"
 
+#include <algorithm>
+
 namespace rpu {
 
 UsbLink::UsbLink(std::unique_ptr<DeviceBackend> backend, PipeErrorReporter reportPipeError)
@@ -17,6 +19,14 @@ bool UsbLink::OpenUsbDevice()
     std::vector<std::unique_ptr<DeviceInterface>> interfaces;
     if (backend_)
         interfaces = backend_->Enumerate();
+
+    // The earlier device's handle must let go of its interface before the
+    // new one claims it (usbfs refuses a second claim with busy). With
+    // nothing found the old pipes stay as they were.
+    const bool anyFound = std::any_of(interfaces.begin(), interfaces.end(),
+                                      [](const auto &device) { return device != nullptr; });
+    if (anyFound)
+        CloseUsbDevice();
 
     int count = 0;
     for (auto &device : interfaces) {
@@ -85,8 +95,9 @@ bool UsbLink::ReadPacket(std::span<std::uint8_t, kPacketSize> packet)
 {
     if (!readPipe_)
         return false;
-    // A short read still counts; the data checks above us decide.
-    return readPipe_->Read(std::span<std::uint8_t>(packet.data(), packet.size())) >= 0;
+    // A short read still counts (the data checks above us decide); one that
+    // delivered nothing is a device that did not answer.
+    return readPipe_->Read(std::span<std::uint8_t>(packet.data(), packet.size())) > 0;
 }
 
 void UsbLink::FlushPipe(PipeKind pipe)

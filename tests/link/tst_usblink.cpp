@@ -172,12 +172,15 @@ private slots:
         QCOMPARE(bus.events, (QStringList{"open w 2.0", "open r 2.0", "flush w 2.0", "flush r 2.0"}));
     }
 
-    void reconnectReplacesTheOldPipes()
+    void reconnectLetsGoOfTheOldPipesFirst()
     {
         QVERIFY(link->OpenUsbDevice());
+        bus.events.clear();
+        // usbfs refuses a second claim of the interface while the old handle holds it.
         QVERIFY(link->OpenUsbDevice());
+        QCOMPARE(bus.events, (QStringList{"close w 1.0", "close r 1.0", "open w 2.0", "open r 2.0",
+                                          "flush w 2.0", "flush r 2.0"}));
         QVERIFY(link->WriteByte(1));
-        QCOMPARE(bus.events.filter("close").size(), 2);
         QCOMPARE(bus.events.last(), QStringLiteral("write 2.0 1"));
     }
 
@@ -262,7 +265,7 @@ private slots:
         QCOMPARE(bus.events, (QStringList{"read 1.0 1", "read 1.0 1", "read 1.0 1"}));
     }
 
-    void readPacketSucceedsOnAShortRead()
+    void readPacketSucceedsOnAShortReadOnly()
     {
         QVERIFY(link->OpenUsbDevice());
         bus.events.clear();
@@ -272,7 +275,7 @@ private slots:
         QVERIFY(link->ReadPacket(packet));
         QCOMPARE(packet[9], std::uint8_t(bus.readFill + 9));
         QCOMPARE(packet[10], std::uint8_t(0xEE)); // what did not arrive is left alone
-        QVERIFY(link->ReadPacket(packet));
+        QVERIFY(!link->ReadPacket(packet)); // nothing before the wait ran out: no answer
         QVERIFY(!link->ReadPacket(packet));
         QCOMPARE(bus.events, (QStringList{"read 1.0 64", "read 1.0 64", "read 1.0 64"}));
     }
