@@ -4,7 +4,11 @@
 #include "link/simbackend.h"
 #include "link/socketbackend.h"
 
-#include <QSettings>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+
+#include <sys/un.h>
 
 #include <limits>
 
@@ -18,22 +22,86 @@ namespace {
 // example id (04b4:1004). "UsbIds" names the real device.
 const char kDefaultUsbIds[] = "04b4:8613,04b4:1004";
 
+// The keys of one INI section as written. QSettings would read a value with
+// a comma as a list and cut it at a ';', which turns a socket path or an id
+// list into something else without a word; these values are taken whole.
+// Keys are case-sensitive as with QSettings; a value in double quotes loses
+// them (and its \" and \\ escapes).
+QHash<QString, QString> ReadIniSection(const QString &iniPath, const QString &section)
+{
+    QHash<QString, QString> values;
+    QFile file(iniPath);
+    if (!QFileInfo(iniPath).isFile() || !file.open(QIODevice::ReadOnly))
+        return values;
+    const QString text = QString::fromUtf8(file.readAll());
+    bool inSection = false;
+    for (QString line : text.split(QLatin1Char('\n'))) {
+        line = line.trimmed();
+        if (line.startsWith(QChar(0xFEFF)))
+            line = line.mid(1).trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char(';')) || line.startsWith(QLatin1Char('#')))
+            continue;
+        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))) {
+            inSection = line.mid(1, line.size() - 2).trimmed() == section;
+            continue;
+        }
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (!inSection || eq <= 0)
+            continue;
+        QString value = line.mid(eq + 1).trimmed();
+        if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"'))) {
+            value = value.mid(1, value.size() - 2);
+            value.replace(QLatin1String("\\\""), QLatin1String("\"")).replace(QLatin1String("\\\\"), QLatin1String("\\"));
+        }
+        values.insert(line.left(eq).trimmed(), value);
+    }
+    return values;
+}
+
 // A whole number in [low, high]; anything else present gives the fallback
 // and a warning saying why.
-int ReadBoundedInt(const QSettings &ini, const char *key, int fallback, int low, int high,
-                   const char *expected, QStringList &warnings)
+int ReadBoundedInt(const QHash<QString, QString> &ini, const char *key, int fallback, int low,
+                   int high, const char *expected, QStringList &warnings)
 {
-    const QVariant value = ini.value(QLatin1String(key));
-    if (!value.isValid())
+    const auto it = ini.find(QLatin1String(key));
+    if (it == ini.end())
         return fallback;
     bool ok = false;
-    const int n = value.toString().trimmed().toInt(&ok);
+    const int n = it->toInt(&ok);
     if (ok && n >= low && n <= high)
         return n;
     warnings.append(QStringLiteral("%1: \"%2\" is not %3, using %4")
-                        .arg(QLatin1String(key), value.toString(), QLatin1String(expected))
+                        .arg(QLatin1String(key), *it, QLatin1String(expected))
                         .arg(fallback));
     return fallback;
+}
+
+void ReadTransport(const QString &transport, LinkConfig &s)
+{
+    const QLatin1String socketPrefix("socket:");
+    if (transport.isEmpty() || transport.compare(QLatin1String("usb"), Qt::CaseInsensitive) == 0)
+        return;
+    if (transport.compare(QLatin1String("simulator"), Qt::CaseInsensitive) == 0) {
+        s.kind = LinkConfig::Kind::Simulator;
+        return;
+    }
+    if (!transport.startsWith(socketPrefix, Qt::CaseInsensitive)) {
+        s.warnings.append(QStringLiteral("Transport: \"%1\" is unknown, using usb").arg(transport));
+        return;
+    }
+    const QString path = transport.mid(socketPrefix.size());
+    const qsizetype pathBytes = QFile::encodeName(path).size();
+    if (path.isEmpty()) {
+        s.warnings.append(QStringLiteral("Transport: \"%1\" names no socket path, using usb").arg(transport));
+    } else if (pathBytes >= qsizetype(sizeof(sockaddr_un::sun_path))) {
+        s.warnings.append(QStringLiteral("Transport: socket path \"%1\" is %2 bytes long, the system allows %3, using usb")
+                              .arg(path)
+                              .arg(pathBytes)
+                              .arg(sizeof(sockaddr_un::sun_path) - 1));
+    } else {
+        s.kind = LinkConfig::Kind::Socket;
+        s.socketPath = path;
+    }
 }
 
 } // namespace
@@ -41,32 +109,14 @@ int ReadBoundedInt(const QSettings &ini, const char *key, int fallback, int low,
 LinkConfig ReadLinkConfig(const QString &iniPath)
 {
     LinkConfig s;
-    QSettings ini(iniPath, QSettings::IniFormat);
-    ini.beginGroup(QStringLiteral("Device"));
+    const QHash<QString, QString> ini = ReadIniSection(iniPath, QStringLiteral("Device"));
 
-    const QString transport = ini.value(QStringLiteral("Transport")).toString().trimmed();
-    if (transport.isEmpty() || transport.compare(QLatin1String("usb"), Qt::CaseInsensitive) == 0) {
-        s.kind = LinkConfig::Kind::Usb;
-    } else if (transport.compare(QLatin1String("simulator"), Qt::CaseInsensitive) == 0) {
-        s.kind = LinkConfig::Kind::Simulator;
-    } else if (transport.startsWith(QLatin1String("socket:"), Qt::CaseInsensitive)
-               && transport.size() > 7) {
-        s.kind = LinkConfig::Kind::Socket;
-        s.socketPath = transport.mid(7);
-    } else {
-        s.warnings.append(QStringLiteral("Transport: \"%1\" is unknown, using usb").arg(transport));
-    }
+    ReadTransport(ini.value(QStringLiteral("Transport")), s);
 
-    // A list value written without quotes comes back from QSettings as a list.
-    const QVariant idsValue = ini.value(QStringLiteral("UsbIds"));
-    QString idsText = QString::fromLatin1(kDefaultUsbIds);
-    if (idsValue.isValid()) {
-        idsText = idsValue.typeId() == QMetaType::QStringList ? idsValue.toStringList().join(QLatin1Char(','))
-                                                              : idsValue.toString();
-    }
-    s.usbIds = ParseUsbIdList(idsText, &s.warnings);
+    const auto ids = ini.find(QStringLiteral("UsbIds"));
+    s.usbIds = ParseUsbIdList(ids != ini.end() ? *ids : QString::fromLatin1(kDefaultUsbIds), &s.warnings);
     if (s.usbIds.empty()) {
-        if (idsValue.isValid())
+        if (ids != ini.end())
             s.warnings.append(QStringLiteral("UsbIds: no usable entry, using %1").arg(QLatin1String(kDefaultUsbIds)));
         s.usbIds = ParseUsbIdList(QString::fromLatin1(kDefaultUsbIds), nullptr);
     }
@@ -75,7 +125,6 @@ LinkConfig ReadLinkConfig(const QString &iniPath)
                                      "a positive number", s.warnings);
     s.simDevices = ReadBoundedInt(ini, "SimDevices", 1, 0, 2, "0, 1 or 2", s.warnings);
     s.simVersion = ReadBoundedInt(ini, "SimVersion", 46, 0, 255, "a byte value", s.warnings);
-    ini.endGroup();
     return s;
 }
 

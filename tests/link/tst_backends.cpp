@@ -13,6 +13,7 @@
 #include <QTest>
 
 #include <cstring>
+#include <future>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -173,6 +174,52 @@ private slots:
         QCOMPARE(s.warnings.size(), warnings);
     }
 
+    // Values QSettings would split at a comma or cut at a ';' are taken whole;
+    // a value that cannot be used is named on the way out.
+    void valuesAreTakenWhole_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("socketPath"); // empty: usb
+        QTest::addColumn<QString>("warning");    // empty: none; else a part of the one warning
+        const QByteArray longPath = "/tmp/" + QByteArray(120, 'x') + ".sock";
+        QTest::newRow("comma in path") << QByteArray("Transport=socket:/tmp/a,b.sock\n") << "/tmp/a,b.sock" << "";
+        QTest::newRow("semicolon in path") << QByteArray("Transport=socket:/tmp/x;y.sock\n") << "/tmp/x;y.sock" << "";
+        QTest::newRow("quoted path") << QByteArray("Transport=\"socket:/tmp/q r.sock\"\n") << "/tmp/q r.sock" << "";
+        QTest::newRow("comment lines")
+            << QByteArray("; Transport=simulator\n# x\r\nTransport = socket:/s.sock \r\n") << "/s.sock" << "";
+        QTest::newRow("path over the limit") << "Transport=socket:" + longPath + "\n" << "" << QString::fromLatin1(longPath);
+        QTest::newRow("list-like version") << QByteArray("SimVersion=4,6\n") << "" << "\"4,6\"";
+        QTest::newRow("list-like timeout") << QByteArray("ReadTimeoutMs=1;5\n") << "" << "\"1;5\"";
+        QTest::newRow("other section") << QByteArray("[Other]\nTransport=socket:/o.sock\n") << "" << "";
+    }
+    void valuesAreTakenWhole()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(QString, socketPath);
+        QFETCH(QString, warning);
+        QTemporaryDir dir;
+        const LinkConfig s = ReadLinkConfig(WriteIni(dir, "[Device]\n" + body));
+        QCOMPARE(s.kind, socketPath.isEmpty() ? LinkConfig::Kind::Usb : LinkConfig::Kind::Socket);
+        QCOMPARE(s.socketPath, socketPath);
+        QCOMPARE(s.warnings.size(), warning.isEmpty() ? 0 : 1);
+        if (!warning.isEmpty())
+            QVERIFY2(s.warnings[0].contains(warning), qPrintable(s.warnings[0]));
+    }
+
+    void longIdListInLinearTime()
+    {
+        QStringList entries;
+        for (int i = 0; i < 300000; ++i)
+            entries << QStringLiteral("%1:%2").arg(i / 65536 + 1, 4, 16, QLatin1Char('0')).arg(i % 65536, 4, 16, QLatin1Char('0'));
+        entries << entries.mid(0, 1000);
+        QElapsedTimer t;
+        t.start();
+        const std::vector<UsbId> ids = ParseUsbIdList(entries.join(QLatin1Char(',')), nullptr);
+        QVERIFY2(t.elapsed() < 5000, qPrintable(QStringLiteral("%1 ms").arg(t.elapsed())));
+        QCOMPARE(ids.size(), std::size_t(300000));
+        QCOMPARE(ids.back(), (UsbId{5, 300000 % 65536 - 1}));
+    }
+
     void factoryPicksTheBackend()
     {
         SimDevice device;
@@ -222,12 +269,12 @@ private slots:
         QVERIFY(device.Pending() > 0);
         link.FlushPipe(PipeKind::Read);
         QCOMPARE(device.Pending(), 0);
-        // A silent device: reads deliver nothing at once.
+        // A silent device: both reads fail at once.
         QElapsedTimer t;
         t.start();
         QVERIFY(!link.ReadByte(b));
         std::array<std::uint8_t, kPacketSize> packet{};
-        QVERIFY(link.ReadPacket(packet));
+        QVERIFY(!link.ReadPacket(packet));
         QVERIFY(t.elapsed() < 500);
 
         device.Faults().dropAfterBytes = 1;
@@ -263,6 +310,50 @@ private slots:
         QVERIFY(SocketBackend(QString(200, QLatin1Char('x'))).Enumerate().empty());
     }
 
+    // A listener that takes no call (stopped, or its queue full) is no
+    // device after the read timeout, not a window frozen for good.
+    void socketListenerThatTakesNoCallIsNoDevice()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("full.sock"));
+        Listener device(path);
+        QVERIFY(device.fd >= 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::strcpy(addr.sun_path, QFile::encodeName(path).constData());
+        std::vector<int> waiting;
+        bool full = false;
+        while (!full && waiting.size() < 64) {
+            const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            full = ::connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 && errno == EAGAIN;
+            waiting.push_back(fd);
+        }
+        QVERIFY(full);
+
+        SocketBackend backend(path, 300);
+        auto found = std::async(std::launch::async, [&backend] {
+            QElapsedTimer t;
+            t.start();
+            const std::size_t n = backend.Enumerate().size();
+            return std::make_pair(n, t.elapsed());
+        });
+        if (found.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+            ::close(device.fd); // wakes the blocked connect
+            device.fd = -1;
+            found.wait();
+            QFAIL("connect blocked on a listener that takes no call");
+        }
+        const auto [count, ms] = found.get();
+        QCOMPARE(count, std::size_t(0));
+        QVERIFY2(ms >= 250 && ms < 2000, qPrintable(QStringLiteral("%1 ms").arg(ms)));
+
+        // Once a call is taken there is room again: one device.
+        QVERIFY(device.Accept());
+        QCOMPARE(backend.Enumerate().size(), std::size_t(1));
+        for (int fd : waiting)
+            ::close(fd);
+    }
+
     void socketTransfers()
     {
         QTemporaryDir dir;
@@ -292,11 +383,19 @@ private slots:
         QCOMPARE(packet[2], std::uint8_t(3));
         QCOMPARE(packet[3], std::uint8_t(0xEE));
 
-        // One byte comes back as soon as it is there; none is a failed read.
+        // That read ran out of time: until the next write, reads take what
+        // is there without waiting again.
         device.Send({0x42});
         std::uint8_t b = 0;
         QVERIFY(link.ReadByte(b));
         QCOMPARE(b, std::uint8_t(0x42));
+        t.restart();
+        QVERIFY(!link.ReadByte(b));
+        QVERIFY(!link.ReadPacket(packet));
+        QVERIFY(t.elapsed() < 100);
+
+        // After a write a read waits again; nothing by then is a failed read.
+        QVERIFY(link.WriteByte(0x55));
         t.restart();
         QVERIFY(!link.ReadByte(b));
         QVERIFY(t.elapsed() >= 150 && t.elapsed() < 2000);
