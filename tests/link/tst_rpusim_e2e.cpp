@@ -21,6 +21,7 @@
 
 #include <cstring>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -235,6 +236,50 @@ private slots:
         QVERIFY(refused.waitForFinished(5000));
         QCOMPARE(refused.exitCode(), 1);
         QCOMPARE(QFileInfo(Socket()).size(), 4);
+    }
+
+    // A client that sends and never reads, and a state path that is a FIFO:
+    // SIGTERM (or the start itself) must end the simulator promptly.
+    void stopsPromptlyWhenStuck()
+    {
+        {
+            SimProcess sim(Socket(), {});
+            QVERIFY(sim.WaitReady());
+            const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            sockaddr_un addr{};
+            addr.sun_family = AF_UNIX;
+            std::strcpy(addr.sun_path, QFile::encodeName(Socket()).constData());
+            QCOMPARE(::connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
+            // Registration reads until neither side has room: the simulator is
+            // then inside a send that cannot finish.
+            const std::uint8_t read[8] = {0x55, 0x55, 0x93, 0x07, 0x00, 0x00, 0x9C, 0x8C};
+            QDeadlineTimer deadline(10000);
+            int blocked = 0;
+            while (blocked < 50 && !deadline.hasExpired()) {
+                if (::send(fd, read, sizeof read, MSG_NOSIGNAL) < 0) {
+                    QVERIFY(errno == EAGAIN);
+                    ++blocked;
+                    QThread::msleep(10);
+                }
+            }
+            QCOMPARE(blocked, 50);
+            QElapsedTimer t;
+            t.start();
+            QCOMPARE(sim.Stop(), 0);
+            QVERIFY2(t.elapsed() < 2000, qPrintable(QStringLiteral("%1 ms").arg(t.elapsed())));
+            ::close(fd);
+        }
+        QVERIFY(::mkfifo(QFile::encodeName(State()).constData(), 0600) == 0);
+        QProcess fifo;
+        fifo.start(qEnvironmentVariable("RPU_BIN_DIR") + "/rpu-sim", {"--socket", Socket(), "--state", State()});
+        const bool ended = fifo.waitForFinished(3000);
+        if (!ended) {
+            fifo.kill();
+            fifo.waitForFinished(2000);
+        }
+        QVERIFY2(ended, "blocked opening a FIFO as its state file");
+        QCOMPARE(fifo.exitCode(), 1);
+        QVERIFY(fifo.readAllStandardError().contains("not a regular file"));
     }
 
     void badArgumentsGiveUsage()

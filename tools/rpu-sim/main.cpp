@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 
 #include <array>
@@ -204,16 +205,26 @@ int Listen(const QByteArray &path)
     return fd;
 }
 
+// False when the client is gone or a stop was asked for while it did not read.
 bool SendAll(int fd, const std::uint8_t *data, std::size_t size)
 {
     while (size > 0) {
-        const ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
+        if (g_stop)
+            return false;
+        const ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            data += n;
+            size -= static_cast<std::size_t>(n);
+            continue;
+        }
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
+        if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK))
             return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
+        // The client does not read: wait for room, or for a signal.
+        pollfd fds[2] = {{fd, POLLOUT, 0}, {g_wakePipe[0], POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0 && errno != EINTR)
+            return false;
     }
     return true;
 }
@@ -384,6 +395,13 @@ int main(int argc, char **argv)
     ::sigaction(SIGINT, &sa, nullptr);
     ::sigaction(SIGTERM, &sa, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+
+    // Opening a FIFO (or a device) would block before any signal is handled.
+    const QFileInfo stateInfo(options.statePath);
+    if (!options.statePath.isEmpty() && stateInfo.exists() && !stateInfo.isFile()) {
+        Log(QStringLiteral("state file %1 is not a regular file").arg(options.statePath));
+        return 1;
+    }
 
     Server server(options);
     if (!server.LoadState()) {
