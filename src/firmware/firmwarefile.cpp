@@ -4,7 +4,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <cerrno>
 #include <climits>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace rpu {
 
@@ -35,8 +40,23 @@ FirmwareFile ReadFirmwareFile(const QString &path)
         return result;
     }
 
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    // Opened without blocking and checked on the open descriptor: a FIFO
+    // put in place of the entry would otherwise hold the window for good.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        result.errorText = QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+        return result;
+    }
+    struct stat st{};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        result.errorText = QStringLiteral("%1: not a regular file").arg(path);
+        return result;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         result.errorText = QStringLiteral("%1: %2").arg(path, file.errorString());
         return result;
     }
