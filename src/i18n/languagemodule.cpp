@@ -81,7 +81,9 @@ std::unique_ptr<LanguageModule> LanguageModule::Parse(const QString &text)
             module->AddLayoutSection(body, section == Section::Binary, sectionLine);
         body.clear();
     };
-    const QStringList lines = text.split(QLatin1Char('\n'));
+    QStringList lines = text.split(QLatin1Char('\n'));
+    if (lines.size() > 1 && lines.last().isEmpty())
+        lines.removeLast(); // the newline that ends the last line
     for (int i = 0; i < lines.size(); ++i) {
         QString line = lines[i];
         if (line.endsWith(QLatin1Char('\r')))
@@ -120,6 +122,21 @@ std::unique_ptr<LanguageModule> LanguageModule::Parse(const QString &text)
     }
     flush();
     return module;
+}
+
+QStringList CheckLanguageModule(const LanguageModule &module)
+{
+    QStringList findings = module.Problems();
+    int number = kFirstMessageNumber;
+    for (; number < kFirstMessageNumber + kCatalogueSlots && !module.String(number).isEmpty(); ++number) {
+        if (!PlaceholdersMatch(module.String(number), BuiltinRussianText(number)))
+            findings << QStringLiteral("message %1: placeholders differ from the Russian text \"%2\"")
+                            .arg(number)
+                            .arg(BuiltinRussianText(number));
+    }
+    if (!BuiltinRussianText(number).isEmpty())
+        findings << QStringLiteral("message %1 is missing or empty: the messages from there on are not read").arg(number);
+    return findings;
 }
 
 std::unique_ptr<LanguageModule> LanguageModule::Load(const QString &path)

@@ -53,4 +53,9 @@ private:
     QStringList problems_;
 };
 
+// What a translator should mend in a module: its Problems(), the first
+// message the program's numbers need that is missing (loading stops there),
+// and texts whose placeholders differ from the Russian text's.
+QStringList CheckLanguageModule(const LanguageModule &module);
+
 } // namespace rpu

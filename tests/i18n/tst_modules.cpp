@@ -146,6 +146,24 @@ private slots:
         }
     }
 
+    void checkForTranslators()
+    {
+        QByteArray text = Messages(10001, 10087, {10040});
+        text.replace("10022 = M10022", "10022 = Writing %s").replace("10051 = M10051", "10051 = %d %%");
+        const auto module = LanguageModule::Parse(QString::fromUtf8(text + "@layout\nobject A: TA\n"));
+        QCOMPARE(CheckLanguageModule(*module),
+                 QStringList({QStringLiteral("line 90: property name or \"end\" expected"),
+                              QStringLiteral("message 10022: placeholders differ from the Russian text "
+                                             "\"Запись ПО в прибор...%d %%\""),
+                              QStringLiteral("message 10028: placeholders differ from the Russian text "
+                                             "\"Вы уверены, что хотите удалить файл регистрации %s ?\""),
+                              QStringLiteral("message 10040 is missing or empty: the messages from there on are not read")}));
+        QString complete = QStringLiteral("@messages\n");
+        for (int n = 10001; n <= 10087; ++n)
+            complete += QStringLiteral("%1 = '%2'\n").arg(n).arg(BuiltinRussianText(n));
+        QVERIFY(CheckLanguageModule(*LanguageModule::Parse(complete)).isEmpty());
+    }
+
     void longModuleTextIsCut()
     {
         const auto module = LanguageModule::Parse(QStringLiteral("@messages\n10001 = ") + QString(300, u'ş'));

@@ -1,9 +1,12 @@
 // Converts a stored window layout between its text and binary forms:
 //   layout-convert [--base64] INPUT OUTPUT
+// or checks a language module for a translator:
+//   layout-convert --check MODULE
 // A binary input (starting with "TPF0", raw or base64) becomes text; a text
 // input becomes binary, written as base64 with --base64 (the form of an
 // "@layout base64" section of a language module).
 
+#include "i18n/languagemodule.h"
 #include "i18n/layoutstream.h"
 
 #include <QCommandLineParser>
@@ -43,10 +46,24 @@ int main(int argc, char **argv)
     parser.addHelpOption();
     const QCommandLineOption base64(QStringLiteral("base64"), QStringLiteral("Write binary output as base64 text."));
     parser.addOption(base64);
+    const QCommandLineOption check(QStringLiteral("check"),
+                                   QStringLiteral("Check a language module instead: its sections, messages and placeholders."));
+    parser.addOption(check);
     parser.addPositionalArgument(QStringLiteral("input"), QStringLiteral("Layout file, text or binary."));
     parser.addPositionalArgument(QStringLiteral("output"), QStringLiteral("File to write."));
     parser.process(app);
     const QStringList args = parser.positionalArguments();
+    if (parser.isSet(check)) {
+        if (args.size() != 1)
+            return Fail(QStringLiteral("give one module file to check"), 2);
+        const auto module = rpu::LanguageModule::Load(args[0]);
+        if (!module)
+            return Fail(QStringLiteral("%1 cannot be read as UTF-8 text").arg(args[0]), 1);
+        const QStringList findings = rpu::CheckLanguageModule(*module);
+        for (const QString &finding : findings)
+            std::printf("%s: %s\n", qPrintable(args[0]), qPrintable(finding));
+        return findings.isEmpty() ? 0 : 1;
+    }
     if (args.size() != 2)
         return Fail(QStringLiteral("give an input and an output file (see --help)"), 2);
 
