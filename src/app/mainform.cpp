@@ -155,6 +155,8 @@ void TMainForm::ConnectCommands()
             guarded(&PageFlow::DisconnectButtonClick));
     connect(column_, &CommandColumn::writeClicked, this, guarded(&PageFlow::WriteButtonClick));
     connect(column_, &CommandColumn::readClicked, this, guarded(&PageFlow::ReadButtonClick));
+    connect(column_, &CommandColumn::saveClicked, this, guarded(&PageFlow::SaveButtonClick));
+    connect(column_, &CommandColumn::loadClicked, this, guarded(&PageFlow::LoadButtonClick));
     connect(column_, &CommandColumn::factoryClicked, this,
             guarded(&PageFlow::DefaultSettingsButtonClick));
     connect(session_, &DeviceSession::progressChanged, this, &TMainForm::SetProgress);
@@ -170,6 +172,8 @@ void TMainForm::MainPageCChange() { flow_->MainPageCChange(); }
 void TMainForm::EnterLinkDownState() { flow_->EnterLinkDownState(); }
 void TMainForm::ReadButtonClick() { flow_->ReadButtonClick(); }
 void TMainForm::WriteButtonClick() { flow_->WriteButtonClick(); }
+void TMainForm::SaveButtonClick() { flow_->SaveButtonClick(); }
+void TMainForm::LoadButtonClick() { flow_->LoadButtonClick(); }
 void TMainForm::DefaultSettingsButtonClick() { flow_->DefaultSettingsButtonClick(); }
 
 // --- Status and progress ---

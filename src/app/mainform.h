@@ -49,6 +49,8 @@ public:
     void EnterLinkDownState();
     void ReadButtonClick();
     void WriteButtonClick();
+    void SaveButtonClick();
+    void LoadButtonClick();
     void DefaultSettingsButtonClick();
 
 protected:

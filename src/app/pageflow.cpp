@@ -309,6 +309,22 @@ void PageFlow::WriteButtonClick()
         settings->WriteSettings();
 }
 
+void PageFlow::SaveButtonClick()
+{
+    if (ActivePage() == PageId::Backup)
+        parts_.backup->SaveRegistrationFile();
+    else if (SettingsPage *settings = ActiveSettingsPage())
+        settings->SaveSettingsFile();
+}
+
+void PageFlow::LoadButtonClick()
+{
+    if (ActivePage() == PageId::Backup)
+        parts_.backup->LoadRegistrationFile();
+    else if (SettingsPage *settings = ActiveSettingsPage())
+        settings->LoadSettingsFile();
+}
+
 void PageFlow::DefaultSettingsButtonClick()
 {
     if (SettingsPage *settings = ActiveSettingsPage())

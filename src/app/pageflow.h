@@ -41,6 +41,8 @@ public:
     void ClearDeviceInfo();
     void ReadButtonClick();
     void WriteButtonClick();
+    void SaveButtonClick();
+    void LoadButtonClick();
     void DefaultSettingsButtonClick();
 
     // Makes a page active without running the page change.

@@ -144,6 +144,16 @@ void BackupPage::EnterDemo()
     Dev2TypeLabel2->clear();
 }
 
+void BackupPage::SaveRegistrationFile()
+{
+    // Backup files come with the file formats.
+}
+
+void BackupPage::LoadRegistrationFile()
+{
+    // Backup files come with the file formats.
+}
+
 void BackupPage::ReadRegistration()
 {
     std::vector<int> image(kRegistrationCells, 0);

@@ -35,6 +35,9 @@ public slots:
     // "Считать" and "Записать" on this page: the registration memory.
     void ReadRegistration();
     void WriteRegistration();
+    // "Сохранить" and "Загрузить" on this page: backup files.
+    void SaveRegistrationFile();
+    void LoadRegistrationFile();
 
 private:
     void BuildControls();

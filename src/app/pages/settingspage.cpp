@@ -63,6 +63,16 @@ void SettingsPage::WriteSettings()
     // Composed by the output editors once they exist.
 }
 
+void SettingsPage::SaveSettingsFile()
+{
+    // Settings files come with the file formats.
+}
+
+void SettingsPage::LoadSettingsFile()
+{
+    // Settings files come with the file formats.
+}
+
 void SettingsPage::DefaultSettingsButtonClick()
 {
     // The output editors show the factory image once they exist.

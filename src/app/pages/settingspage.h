@@ -24,6 +24,8 @@ public slots:
     void ReadSettings();
     void WriteSettings();
     void DefaultSettingsButtonClick();
+    void SaveSettingsFile();
+    void LoadSettingsFile();
 
 private:
     PageContext &context_;
