@@ -4,6 +4,7 @@
 // around it. Pages never see the main window itself.
 
 #include "app/dialogs.h"
+#include "files/settingsfile.h"
 #include "session/commandrule.h"
 #include "session/devicesession.h"
 
@@ -35,6 +36,9 @@ public:
     virtual void RenewLink() = 0;
     // A page's offer of commands changed.
     virtual void CommandsChanged() = 0;
+    // The device-mode button selected on the main page (never shown in this
+    // edition, but set from the device class and read by the other pages).
+    virtual DeviceModeChoice SelectedDeviceMode() const = 0;
     virtual void ShowStatus(const QString &text) = 0;
     virtual void SetProgress(int percent) = 0;
 };

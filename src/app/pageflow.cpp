@@ -126,6 +126,11 @@ bool PageFlow::IsPageTabVisible(PageId page) const
     return index >= 0 && parts_.pages->isTabVisible(index);
 }
 
+DeviceModeChoice PageFlow::SelectedDeviceMode() const
+{
+    return parts_.main->SelectedDeviceMode();
+}
+
 void PageFlow::ShowStatus(const QString &text)
 {
     status_.ShowStatus(text);

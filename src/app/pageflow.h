@@ -59,6 +59,7 @@ public:
     void EnterLinkDownState() override;
     void RenewLink() override;
     void CommandsChanged() override;
+    DeviceModeChoice SelectedDeviceMode() const override;
     void ShowStatus(const QString &text) override;
     void SetProgress(int percent) override;
 

@@ -182,6 +182,17 @@ void MainPage::EnterDemo()
         w->setVisible(false);
 }
 
+DeviceModeChoice MainPage::SelectedDeviceMode() const
+{
+    if (RPU_rb->isChecked())
+        return DeviceModeChoice::Rpu;
+    if (RTR_rb->isChecked())
+        return DeviceModeChoice::Rtr;
+    if (MRO_rb->isChecked())
+        return DeviceModeChoice::Mro;
+    return DeviceModeChoice::None;
+}
+
 void MainPage::ToggleAuxiliary()
 {
     TempListB2->setVisible(TempListB2->isHidden());

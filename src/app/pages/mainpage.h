@@ -33,6 +33,7 @@ public:
     void EnterDemo();
     // F5: the hidden value buffer and memo.
     void ToggleAuxiliary();
+    DeviceModeChoice SelectedDeviceMode() const;
 
     int SelectedDeviceClass = -1;
     QString NewestFirmwareName;
