@@ -16,7 +16,7 @@ namespace rpu {
 bool FirmwareLengthFitsPackets(qint64 length)
 {
     return length >= kMinFirmwareFileSize
-        && (length - kMinFirmwareFileSize) % kFirmwarePacketBytes == 0;
+        && (length - kMinFirmwareFileSize) % kPacketSize == 0;
 }
 
 FirmwareFile ReadFirmwareFile(const QString &path)
@@ -207,7 +207,7 @@ QByteArray MakeFirmwareImage(std::uint8_t typeCode, std::uint8_t versionByte, in
 {
     packets = std::max(packets, 0);
     QByteArray image;
-    image.reserve(kMinFirmwareFileSize + qint64(packets) * kFirmwarePacketBytes);
+    image.reserve(kMinFirmwareFileSize + qint64(packets) * kPacketSize);
     image.append(char(kFirmwareHeaderByte));
     image.append(char(kFirmwareHeaderByte));
     image.append(char(typeCode));
@@ -217,7 +217,7 @@ QByteArray MakeFirmwareImage(std::uint8_t typeCode, std::uint8_t versionByte, in
     image.append(char(0));
     image.append(char(0));
     std::uint16_t sum = 0;
-    for (int i = 0; i < packets * kFirmwarePacketBytes; ++i) {
+    for (int i = 0; i < packets * kPacketSize; ++i) {
         const auto b = static_cast<std::uint8_t>((i * 7 + versionByte + (i >> 8)) & 0xFF);
         sum = static_cast<std::uint16_t>(sum + b);
         image.append(char(b));

@@ -3,6 +3,8 @@
 // listing of the folder and the rule that finds newer firmware by file name.
 // No widgets here; the main window shows what these return.
 
+#include "link/protocol.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -14,13 +16,6 @@
 namespace rpu {
 
 inline constexpr std::uint8_t kFirmwareHeaderByte = 0x55;
-inline constexpr std::uint8_t kSelaFirmwareTypeCode = 0x12;
-// The only device class whose firmware this edition updates.
-inline constexpr int kSelaDeviceClass = 2;
-// Command frame in front of the body, and the two tail bytes sent singly.
-inline constexpr int kFirmwareFrameBytes = 8;
-inline constexpr int kFirmwareTailBytes = 2;
-inline constexpr int kFirmwarePacketBytes = 64;
 // Smallest image the transfer can send: frame and tail, no packets.
 inline constexpr qint64 kMinFirmwareFileSize = kFirmwareFrameBytes + kFirmwareTailBytes;
 // The device's program memory is far smaller; anything larger is not one of

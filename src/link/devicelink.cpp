@@ -67,6 +67,58 @@ bool ValidBlockRange(int blockCount, int firstBlock, std::size_t cells)
         && cells >= std::size_t(blockCount) * kBlockSize;
 }
 
+// A stream of single header bytes, whole packets and two tail bytes, with
+// the protocol's pauses: after every fourth packet, between the tail bytes,
+// and for block writes after every packet. Progress and window events every
+// eight bytes.
+struct PacedStream {
+    std::span<const std::uint8_t> bytes;
+    int headerBytes;
+    bool pauseAfterEachPacket;
+    int percentBase;
+};
+
+bool SendPaced(LinkContext &link, ProgressText &status, const PacedStream &stream)
+{
+    Transport &t = link.transport;
+    const long length = long(stream.bytes.size());
+    const long header = stream.headerBytes;
+    std::array<std::uint8_t, kPacketSize> packet{};
+    int packetsSincePause = 0;
+    for (long i = 0; i < length; ++i) {
+        if (i < header) {
+            if (!t.WriteByte(stream.bytes[std::size_t(i)]))
+                return false;
+        } else {
+            packet[std::size_t((i - header) % kPacketSize)] = stream.bytes[std::size_t(i)];
+            if ((i - header + 1) % kPacketSize == 0) {
+                if (!t.WritePacket(packet))
+                    return false;
+                if (stream.pauseAfterEachPacket)
+                    link.pacer.Pause(kStepMs);
+                ++packetsSincePause;
+            }
+        }
+        if (packetsSincePause == 4) {
+            packetsSincePause = 0;
+            link.pacer.Pause(kStepMs);
+        }
+        // Both tail indexes are below length whenever i == length - 2.
+        if (i == length - 2) {
+            if (!t.WriteByte(stream.bytes[std::size_t(length - 2)]))
+                return false;
+            link.pacer.Pause(kStepMs);
+            if (!t.WriteByte(stream.bytes[std::size_t(length - 1)]))
+                return false;
+        }
+        if (i % 8 == 7) {
+            Progress(link, status, int((i * 100 + 100) / stream.percentBase));
+            link.pacer.ProcessEvents();
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 void Crc16Update(std::uint16_t &crc, std::uint8_t byte)
@@ -181,37 +233,8 @@ int WriteDeviceBlocks(LinkContext &link, int blockCount, int firstBlock, std::sp
     buffer[std::size_t(n) + 2] = std::uint8_t(crc & 0xFF);
     buffer[std::size_t(n) + 3] = std::uint8_t(crc >> 8);
 
-    std::array<std::uint8_t, kPacketSize> packet{};
-    int packetsSincePause = 0;
-    for (int p = 0; p < n + 4; ++p) {
-        if (p < 2) {
-            if (!t.WriteByte(0xAA))
-                return 4;
-        } else {
-            packet[std::size_t((p - 2) % kPacketSize)] = buffer[std::size_t(p)];
-            if ((p - 1) % kPacketSize == 0) {
-                if (!t.WritePacket(packet))
-                    return 4;
-                link.pacer.Pause(kStepMs);
-                ++packetsSincePause;
-            }
-        }
-        if (packetsSincePause == 4) {
-            packetsSincePause = 0;
-            link.pacer.Pause(kStepMs);
-        }
-        if (p == n + 2) {
-            if (!t.WriteByte(buffer[std::size_t(n) + 2]))
-                return 4;
-            link.pacer.Pause(kStepMs);
-            if (!t.WriteByte(buffer[std::size_t(n) + 3]))
-                return 4;
-        }
-        if (p % 8 == 7) {
-            Progress(link, status, (p * 100 + 100) / (n + 4));
-            link.pacer.ProcessEvents();
-        }
-    }
+    if (!SendPaced(link, status, {buffer, 2, true, n + 4}))
+        return 4;
     Progress(link, status, 100);
     link.pacer.Pause(kStepMs);
 
@@ -268,49 +291,16 @@ int ReadDeviceBlocks(LinkContext &link, int blockCount, int firstBlock, std::spa
 
 int WriteFirmware(LinkContext &link, std::span<const std::uint8_t> image)
 {
-    Transport &t = link.transport;
-    const long length = long(image.size());
+    const int length = int(image.size());
     ProgressText status(link.catalogue, kMsgFirmwareProgress);
     Progress(link, status, 0);
-
-    std::array<std::uint8_t, kPacketSize> packet{};
-    int packetsSincePause = 0;
-    for (long i = 0; i < length; ++i) {
-        if (i <= 7) {
-            if (!t.WriteByte(image[std::size_t(i)]))
-                return 1;
-        } else {
-            packet[std::size_t((i - 8) % kPacketSize)] = image[std::size_t(i)];
-            if ((i - 7) % kPacketSize == 0) {
-                if (!t.WritePacket(packet))
-                    return 1;
-                ++packetsSincePause;
-            }
-        }
-        if (packetsSincePause == 4) {
-            packetsSincePause = 0;
-            link.pacer.Pause(kStepMs);
-        }
-        // Both tail indexes are below length whenever i == length - 2.
-        if (i == length - 2) {
-            if (!t.WriteByte(image[std::size_t(length - 2)]))
-                return 1;
-            link.pacer.Pause(kStepMs);
-            if (!t.WriteByte(image[std::size_t(length - 1)]))
-                return 1;
-        }
-        if (i % 8 == 7) {
-            const int percent = int((i * 100 + 100) / (length + 7));
-            link.progress.SetProgress(percent);
-            link.pacer.ProcessEvents();
-            link.progress.ShowStatus(status.For(percent));
-        }
-    }
+    if (!SendPaced(link, status, {image, kFirmwareFrameBytes, false, length + 7}))
+        return 1;
     Progress(link, status, 100);
     link.pacer.Pause(kVerdictMs);
 
     DeviceFrame answer{};
-    if (!ReadFrame(t, answer))
+    if (!ReadFrame(link.transport, answer))
         return 3;
     if (answer[3] != 0) {
         link.progress.SetProgress(0);

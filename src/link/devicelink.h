@@ -21,15 +21,6 @@ using DeviceFrame = std::array<std::uint8_t, 8>;
 // 0x55 0x55 command p1 p2 p3 crcLow crcHigh
 DeviceFrame MakeDeviceFrame(std::uint8_t command, std::uint8_t p1, std::uint8_t p2, std::uint8_t p3 = 0);
 
-inline constexpr std::uint8_t kInitMainPage = 0xA0;
-inline constexpr std::uint8_t kInitOtherPages = 0xAA;
-inline constexpr std::uint8_t kCmdWriteBlocks = 0x94;
-inline constexpr std::uint8_t kCmdReadBlocks = 0x93;
-inline constexpr int kBlockSize = 256;
-inline constexpr int kRegistrationBlockCount = 7;
-inline constexpr int kRegistrationFirstBlock = 0;
-inline constexpr int kSettingsBlockCount = 1;
-inline constexpr int kSettingsFirstBlock = 7;
 
 struct DeviceInfo {
     int deviceClass = -1;        // -1 none, 0 РПУ/РТР, 1 МРО, 2 РПУ-SELA

@@ -2,6 +2,8 @@
 // A simulated receiver: answers every exchange the program makes, from its
 // own 8 blocks of memory, firmware version byte and type code.
 
+#include "link/protocol.h"
+
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -25,7 +27,7 @@ struct SimFaults {
 class SimDevice {
 public:
     static constexpr int kMemorySize = 8 * 256;
-    static constexpr std::uint8_t kSelaTypeCode = 0x12;
+    static constexpr std::uint8_t kSelaTypeCode = kSelaFirmwareTypeCode;
 
     explicit SimDevice(std::uint8_t versionByte = 46, std::uint8_t typeCode = kSelaTypeCode);
 

@@ -2,6 +2,8 @@
 // The two byte pipes to the device, and what the link needs from the rest of
 // the program while it talks: pauses, letting window events run, progress.
 
+#include "link/protocol.h"
+
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -11,7 +13,6 @@
 
 namespace rpu {
 
-inline constexpr int kPacketSize = 64;
 
 enum class PipeKind { Write, Read };
 

@@ -55,7 +55,7 @@ int main(int argc, char **argv)
         return Fail(QStringLiteral("--version must be 0..255"));
     if (!ParseNumber(parser.value(typeOpt), 0, 255, type))
         return Fail(QStringLiteral("--type must be 0..255"));
-    const int maxPackets = int((rpu::kMaxFirmwareFileSize - rpu::kMinFirmwareFileSize) / rpu::kFirmwarePacketBytes);
+    const int maxPackets = int((rpu::kMaxFirmwareFileSize - rpu::kMinFirmwareFileSize) / rpu::kPacketSize);
     if (!ParseNumber(parser.value(packetsOpt), 0, maxPackets, packets))
         return Fail(QStringLiteral("--packets must be 0..%1").arg(maxPackets));
     if (!ParseNumber(parser.value(extraOpt), 0, 63, extra))
