@@ -101,41 +101,6 @@ QString FormatFirmwareVersion(int v)
     return QStringLiteral("%1_%2").arg(major).arg(v % 10);
 }
 
-QStringList FirmwareImageLines(const QByteArray &bytes, const std::function<void()> &tick,
-                               int tickEvery)
-{
-    // The texts of the 256 byte values once; every line then shares one of them.
-    static const QStringList texts = [] {
-        QStringList t;
-        t.reserve(256);
-        for (int i = 0; i < 256; ++i)
-            t.append(QString::number(i));
-        return t;
-    }();
-    QStringList lines;
-    lines.reserve(bytes.size());
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        lines.append(texts[static_cast<std::uint8_t>(bytes[i])]);
-        if (tick && tickEvery > 0 && (i + 1) % tickEvery == 0)
-            tick();
-    }
-    return lines;
-}
-
-std::optional<QByteArray> FirmwareImageFromLines(const QStringList &lines)
-{
-    QByteArray bytes;
-    bytes.reserve(lines.size());
-    for (const QString &line : lines) {
-        bool ok = false;
-        const uint value = line.toUInt(&ok, 10);
-        if (!ok || value > 255)
-            return std::nullopt;
-        bytes.append(static_cast<char>(value));
-    }
-    return bytes;
-}
-
 bool FirmwareNameLess(const QString &a, const QString &b)
 {
     const int folded = a.toUpper().compare(b.toUpper(), Qt::CaseSensitive);

@@ -65,14 +65,6 @@ FirmwareFile ReadFirmwareFile(const QString &path);
 // 123 → "1_3" (the tens digit of three-digit values is not shown).
 QString FormatFirmwareVersion(int versionByte);
 
-// The decimal lines of the value buffer, one per byte. tick, when set, is
-// called after every tickEvery lines so that the window stays responsive.
-QStringList FirmwareImageLines(const QByteArray &bytes, const std::function<void()> &tick = {},
-                               int tickEvery = 4096);
-// Back from the value buffer's lines to bytes; nullopt when a line is not a
-// decimal 0..255.
-std::optional<QByteArray> FirmwareImageFromLines(const QStringList &lines);
-
 // Ascending name order of the base folder: names compared upper-cased, code
 // point by code point (how NTFS orders a folder), exact code points breaking
 // ties. Returns true when a sorts before b.

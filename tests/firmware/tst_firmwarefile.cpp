@@ -151,26 +151,6 @@ private slots:
         QCOMPARE(FormatFirmwareVersion(v), text);
     }
 
-    void linesRoundTrip()
-    {
-        QByteArray all;
-        for (int i = 0; i < 256; ++i)
-            all.append(char(i));
-        int ticks = 0;
-        const QStringList lines = FirmwareImageLines(all, [&] { ++ticks; }, 100);
-        QCOMPARE(lines.size(), 256);
-        QCOMPARE(lines.first(), QStringLiteral("0"));
-        QCOMPARE(lines.at(0x55), QStringLiteral("85"));
-        QCOMPARE(lines.last(), QStringLiteral("255"));
-        QCOMPARE(ticks, 2);
-        QCOMPARE(FirmwareImageFromLines(lines).value(), all);
-
-        QVERIFY(!FirmwareImageFromLines({"85", "256"}).has_value());
-        QVERIFY(!FirmwareImageFromLines({"85", "-1"}).has_value());
-        QVERIFY(!FirmwareImageFromLines({"85", ""}).has_value());
-        QVERIFY(!FirmwareImageFromLines({"x"}).has_value());
-    }
-
     void madeImagesAreAccepted()
     {
         const QByteArray img = MakeFirmwareImage(0x12, 50, 16);
