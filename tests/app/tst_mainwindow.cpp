@@ -170,13 +170,13 @@ private slots:
         const QStringList rpuNames = {QStringLiteral("TabSheet2"), QStringLiteral("TabSheet3"),
                                       QStringLiteral("TabSheet4")};
         for (int i = 0; i < 3; ++i) {
-            QCOMPARE(Find<QTabWidget>(f, "ReleSettingsPageC")->tabText(i), inner[i]);
-            QCOMPARE(Find<QTabWidget>(f, "ReleSettingsPageC")->widget(i)->objectName(), relayNames[i]);
-            QCOMPARE(Find<QTabWidget>(f, "ReleSettingsRPUPageC")->tabText(i), inner[i]);
-            QCOMPARE(Find<QTabWidget>(f, "ReleSettingsRPUPageC")->widget(i)->objectName(), rpuNames[i]);
+            QCOMPARE(Find<QTabWidget>(f, "ReleOKPageC")->tabText(i), inner[i]);
+            QCOMPARE(Find<QTabWidget>(f, "ReleOKPageC")->widget(i)->objectName(), relayNames[i]);
+            QCOMPARE(Find<QTabWidget>(f, "ReleOKPageCRPU")->tabText(i), inner[i]);
+            QCOMPARE(Find<QTabWidget>(f, "ReleOKPageCRPU")->widget(i)->objectName(), rpuNames[i]);
         }
-        QVERIFY(Find<QWidget>(f, "ReleSettingsTabSh")->isAncestorOf(Find<QTabWidget>(f, "ReleSettingsPageC")));
-        QVERIFY(Find<QWidget>(f, "ReleSettingsTabRPU")->isAncestorOf(Find<QTabWidget>(f, "ReleSettingsRPUPageC")));
+        QVERIFY(Find<QWidget>(f, "ReleSettingsTabSh")->isAncestorOf(Find<QTabWidget>(f, "ReleOKPageC")));
+        QVERIFY(Find<QWidget>(f, "ReleSettingsTabRPU")->isAncestorOf(Find<QTabWidget>(f, "ReleOKPageCRPU")));
         QVERIFY(Find<QWidget>(f, "RegistBackupTabSh")->isAncestorOf(Find<QGroupBox>(f, "RPU_RTRRadioGr")));
         QVERIFY(Find<QWidget>(f, "MainTabSh")->isAncestorOf(Find<QListWidget>(f, "SoftUpdatesListBox")));
         QVERIFY(Find<QWidget>(f, "MainTabSh")->isAncestorOf(Find<QListView>(f, "TempListB2")));

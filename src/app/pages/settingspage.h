@@ -1,15 +1,21 @@
 #pragma once
 // A settings page: the relay page ("Режимы реле и выхода ОК") or the RPU page
 // ("... (РПУ в автономном режиме)"), each with its three output tabs. The
-// device's settings block is read into it on entry and on "Считать".
+// device's settings block is read into it on entry and on "Считать"; a write
+// carries both pages' sections, so each page knows its sibling.
 
 #include "app/pagecontext.h"
+#include "settings/settingsimage.h"
 
 #include <QWidget>
 
-class QTabWidget;
+#include <functional>
+#include <optional>
 
 namespace rpu {
+
+class RelaySettingsPage;
+class RpuSettingsPage;
 
 class SettingsPage final : public QWidget {
     Q_OBJECT
@@ -18,7 +24,24 @@ public:
     SettingsPage(PageContext &context, PageId kind, QWidget *parent);
 
     PageId Kind() const { return kind_; }
+    SettingsSection Section() const;
     CommandOffer Offer() const;
+
+    // The other settings page; set on both sides.
+    void SetSibling(SettingsPage *sibling);
+
+    // Stores only this page's cells.
+    void ComposeOwnSection(SettingsImage &image) const;
+    // Shows the page's section; shows nothing and returns the first cell out
+    // of range instead.
+    std::optional<BadImageCell> ShowImage(const SettingsImage &image);
+
+    // The fatal data error: error box with the cell, pipes closed, program
+    // ended with exit code 1.
+    void AbortOnBadImageByte(const BadImageCell &cell);
+    // How the program ends after the fatal data error; tests observe it.
+    using ProgramEnd = std::function<void(int exitCode)>;
+    void SetProgramEnd(ProgramEnd end) { end_ = std::move(end); }
 
 public slots:
     void ReadSettings();
@@ -28,9 +51,14 @@ public slots:
     void LoadSettingsFile();
 
 private:
+    bool SounderDurationOffered() const;
+
     PageContext &context_;
     PageId kind_;
-    QTabWidget *outputs_ = nullptr;
+    RelaySettingsPage *relay_ = nullptr; // one of the two editors, by kind
+    RpuSettingsPage *rpu_ = nullptr;
+    SettingsPage *sibling_ = nullptr;
+    ProgramEnd end_;
 };
 
 } // namespace rpu
