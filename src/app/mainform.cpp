@@ -118,6 +118,7 @@ void TMainForm::BuildWindow()
     backup_ = new BackupPage(*context_, pages_);
     relay_ = new SettingsPage(*context_, PageId::RelaySettings, pages_);
     rpu_ = new SettingsPage(*context_, PageId::RpuSettings, pages_);
+    relay_->SetSibling(rpu_);
     pages_->addTab(main_, QStringLiteral("Главная"));
     pages_->addTab(backup_, QStringLiteral("Резервная копия"));
     pages_->addTab(relay_, QStringLiteral("Режимы реле и выхода ОК"));
