@@ -76,6 +76,8 @@ struct PacedStream {
     int headerBytes;
     bool pauseAfterEachPacket;
     int percentBase;
+    // Firmware shows its text after the event round, block writes before.
+    bool statusAfterEvents;
 };
 
 bool SendPaced(LinkContext &link, ProgressText &status, const PacedStream &stream)
@@ -112,8 +114,15 @@ bool SendPaced(LinkContext &link, ProgressText &status, const PacedStream &strea
                 return false;
         }
         if (i % 8 == 7) {
-            Progress(link, status, int((i * 100 + 100) / stream.percentBase));
-            link.pacer.ProcessEvents();
+            const int percent = int((i * 100 + 100) / stream.percentBase);
+            if (stream.statusAfterEvents) {
+                link.progress.SetProgress(percent);
+                link.pacer.ProcessEvents();
+                link.progress.ShowStatus(status.For(percent));
+            } else {
+                Progress(link, status, percent);
+                link.pacer.ProcessEvents();
+            }
         }
     }
     return true;
@@ -233,7 +242,7 @@ int WriteDeviceBlocks(LinkContext &link, int blockCount, int firstBlock, std::sp
     buffer[std::size_t(n) + 2] = std::uint8_t(crc & 0xFF);
     buffer[std::size_t(n) + 3] = std::uint8_t(crc >> 8);
 
-    if (!SendPaced(link, status, {buffer, 2, true, n + 4}))
+    if (!SendPaced(link, status, {buffer, 2, true, n + 4, false}))
         return 4;
     Progress(link, status, 100);
     link.pacer.Pause(kStepMs);
@@ -294,7 +303,7 @@ int WriteFirmware(LinkContext &link, std::span<const std::uint8_t> image)
     const int length = int(image.size());
     ProgressText status(link.catalogue, kMsgFirmwareProgress);
     Progress(link, status, 0);
-    if (!SendPaced(link, status, {image, kFirmwareFrameBytes, false, length + 7}))
+    if (!SendPaced(link, status, {image, kFirmwareFrameBytes, false, length + 7, true}))
         return 1;
     Progress(link, status, 100);
     link.pacer.Pause(kVerdictMs);
