@@ -271,6 +271,42 @@ private slots:
         QCOMPARE(composed, expected);
     }
 
+    void sounderDurationOfferedByDeviceAndMode_data()
+    {
+        QTest::addColumn<bool>("demo");
+        QTest::addColumn<int>("version"); // 104: class 0, 30: class 1, 46: class 2
+        QTest::addColumn<QString>("modeButton");
+        QTest::addColumn<bool>("offered");
+        QTest::newRow("demo") << true << 46 << "" << true;
+        QTest::newRow("class 0, RPU mode") << false << 104 << "RPU_rb" << false;
+        QTest::newRow("class 0, RTR mode") << false << 104 << "RTR_rb" << true;
+        QTest::newRow("class 1") << false << 30 << "" << true;
+        QTest::newRow("class 2") << false << 46 << "" << false;
+    }
+    void sounderDurationOfferedByDeviceAndMode()
+    {
+        QFETCH(bool, demo);
+        QFETCH(int, version);
+        QFETCH(QString, modeButton);
+        QFETCH(bool, offered);
+        FormHarness h(1, std::uint8_t(version));
+        if (demo) {
+            ChooseDemo(*h.form);
+            EnterPage(*h.form, "ReleSettingsTabSh");
+        } else {
+            ConnectAndEnter(h, "ReleSettingsTabSh");
+        }
+        if (!modeButton.isEmpty())
+            Find<QRadioButton>(*h.form, qPrintable(modeButton))->setChecked(true);
+        ModeButton(*h.form, true, 3, 5)->click();
+        ModeButton(*h.form, true, 3, 4)->click();
+        QComboBox *duration = Find<QComboBox>(*h.form, "TimePeriod3");
+        QCOMPARE(duration->isEnabled(), offered);
+        QCOMPARE(duration->currentIndex(), offered ? 0 : -1);
+        // Either way the cell holds a duration the device and a file accept.
+        QCOMPARE(Composed(*h.form)[41], 10u);
+    }
+
     void failedTransfersDropTheLink_data()
     {
         QTest::addColumn<bool>("write");
