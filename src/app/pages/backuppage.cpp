@@ -1,7 +1,16 @@
 #include "app/pages/backuppage.h"
 
+#include "app/pages/settingsfileflow.h"
 #include "app/widgetkit.h"
+#include "files/filetexts.h"
+#include "files/registrationfile.h"
 #include "session/valuebuffer.h"
+#include "settings/timelists.h"
+
+#include <QEvent>
+#include <QFileInfo>
+#include <QFocusEvent>
+#include <QScopedValueRollback>
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -16,9 +25,28 @@ namespace rpu {
 namespace {
 
 constexpr int kRegistrationCells = kRegistrationBlockCount * kBlockSize;
+static_assert(kRegistrationCells == kRegistrationImageSize);
 constexpr int kMsgRegistrationRead = 10049;
 constexpr int kMsgRegistrationWritten = 10046;
 constexpr int kMsgWriteRefused = 10053;
+
+// The buffer as a backup: at least the image, every value a byte. Anything
+// else (settings values, firmware bytes) must never reach the registration
+// memory or a backup file.
+std::optional<RegistrationBackup> BufferBackup(const ValueBuffer &buffer)
+{
+    const std::vector<std::uint32_t> &values = buffer.Values();
+    if (values.size() < std::size_t(kRegistrationImageSize))
+        return std::nullopt;
+    RegistrationBackup backup;
+    backup.values.reserve(qsizetype(values.size()));
+    for (std::uint32_t value : values) {
+        if (value > 0xFF)
+            return std::nullopt;
+        backup.values.append(char(value));
+    }
+    return backup;
+}
 
 void ClearSelection(QButtonGroup *group)
 {
@@ -35,6 +63,7 @@ BackupPage::BackupPage(PageContext &context, QWidget *parent) : QWidget(parent),
 {
     setObjectName(QStringLiteral("RegistBackupTabSh"));
     BuildControls();
+    ConnectControls();
     connect(&context_.session, &DeviceSession::stateChanged, this, &BackupPage::UpdateEnabled);
 }
 
@@ -89,12 +118,45 @@ void BackupPage::BuildControls()
     RegBackupRestoreButton->setEnabled(false);
 }
 
+void BackupPage::ConnectControls()
+{
+    for (QPushButton *button : {RegBackupCreateButton, RegBackupRestoreButton, RegBackupDeleteButton}) {
+        connect(button, &QPushButton::clicked, this, [this, button] {
+            context_.Guarded([this, button] { RegBackupCreateButtonClick(button->objectName()); });
+        });
+    }
+    connect(RPU_RTRRadioItems, &QButtonGroup::idClicked, this,
+            [this] { context_.Guarded([this] { RPU_RTRRadioGrClick(); }); });
+    ModuleNumCmB->installEventFilter(this);
+    // Longer pieces would be cut from the file name anyway.
+    ObjNumEdit->setMaxLength(kMaxNamePieceLength);
+    ModuleNumCmB->lineEdit()->setMaxLength(kMaxNamePieceLength);
+}
+
+bool BackupPage::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == ModuleNumCmB && event->type() == QEvent::FocusOut) {
+        // The drop-down's own list and a box over the window are not leaving.
+        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
+            context_.Guarded([this] { ModuleNumCmBExit(); });
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void BackupPage::SetOffer(const CommandOffer &offer)
 {
     if (offer_ == offer)
         return;
     offer_ = offer;
     context_.host.CommandsChanged();
+}
+
+void BackupPage::ChangeOffer(bool CommandOffer::*command, bool on)
+{
+    CommandOffer offer = offer_;
+    offer.*command = on;
+    SetOffer(offer);
 }
 
 void BackupPage::UpdateEnabled()
@@ -144,16 +206,6 @@ void BackupPage::EnterDemo()
     Dev2TypeLabel2->clear();
 }
 
-void BackupPage::SaveRegistrationFile()
-{
-    // Backup files come with the file formats.
-}
-
-void BackupPage::LoadRegistrationFile()
-{
-    // Backup files come with the file formats.
-}
-
 void BackupPage::ReadRegistration()
 {
     std::vector<int> image(kRegistrationCells, 0);
@@ -168,27 +220,19 @@ void BackupPage::ReadRegistration()
     context_.host.SetProgress(0);
     context_.Status(kMsgRegistrationRead);
     context_.Box(kTitleSystem, context_.Msg(kMsgRegistrationRead), Dialogs::Icon::Information);
-    CommandOffer offer = offer_;
-    offer.save = true;
-    SetOffer(offer);
+    ChangeOffer(&CommandOffer::save, true);
 }
 
 void BackupPage::WriteRegistration()
 {
-    // The image is the first 1792 values; a short or damaged buffer must
-    // never reach the device's memory.
-    const std::vector<std::uint32_t> &values = context_.buffer.Values();
-    std::vector<int> image;
-    image.reserve(kRegistrationCells);
-    for (std::size_t i = 0; i < values.size() && image.size() < std::size_t(kRegistrationCells); ++i) {
-        if (values[i] > 0xFF)
-            break;
-        image.push_back(int(values[i]));
-    }
-    if (image.size() != std::size_t(kRegistrationCells)) {
+    // Lines 1..1792 are the image; a longer backup keeps its extra lines
+    // for re-saving only.
+    const std::optional<RegistrationBackup> backup = BufferBackup(context_.buffer);
+    if (!backup) {
         context_.Fail(kMsgWriteRefused);
         return;
     }
+    const std::vector<int> image = backup->ImageCells();
     const BlockWriteOutcome outcome =
         context_.session.WriteBlocks(kRegistrationBlockCount, kRegistrationFirstBlock, image);
     context_.host.SetProgress(0);
@@ -198,6 +242,214 @@ void BackupPage::WriteRegistration()
         return;
     }
     context_.FailAndDropLink(OutcomeMessage(outcome));
+}
+
+// --- The page's own controls ---
+
+RegistrationRole BackupPage::Role() const
+{
+    switch (RPU_RTRRadioItems->checkedId()) {
+    case 0: return RegistrationRole::Rpu;
+    case 1: return RegistrationRole::Rtr;
+    default: return RegistrationRole::None;
+    }
+}
+
+void BackupPage::SelectRole(RegistrationRole role)
+{
+    if (role == Role())
+        return;
+    if (role == RegistrationRole::None) {
+        ClearSelection(RPU_RTRRadioItems);
+        return;
+    }
+    RPU_RTRRadioItems->button(role == RegistrationRole::Rpu ? 0 : 1)->setChecked(true);
+    RPU_RTRRadioGrClick();
+}
+
+void BackupPage::ClearFileFields()
+{
+    RegFNameLabel2->clear();
+    ConfCodeLabel2->clear();
+    ObjNumEdit->clear();
+    ModuleNumCmB->clear();
+    ModuleNumCmB->setEditText(QString());
+}
+
+void BackupPage::SetInputsEnabled(bool enabled)
+{
+    ObjNumEdit->setEnabled(enabled);
+    ModuleNumCmB->setEnabled(enabled);
+}
+
+void BackupPage::RegBackupCreateButtonClick(const QString &buttonName)
+{
+    const bool online = context_.session.Mode() == WorkMode::Online;
+    ClearFileFields();
+    if (buttonName == RegBackupCreateButton->objectName()) {
+        CommandOffer offer;
+        offer.read = true;
+        SetOffer(offer);
+        ClearSelection(RPU_RTRRadioItems);
+        RPU_RTRRadioGr->setEnabled(true);
+    } else if (buttonName == RegBackupRestoreButton->objectName()) {
+        CommandOffer offer;
+        offer.load = true;
+        SetOffer(offer);
+        // The role group keeps its item.
+        DisableInputs();
+    } else if (buttonName == RegBackupDeleteButton->objectName()) {
+        if (online)
+            SetOffer({});
+        SetInputsEnabled(false);
+        DeleteRegistrationFile();
+    }
+    ClearFileFields();
+}
+
+void BackupPage::RPU_RTRRadioGrClick()
+{
+    SetInputsEnabled(true);
+    ObjNumEdit->clear();
+    ModuleNumCmB->clear();
+    ModuleNumCmB->addItems(ModuleNumberChoices(Role()));
+    ModuleNumCmB->setEditText(QString());
+    ObjNumEdit->setFocus();
+}
+
+void BackupPage::ModuleNumCmBExit()
+{
+    if (checkingModuleNumber_ || ModuleNumberAccepted(Role(), ModuleNumCmB->currentText()))
+        return;
+    // The box takes the focus; that is not the user leaving the address again.
+    const QScopedValueRollback<bool> checking(checkingModuleNumber_, true);
+    context_.Box(kTitleError, context_.Msg(filemsg::kInvalidModuleNumber), Dialogs::Icon::Error);
+    ModuleNumCmB->setFocus();
+}
+
+// --- Backup files ---
+
+void BackupPage::FileErrorBox(const FileError &error, const QString &fileName) const
+{
+    context_.Box(kTitleError, DescribeFileError(error, fileName), Dialogs::Icon::Error);
+}
+
+QString BackupPage::AskBackupPath(int statusMessage, int titleMessage, int cancelMessage)
+{
+    context_.Status(statusMessage);
+    Dialogs *dialogs = context_.dialogs();
+    // The seam's open dialog takes no starting name, so the role's
+    // "ksy_rpu_*" / "ksy_rtr_*" pattern is not offered there.
+    const QString path =
+        dialogs ? dialogs->OpenFileName(this, context_.Msg(titleMessage),
+                                        kOpenBackupDialog.Folder(context_.places.ProgramFolder),
+                                        context_.Msg(kOpenBackupDialog.filterMessage))
+                : QString();
+    if (path.isEmpty())
+        context_.Status(cancelMessage);
+    return path;
+}
+
+void BackupPage::SaveRegistrationFile()
+{
+    const QString address = ModuleNumCmB->currentText();
+    const QString object = ObjNumEdit->text();
+    if (address.isEmpty() || object.isEmpty()) {
+        context_.Box(kTitleSystem, context_.Msg(filemsg::kNeedModuleAndObject), Dialogs::Icon::Warning);
+        return;
+    }
+    context_.Status(filemsg::kSavingBackup);
+    // Unsafe characters in the pieces become "-" and long pieces are cut,
+    // so the name always stays a plain name in the "reg" folder.
+    const QString offered = ComposeBackupFileName(Role(), address, context_.places.RegistrationDateStamp,
+                                                  object, ConfCodeLabel2->text());
+    RegFNameLabel2->setText(offered);
+    Dialogs *dialogs = context_.dialogs();
+    const QString path =
+        dialogs ? dialogs->SaveFileName(this, context_.Msg(kSaveBackupDialog.titleMessage),
+                                        kSaveBackupDialog.Folder(context_.places.ProgramFolder), offered,
+                                        context_.Msg(kSaveBackupDialog.filterMessage),
+                                        kSaveBackupDialog.defaultSuffix)
+                : QString();
+    if (path.isEmpty()) {
+        context_.Status(filemsg::kSaveCancelled);
+        return;
+    }
+    WindowSaveDialogMemory().lastName = QFileInfo(path).fileName();
+    if (QFileInfo::exists(path)
+        && context_.Box(kTitleSystem, context_.Msg(filemsg::kOverwriteQuestion), Dialogs::Icon::Question,
+                        Dialogs::Buttons::YesNo)
+               != Dialogs::Answer::Yes) {
+        context_.Status(filemsg::kSaveCancelled);
+        return;
+    }
+    const std::optional<RegistrationBackup> backup = BufferBackup(context_.buffer);
+    if (!backup) {
+        context_.Fail(kMsgWriteRefused);
+        return;
+    }
+    const FileError error = WriteRegistrationBackup(path, *backup);
+    if (!error.ok()) {
+        FileErrorBox(error, QFileInfo(path).fileName());
+        return;
+    }
+    context_.Status(filemsg::kBackupSaved);
+}
+
+void BackupPage::LoadRegistrationFile()
+{
+    const QString path =
+        AskBackupPath(filemsg::kReadingBackup, kOpenBackupDialog.titleMessage, filemsg::kReadCancelled);
+    if (path.isEmpty())
+        return;
+    const QString fileName = QFileInfo(path).fileName();
+    // Only a good backup may enable writing it to a device or saving it.
+    bool CommandOffer::*enabled =
+        context_.session.Mode() == WorkMode::Online ? &CommandOffer::write : &CommandOffer::save;
+    ChangeOffer(enabled, false);
+    context_.buffer.Clear();
+    const FileResult<RegistrationBackup> backup = ReadRegistrationBackup(path);
+    if (!backup.ok()) {
+        FileErrorBox(backup.error, fileName);
+        return;
+    }
+    context_.buffer.SetBytes(std::span(reinterpret_cast<const std::uint8_t *>(backup.value->values.constData()),
+                                       std::size_t(backup.value->values.size())));
+    RegFNameLabel2->setText(fileName);
+    ConfCodeLabel2->setText(QString::number(backup.value->ConfigurationCode()));
+
+    const BackupNameParts parts = ParseBackupFileName(fileName);
+    SelectRole(parts.role);
+    ModuleNumCmB->setEditText(parts.address);
+    ObjNumEdit->setText(parts.objectNumber);
+    SetInputsEnabled(false);
+    context_.Status(filemsg::kBackupRead);
+    ChangeOffer(enabled, true);
+}
+
+void BackupPage::DeleteRegistrationFile()
+{
+    const QString path = AskBackupPath(filemsg::kDeletingBackup, kDeleteBackupDialog.titleMessage,
+                                       filemsg::kDeleteCancelled);
+    if (path.isEmpty())
+        return;
+    const QString fileName = QFileInfo(path).fileName();
+    RegFNameLabel2->setText(fileName);
+    const QString question = FillPlaceholders(context_.Msg(filemsg::kDeleteQuestion), {fileName});
+    if (context_.Box(kTitleSystem, question, Dialogs::Icon::Question, Dialogs::Buttons::YesNo)
+        != Dialogs::Answer::Yes) {
+        context_.Status(filemsg::kDeleteCancelled);
+        return;
+    }
+    // A file already gone is what the user wanted; one that stays is not.
+    const RemoveResult removed = RemoveRegistrationBackup(path);
+    if (!removed.succeeded()) {
+        context_.Box(kTitleError,
+                     QStringLiteral("Не удалось удалить файл %1: %2").arg(fileName, removed.systemMessage),
+                     Dialogs::Icon::Error);
+        return;
+    }
+    context_.Status(filemsg::kBackupDeleted);
 }
 
 } // namespace rpu

@@ -3,6 +3,8 @@
 // read into the value buffer and written back from it.
 
 #include "app/pagecontext.h"
+#include "files/backupname.h"
+#include "files/textlines.h"
 
 #include <QWidget>
 
@@ -38,16 +40,37 @@ public slots:
     // "Сохранить" and "Загрузить" on this page: backup files.
     void SaveRegistrationFile();
     void LoadRegistrationFile();
+    void DeleteRegistrationFile();
+    // "Создать", "Восстановить" and "Удалить", told apart by the button's name.
+    void RegBackupCreateButtonClick(const QString &buttonName);
+    // The role chosen: the address list and the inputs follow it.
+    void RPU_RTRRadioGrClick();
+    // The address check when the focus leaves the address.
+    void ModuleNumCmBExit();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void BuildControls();
+    void ConnectControls();
     void SetOffer(const CommandOffer &offer);
+    void ChangeOffer(bool CommandOffer::*command, bool on);
     void UpdateEnabled();
+    RegistrationRole Role() const;
+    void SelectRole(RegistrationRole role);
+    void ClearFileFields();
+    void SetInputsEnabled(bool enabled);
+    // The status, the open dialog of loading and deleting, and the status of
+    // a cancel; empty when cancelled.
+    QString AskBackupPath(int statusMessage, int titleMessage, int cancelMessage);
+    void FileErrorBox(const FileError &error, const QString &fileName) const;
 
     PageContext &context_;
     CommandOffer offer_;
     // "Создать" and "Восстановить", as the page entry leaves them.
     bool backupCommands_ = false;
+    bool checkingModuleNumber_ = false;
 
     QLabel *Dev2TypeLabel2 = nullptr;
     QPushButton *RegBackupCreateButton = nullptr;
