@@ -1,5 +1,6 @@
 #include "app/mainform.h"
 
+#include "app/languageswitch.h"
 #include "app/pageflow.h"
 #include "app/pages/backuppage.h"
 #include "app/pages/commandcolumn.h"
@@ -91,6 +92,7 @@ TMainForm::TMainForm(const AppServices &services, QWidget *parent)
     flow_->ClearDeviceInfo();
     for (PageId page : {PageId::Backup, PageId::RelaySettings, PageId::RpuSettings})
         flow_->SetPageTabVisible(page, false);
+    InstallLanguageAndHelp(*this, services_);
 }
 
 TMainForm::~TMainForm() = default;

@@ -2,10 +2,11 @@
 
 #include "app/appservices.h"
 #include "app/dialogs.h"
+#include "app/languageswitch.h"
 #include "app/mainform.h"
 #include "app/qtpacer.h"
-#include "i18n/localestore.h"
 #include "i18n/messagecatalogue.h"
+#include "i18n/resourcelocale.h"
 #include "link/linkconfig.h"
 #include "link/simdevice.h"
 #include "link/usblink.h"
@@ -54,16 +55,22 @@ int RunEntrySequence(QApplication &app, Dialogs &dialogs)
     const QString programPath = QCoreApplication::applicationFilePath();
     QDir::setCurrent(QCoreApplication::applicationDirPath());
 
-    // E4, E5. The code also picks the resource source once language modules
-    // exist; until then the recorded code only selects the catalogue texts.
+    // E4 to E6: the configuration file's language is recorded for this
+    // program and its module, when there is one, becomes the resource
+    // source; Qt's own texts follow it.
     const QString iniPath = ConfigFilePath(programPath);
     const QString language = ReadStartupLanguage(iniPath);
-    LocaleOverrideStore store;
-    store.SetDefaultLocaleReg(programPath, language);
+    const std::unique_ptr<ResourceLocale> runtime = MakeResourceLocale(programPath);
+    runtime->ApplyStartupLanguage(language);
+    // Russian is built in, so no module was loaded for it; its locale and
+    // Qt's Russian texts are applied all the same.
+    if (runtime->LoadedResourceLocale().isEmpty())
+        runtime->SetNewResourceFile(QString(), 0, QString::fromLatin1(kBuiltinLocaleCode));
+    SetProgramRuntime(runtime.get());
 
     // E7
     MessageCatalogue catalogue;
-    LoadMessageCatalogue(catalogue, store.GetDefaultLocaleReg(programPath), programPath);
+    LoadMessageCatalogue(catalogue, *runtime);
 
     const LinkConfig linkConfig = ReadLinkConfig(iniPath);
     for (const QString &warning : linkConfig.warnings)
@@ -85,10 +92,11 @@ int RunEntrySequence(QApplication &app, Dialogs &dialogs)
     services.catalogue = &catalogue;
     services.startDate = QDate::currentDate();
 
-    // E8
+    // E8. The window registers itself with the runtime for re-translation.
     TMainForm form(services);
     form.show();
     app.exec();
+    SetProgramRuntime(nullptr);
     return 0;
 }
 

@@ -289,6 +289,15 @@ TTranslatorModules &TranslatorModules()
 
 namespace {
 
+// Layouts name classes without their C++ namespace ("TMainForm" for
+// rpu::TMainForm): the text form has no "::".
+QString LayoutClassName(const QMetaObject *meta)
+{
+    const QString name = QString::fromLatin1(meta->className());
+    const qsizetype colon = name.lastIndexOf(QLatin1String("::"));
+    return colon < 0 ? name : name.mid(colon + 2);
+}
+
 PropertyKind StoredKind(ValueTag tag)
 {
     switch (tag) {
@@ -379,7 +388,7 @@ void TFormTranslator::Translate(QObject *component)
 {
     QStringList classes;
     for (const QMetaObject *meta = component->metaObject(); meta; meta = meta->superClass()) {
-        const QString name = QString::fromLatin1(meta->className());
+        const QString name = LayoutClassName(meta);
         if (source_.Layout(name).isEmpty())
             break;
         classes.prepend(name);
@@ -416,7 +425,7 @@ QObject *TFormTranslator::FindComponent(QObject *parent, const QString &classNam
     const auto nth = [&](const QList<QObject *> &candidates) -> QObject * {
         int seen = 0;
         for (QObject *c : candidates) {
-            if (c->objectName().isEmpty() && QLatin1String(c->metaObject()->className()) == className
+            if (c->objectName().isEmpty() && LayoutClassName(c->metaObject()) == className
                 && seen++ == n)
                 return c;
         }
@@ -542,7 +551,7 @@ bool TFormTranslator::Excluded(PropertyKind kind) const
 
 void TFormTranslator::SetPropValue(ValueTag tag, const QVariant &value)
 {
-    const QString className = QString::fromLatin1(FObj->metaObject()->className());
+    const QString className = LayoutClassName(FObj->metaObject());
     try {
         const PropertyKind kind = FPropInfo->Kind();
         QVariant stored = value;

@@ -1,0 +1,117 @@
+#include "app/helplinks.h"
+
+#include "app/dialogs.h"
+#include "app/pagecontext.h"
+#include "i18n/messagecatalogue.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QSettings>
+#include <QWidget>
+
+namespace rpu {
+
+namespace {
+constexpr int kMsgHelpOpenError = 10067;
+
+// The help documents shipped with the program, for a configuration file
+// that names none.
+QString ShippedHelpFile(const QString &code)
+{
+    if (code == QLatin1String("RU") || code == QLatin1String("EN") || code == QLatin1String("TR"))
+        return QStringLiteral("dorel-rpu-sela_%1.html").arg(code.toLower());
+    return {};
+}
+} // namespace
+
+UrlOpener DesktopUrlOpener()
+{
+    return [](const QUrl &url) { return QDesktopServices::openUrl(url); };
+}
+
+QString ReadHelpFileName(const QString &iniPath, const QString &code)
+{
+    const QString key = code.isEmpty() ? QStringLiteral("RU") : code;
+    if (!QFileInfo::exists(iniPath))
+        return ShippedHelpFile(key);
+    const QSettings ini(iniPath, QSettings::IniFormat);
+    const QVariant value = ini.value(QStringLiteral("Help/") + key, ShippedHelpFile(key));
+    // QSettings splits a value with commas into a list.
+    if (value.typeId() == QMetaType::QStringList)
+        return value.toStringList().join(QLatin1Char(','));
+    return value.toString();
+}
+
+QString HelpPath(const QString &programFolder, const QString &fileName)
+{
+    return QDir(programFolder).filePath(QStringLiteral("help/")) + fileName;
+}
+
+QUrl MailTarget(const QString &address, const QString &programFilePath)
+{
+    return QUrl(QStringLiteral("mailto:") + address + QStringLiteral("?subject=")
+                + QFileInfo(programFilePath).fileName());
+}
+
+QUrl WebTarget(const QString &address)
+{
+    return QUrl(QStringLiteral("http://") + address);
+}
+
+HelpAndLinks::HelpAndLinks(QWidget &window, Setup setup)
+    : QObject(&window), window_(window), setup_(std::move(setup)), open_(DesktopUrlOpener())
+{
+    setObjectName(QStringLiteral("HelpAndLinks"));
+    web_ = window.findChild<QLabel *>(QStringLiteral("Label_webaddr"));
+    mail_ = window.findChild<QLabel *>(QStringLiteral("Label_emailaddr"));
+    for (QLabel *label : {web_, mail_}) {
+        if (!label)
+            continue;
+        label->setCursor(Qt::PointingHandCursor);
+        label->installEventFilter(this);
+    }
+}
+
+void HelpAndLinks::HelpClick()
+{
+    const QString code = setup_.languageCode ? setup_.languageCode() : QString();
+    const QString name = ReadHelpFileName(setup_.iniPath, code);
+    helpPath_ = HelpPath(QFileInfo(setup_.programFilePath).absolutePath(), name);
+    // A missing file is a failure even where the desktop would open a folder
+    // or report success without checking.
+    const bool opened = QFileInfo(helpPath_).isFile() && open_(QUrl::fromLocalFile(helpPath_));
+    if (opened || !setup_.dialogs || !setup_.catalogue)
+        return;
+    setup_.dialogs->MessageBox(&window_, setup_.catalogue->Text(kTitleError),
+                               setup_.catalogue->Format(kMsgHelpOpenError, name), Dialogs::Icon::Error,
+                               Dialogs::Buttons::Ok);
+}
+
+void HelpAndLinks::Label_webaddrClick()
+{
+    if (web_)
+        open_(WebTarget(web_->text()));
+}
+
+void HelpAndLinks::Label_emailaddrClick()
+{
+    if (mail_)
+        open_(MailTarget(mail_->text(), setup_.programFilePath));
+}
+
+bool HelpAndLinks::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonRelease
+        && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        if (watched == web_)
+            Label_webaddrClick();
+        else if (watched == mail_)
+            Label_emailaddrClick();
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace rpu

@@ -1,0 +1,69 @@
+#pragma once
+// The help button and the two link labels of the maker: each hands a path or
+// address to the desktop's "open" action.
+
+#include <QObject>
+#include <QString>
+#include <QUrl>
+#include <functional>
+
+class QLabel;
+class QWidget;
+
+namespace rpu {
+
+class Dialogs;
+class MessageCatalogue;
+
+// Opens a URL with the desktop (QDesktopServices); tests record instead.
+using UrlOpener = std::function<bool(const QUrl &url)>;
+UrlOpener DesktopUrlOpener();
+
+// Section "Help", key = the language code ("RU" for an empty one). Without
+// the key: the shipped document of RU, EN and TR, else empty.
+QString ReadHelpFileName(const QString &iniPath, const QString &code);
+// The help folder beside the program and the file name in it; with an empty
+// name, the folder itself.
+QString HelpPath(const QString &programFolder, const QString &fileName);
+// "mailto:" + address + "?subject=" + the program's file name.
+QUrl MailTarget(const QString &address, const QString &programFilePath);
+QUrl WebTarget(const QString &address);
+
+class HelpAndLinks final : public QObject {
+    Q_OBJECT
+public:
+    struct Setup {
+        QString programFilePath;
+        QString iniPath;
+        Dialogs *dialogs = nullptr;
+        const MessageCatalogue *catalogue = nullptr;
+        // The code of the language in use, read at each click.
+        std::function<QString()> languageCode;
+    };
+    // Finds Label_webaddr and Label_emailaddr in the window by name and
+    // makes them links.
+    HelpAndLinks(QWidget &window, Setup setup);
+
+    void SetUrlOpener(UrlOpener opener) { open_ = std::move(opener); }
+
+    // Opens the help file of the language in use; an error box (10001,
+    // 10067) when it cannot be opened.
+    void HelpClick();
+    void Label_webaddrClick();
+    void Label_emailaddrClick();
+    // The last help path handed to the desktop.
+    QString LastHelpPath() const { return helpPath_; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QWidget &window_;
+    Setup setup_;
+    UrlOpener open_;
+    QLabel *web_ = nullptr;
+    QLabel *mail_ = nullptr;
+    QString helpPath_;
+};
+
+} // namespace rpu

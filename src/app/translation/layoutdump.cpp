@@ -1,0 +1,233 @@
+#include "app/translation/layoutdump.h"
+
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QHash>
+#include <QLabel>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QWidget>
+
+#include <algorithm>
+
+static void InitLayoutResources()
+{
+    Q_INIT_RESOURCE(layout);
+}
+
+namespace rpu {
+
+namespace {
+
+QString Quote(const QString &text)
+{
+    QString out;
+    bool open = false;
+    for (QChar c : text) {
+        const bool plain = c.unicode() >= 0x20 && !c.isSurrogate();
+        if (plain != open)
+            out += QLatin1Char('\'');
+        open = plain;
+        out += !plain ? QStringLiteral("#%1").arg(c.unicode())
+                      : c == QLatin1Char('\'') ? QStringLiteral("''") : QString(c);
+    }
+    if (open)
+        out += QLatin1Char('\'');
+    return out.isEmpty() ? QStringLiteral("''") : out;
+}
+
+// Numbers, dashes and the like need no translation.
+bool HasWords(const QString &text)
+{
+    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.isLetter(); });
+}
+
+bool AllNumbers(const QStringList &items)
+{
+    return std::none_of(items.begin(), items.end(), HasWords);
+}
+
+// Radio buttons whose captions go as their group box's item list.
+bool InRadioGroup(const QWidget *w)
+{
+    const auto *radio = qobject_cast<const QRadioButton *>(w);
+    return radio && radio->group() && qobject_cast<const QGroupBox *>(radio->parentWidget());
+}
+
+QStringList ItemsOf(const QWidget *w, QString &property)
+{
+    QStringList items;
+    property = QStringLiteral("Items.Strings");
+    if (const auto *combo = qobject_cast<const QComboBox *>(w)) {
+        for (int i = 0; i < combo->count(); ++i)
+            items << combo->itemText(i);
+    } else if (const auto *list = qobject_cast<const QListWidget *>(w)) {
+        for (int i = 0; i < list->count(); ++i)
+            items << list->item(i)->text();
+    } else if (const auto *tabs = qobject_cast<const QTabWidget *>(w)) {
+        property = QStringLiteral("Tabs.Strings");
+        for (int i = 0; i < tabs->count(); ++i)
+            items << tabs->tabText(i);
+    } else if (const auto *box = qobject_cast<const QGroupBox *>(w)) {
+        const auto radios = box->findChildren<QRadioButton *>(Qt::FindDirectChildrenOnly);
+        if (!radios.isEmpty() && radios.first()->group()) {
+            for (QAbstractButton *b : radios.first()->group()->buttons())
+                items << b->text();
+        }
+    }
+    return items;
+}
+
+QString ClassOf(const QObject *w)
+{
+    return QString::fromLatin1(w->metaObject()->className()).section(QLatin1String("::"), -1);
+}
+
+bool Unnamed(const QObject *w)
+{
+    return w->objectName().isEmpty() || w->objectName().startsWith(QLatin1String("qt_"));
+}
+
+class Dumper {
+public:
+    QString out;
+    bool rootValues = true;
+
+    void Entry(const QWidget *w, const QString &name, const QString &className, int depth, bool root)
+    {
+        const QString pad(depth * 2, QLatin1Char(' '));
+        out += pad + QStringLiteral("object ") + name + (name.isEmpty() ? QString() : QStringLiteral(": "))
+               + className + QLatin1Char('\n');
+        if (!root || rootValues)
+            Values(w, pad + QStringLiteral("  "));
+        if (root)
+            UnnamedEntries(w, depth + 1);
+        Children(w, depth + 1);
+        out += pad + QStringLiteral("end\n");
+    }
+
+    void Values(const QWidget *w, const QString &pad)
+    {
+        QString caption;
+        if (const auto *label = qobject_cast<const QLabel *>(w))
+            caption = label->text();
+        else if (const auto *button = qobject_cast<const QAbstractButton *>(w); button && !InRadioGroup(w))
+            caption = button->text();
+        else if (const auto *box = qobject_cast<const QGroupBox *>(w))
+            caption = box->title();
+        else if (w->isWindow())
+            caption = w->windowTitle();
+        if (HasWords(caption))
+            out += pad + QStringLiteral("Caption = ") + Quote(caption) + QLatin1Char('\n');
+        if (!w->toolTip().isEmpty())
+            out += pad + QStringLiteral("Hint = ") + Quote(w->toolTip()) + QLatin1Char('\n');
+        QString property;
+        const QStringList items = ItemsOf(w, property);
+        if (!items.isEmpty() && !AllNumbers(items)) {
+            out += pad + property + QStringLiteral(" = (");
+            for (const QString &item : items)
+                out += QLatin1Char('\n') + pad + QStringLiteral("  ") + Quote(item);
+            out += QStringLiteral(")\n");
+        }
+    }
+
+    // Named widgets below w, skipping unnamed ones in between.
+    void Children(const QObject *parent, int depth)
+    {
+        for (const QObject *child : parent->children()) {
+            const auto *w = qobject_cast<const QWidget *>(child);
+            if (!w)
+                continue;
+            if (Unnamed(w)) {
+                Children(w, depth);
+                continue;
+            }
+            Keep([&] { Entry(w, w->objectName(), ClassOf(w), depth, false); });
+        }
+    }
+
+    // Unnamed controls with texts (captions beside the editors' lists) go
+    // directly under the root: the translator takes the n-th unnamed control
+    // of a class in the window's tree order, n counting the earlier unnamed
+    // entries of that class, so those before the last one with a text are
+    // written even when empty. A class the window has unnamed among its own
+    // children would be matched there first; it is left out.
+    void UnnamedEntries(const QWidget *window, int depth)
+    {
+        QStringList direct;
+        for (const QObject *child : window->children()) {
+            if (child->objectName().isEmpty())
+                direct << ClassOf(child);
+        }
+        QHash<QString, QList<const QWidget *>> byClass;
+        QStringList order;
+        for (const QWidget *w : window->findChildren<QWidget *>()) {
+            if (!w->objectName().isEmpty() || direct.contains(ClassOf(w)))
+                continue;
+            if (!byClass.contains(ClassOf(w)))
+                order << ClassOf(w);
+            byClass[ClassOf(w)] << w;
+        }
+        const QString pad(depth * 2, QLatin1Char(' '));
+        for (const QString &className : order) {
+            QStringList entries;
+            qsizetype last = -1;
+            for (const QWidget *w : byClass.value(className)) {
+                Dumper values;
+                values.Values(w, pad + QStringLiteral("  "));
+                if (!values.out.isEmpty())
+                    last = entries.size();
+                entries << pad + QStringLiteral("object ") + className + QLatin1Char('\n') + values.out + pad
+                               + QStringLiteral("end\n");
+            }
+            for (qsizetype i = 0; i <= last; ++i)
+                out += entries[i];
+        }
+    }
+
+    template <typename F> void Keep(F entry)
+    {
+        const int before = int(out.size());
+        entry();
+        // An entry with nothing to translate in it or below it is noise.
+        if (!out.mid(before).contains(QLatin1Char('=')))
+            out.truncate(before);
+    }
+};
+
+} // namespace
+
+QString DumpWindowLayout(const QWidget &window, const QString &name, const QString &className, bool rootValues)
+{
+    Dumper dumper;
+    dumper.rootValues = rootValues;
+    dumper.Entry(&window, name, className, 0, true);
+    return dumper.out;
+}
+
+QStringList BuiltinRussianLayouts()
+{
+    InitLayoutResources();
+    QFile file(QStringLiteral(":/layout/ru.layout"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    // One window after the other; each ends with an "end" at the margin.
+    QStringList layouts;
+    QString current;
+    for (const QString &line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
+        if (line.trimmed().isEmpty() && current.isEmpty())
+            continue;
+        current += line + QLatin1Char('\n');
+        if (line.trimmed() == QLatin1String("end") && !line.startsWith(QLatin1Char(' '))) {
+            layouts << current;
+            current.clear();
+        }
+    }
+    return layouts;
+}
+
+} // namespace rpu

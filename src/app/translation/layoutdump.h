@@ -1,0 +1,25 @@
+#pragma once
+// The text layout of a live window: what a language module has to translate
+// (captions, hints, item lists, tab captions of every named control). Used
+// to write the built-in Russian layout and to check modules against the
+// window.
+
+#include <QStringList>
+
+class QWidget;
+
+namespace rpu {
+
+// "object <name>: <className>" with the translatable values of every named
+// control below it, nested by named ancestors. Empty texts, and lists made
+// only of numbers, are left out: there is nothing to translate in them.
+// rootValues: the window's own caption too (not for a window whose caption
+// the program sets).
+QString DumpWindowLayout(const QWidget &window, const QString &name, const QString &className,
+                         bool rootValues = true);
+
+// The built-in Russian layouts (main window and language dialog), compiled
+// into the program, one text per window.
+QStringList BuiltinRussianLayouts();
+
+} // namespace rpu

@@ -1,0 +1,532 @@
+// Languages on the running window: switching back and forth through the
+// language dialog, the change flow's failures, help and links, and the
+// shipped modules against the window they translate.
+
+#include "app/helplinks.h"
+#include "app/languagedialog.h"
+#include "app/languageswitch.h"
+#include "app/pageflow.h"
+#include "app/startup.h"
+#include "app/translation/layoutdump.h"
+#include "formharness.h"
+#include "i18n/formtranslator.h"
+#include "i18n/languagemodule.h"
+#include "i18n/layoutstream.h"
+#include "i18n/resourcelocale.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSettings>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QtTest>
+
+using namespace rpu;
+using namespace rpu::test;
+
+namespace {
+
+QString SourceDir()
+{
+    const QString dir = qEnvironmentVariable("RPU_SOURCE_DIR");
+    return dir.isEmpty() ? QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../..") : dir;
+}
+
+QString ShippedModule(const QString &code)
+{
+    return SourceDir() + QStringLiteral("/lang/dorel-rpu-sela.") + code;
+}
+
+void WriteFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+// Answers the language dialog with a code, or cancels; records the entries.
+struct ScriptedAsker final : LanguageAsker {
+    QStringList answers; // "" cancels
+    LanguageList lastEntries;
+    int asked = 0;
+    bool Ask(QWidget *, const LanguageList &entries, QString &code) override
+    {
+        ++asked;
+        lastEntries = entries;
+        const QString answer = answers.isEmpty() ? QString() : answers.takeFirst();
+        if (answer.isEmpty())
+            return false;
+        code = answer;
+        return true;
+    }
+};
+
+// The window on a simulated device with a locale store of its own and the
+// shipped modules beside its program.
+struct LanguageHarness {
+    explicit LanguageHarness(const QStringList &modules = {QStringLiteral("EN"), QStringLiteral("TR")})
+    {
+        WriteFile(h.ProgramPath(), "program"); // modules are looked up beside it
+        for (const QString &code : modules)
+            QFile::copy(ShippedModule(code), LanguageModulePath(h.ProgramPath(), code));
+        runtime = std::make_unique<ResourceLocale>(
+            h.ProgramPath(),
+            LocaleOverrideStore(store.filePath(QStringLiteral("store.ini")), store.filePath(QStringLiteral("machine.ini"))),
+            store.filePath(QStringLiteral("fallback")));
+        AddBuiltinLayouts(*runtime);
+        Switch().SetRuntime(*runtime);
+        Switch().SetAsker(&asker);
+        Help().SetUrlOpener([this](const QUrl &url) {
+            opened << url;
+            return openResult;
+        });
+    }
+    LanguageSwitch &Switch() { return *LanguageSwitchOf(*h.form); }
+    HelpAndLinks &Help() { return *HelpAndLinksOf(*h.form); }
+    bool ChangeTo(const QString &code)
+    {
+        asker.answers << code;
+        return Switch().ChangeLanguage();
+    }
+
+    QTemporaryDir store;
+    FormHarness h;
+    std::unique_ptr<ResourceLocale> runtime;
+    ScriptedAsker asker;
+    QList<QUrl> opened;
+    bool openResult = true;
+};
+
+// What the user can do and see of the window: enabled and visible controls,
+// selections and checks, by object name.
+QStringList StateOf(QWidget &window)
+{
+    QStringList state;
+    for (QWidget *w : window.findChildren<QWidget *>()) {
+        // The scroll buttons of a tab bar follow the width of its captions.
+        if (w->objectName().isEmpty() || qobject_cast<QTabBar *>(w->parentWidget()))
+            continue;
+        QString line = w->objectName()
+                       + QStringLiteral(" enabled=%1 visible=%2").arg(w->isEnabled()).arg(w->isVisibleTo(&window));
+        if (auto *combo = qobject_cast<QComboBox *>(w))
+            line += QStringLiteral(" index=%1").arg(combo->currentIndex());
+        if (auto *button = qobject_cast<QAbstractButton *>(w))
+            line += QStringLiteral(" checked=%1").arg(button->isChecked());
+        if (auto *tabs = qobject_cast<QTabWidget *>(w)) {
+            line += QStringLiteral(" page=%1 tabs=").arg(tabs->currentIndex());
+            for (int i = 0; i < tabs->count(); ++i)
+                line += tabs->isTabVisible(i) ? QLatin1Char('1') : QLatin1Char('0');
+        }
+        state << line;
+    }
+    return state;
+}
+
+QString TextOf(TMainForm &f, const char *name)
+{
+    QWidget *w = Find<QWidget>(f, name);
+    if (auto *button = qobject_cast<QAbstractButton *>(w))
+        return button->text();
+    if (auto *label = qobject_cast<QLabel *>(w))
+        return label->text();
+    if (auto *combo = qobject_cast<QComboBox *>(w))
+        return combo->itemText(0);
+    if (auto *tabs = qobject_cast<QTabWidget *>(w))
+        return tabs->tabText(0);
+    return Find<QGroupBox>(f, name)->title();
+}
+
+QString IniLanguage(const QString &programPath)
+{
+    return QSettings(ConfigFilePath(programPath), QSettings::IniFormat).value(QStringLiteral("Language/Default")).toString();
+}
+
+void ChooseDemo(TMainForm &f)
+{
+    Find<QComboBox>(f, "OperModeCmB")->setCurrentIndex(0);
+    f.OperModeCmBChange();
+}
+
+QString MainLayout(TMainForm &f)
+{
+    return DumpWindowLayout(f, QStringLiteral("MainForm"), QStringLiteral("TMainForm"), false);
+}
+
+// (component, property) of every value of a layout, counted: unnamed
+// components repeat.
+QMap<QString, int> LayoutKeys(const QByteArray &binary)
+{
+    QMap<QString, int> keys;
+    for (const LayoutValue &v : FlattenLayout(binary))
+        ++keys[v.component + QLatin1Char(' ') + v.property];
+    return keys;
+}
+
+} // namespace
+
+class LanguagesTest : public QObject {
+    Q_OBJECT
+private slots:
+    // RU -> EN -> TR -> RU on a running window: captions, hints, items, tab
+    // captions, the caption, the status text, the INI and the store follow,
+    // and nothing the user can do changes.
+    void switchRoundTrip_data()
+    {
+        QTest::addColumn<bool>("demo");
+        QTest::newRow("on-line without a link") << false;
+        QTest::newRow("demo, settings page") << true;
+    }
+    void switchRoundTrip()
+    {
+        QFETCH(bool, demo);
+        LanguageHarness l;
+        TMainForm &f = *l.h.form;
+        f.show();
+        if (demo) {
+            ChooseDemo(f);
+            SetPageTabVisible(f, Find<QWidget>(f, "ReleSettingsTabSh"), true);
+            SetActivePage(f, Find<QWidget>(f, "ReleSettingsTabSh"));
+            f.MainPageCChange();
+        } else {
+            f.ShowStatus(l.h.Msg(10015));
+        }
+        const QString statusMessage = demo ? QStringLiteral("10014") : QStringLiteral("10015");
+        const QStringList state = StateOf(f);
+        const QString russianLayout = MainLayout(f);
+
+        struct Step {
+            const char *code;
+            const char *connect, *hint, *tab, *backupRole, *error, *ini, *store;
+        };
+        const Step steps[] = {
+            {"EN", "Connect", "Establishes the link with the device", "Main", "RPU", "Error!", "EN", "EN"},
+            {"TR", "Bağlan", "Cihazla bağlantı kurar", "Ana sayfa", "RPU", "Hata!", "TR", "TR"},
+            {"RU", "Установить", "Устанавливает связь с прибором", "Главная", "РПУ", "Ошибка!", "RU", ""},
+        };
+        for (const Step &step : steps) {
+            const QByteArray where = QByteArray("switching to ") + step.code;
+            QVERIFY2(l.ChangeTo(QString::fromLatin1(step.code)), where);
+            QCOMPARE(TextOf(f, "ConnectButton"), QString::fromUtf8(step.connect));
+            QCOMPARE(Find<QWidget>(f, "ConnectButton")->toolTip(), QString::fromUtf8(step.hint));
+            QCOMPARE(TextOf(f, "MainPageC"), QString::fromUtf8(step.tab));
+            QCOMPARE(Find<QButtonGroup>(f, "RPU_RTRRadioItems")->buttons().first()->text(), QString::fromUtf8(step.backupRole));
+            QCOMPARE(l.h.catalogue.Text(10001), QString::fromUtf8(step.error));
+            QCOMPARE(f.windowTitle(), l.h.catalogue.Text(10087));
+            QCOMPARE(f.StatusText(), l.h.catalogue.Text(statusMessage.toInt()));
+            QCOMPARE(IniLanguage(l.h.ProgramPath()), QString::fromLatin1(step.ini));
+            QCOMPARE(l.runtime->GetCurrentDefaultLocaleReg(), QString::fromLatin1(step.store));
+            QCOMPARE(StateOf(f), state);
+        }
+        // Back in Russian, nothing of the other languages is left.
+        QCOMPARE(MainLayout(f), russianLayout);
+    }
+
+    // Box texts and Qt's own come from the new language after a switch.
+    void boxesFollowTheLanguage()
+    {
+        LanguageHarness l;
+        QVERIFY(l.ChangeTo(QStringLiteral("EN")));
+        l.h.form->ConnectButtonClick(); // the simulated device answers
+        l.h.form->DisconnectButtonClick();
+        QVERIFY(l.h.form->StatusText() == QStringLiteral("Link with the device broken"));
+        QVERIFY(l.ChangeTo(QStringLiteral("TR")));
+        l.Help().HelpClick(); // no help file in the temporary folder
+        QCOMPARE(l.h.dialogs.boxes.back().title, QStringLiteral("Hata!"));
+        QCOMPARE(l.h.dialogs.boxes.back().text, QStringLiteral("Yardım dosyası açılamadı: dorel-rpu-sela_tr.html"));
+    }
+
+    // Every way the change flow can stop, and what each leaves behind.
+    void changeFlowFailures_data()
+    {
+        QTest::addColumn<QStringList>("modules");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("caption"); // ConnectButton afterwards
+        QTest::addColumn<QString>("ini");
+        QTest::addColumn<QString>("store");
+        QTest::addColumn<QString>("message10001");
+        const QStringList shipped{QStringLiteral("EN"), QStringLiteral("TR")};
+        QTest::newRow("no module at all") << QStringList() << "EN" << "" << kNoResourceFilesText << "Установить" << ""
+                                          << "" << "Ошибка!";
+        QTest::newRow("dialog cancelled") << shipped << "" << "" << "" << "Установить" << "" << "" << "Ошибка!";
+        QTest::newRow("module unreadable") << shipped << "EN" << "not utf-8" << "" << "Установить" << "" << ""
+                                           << "Ошибка!";
+        // The new module stays the source; the rest keeps its old state.
+        QTest::newRow("configuration file not writable")
+            << shipped << "EN" << "ini" << "Unable to write to %1" << "Connect" << "" << "EN" << "Ошибка!";
+        // The broken layout replaces the module's own, and stops at its first entry.
+        QTest::newRow("layout cannot be applied") << shipped << "EN" << "layout" << "Invalid data" << "Установить" << ""
+                                                  << "" << "Ошибка!";
+    }
+    void changeFlowFailures()
+    {
+        QFETCH(QStringList, modules);
+        QFETCH(QString, answer);
+        QFETCH(QString, damage);
+        QFETCH(QString, box);
+        QFETCH(QString, caption);
+        QFETCH(QString, ini);
+        QFETCH(QString, store);
+        QFETCH(QString, message10001);
+        LanguageHarness l(modules);
+        const QString iniPath = ConfigFilePath(l.h.ProgramPath());
+        const QString enModule = LanguageModulePath(l.h.ProgramPath(), QStringLiteral("EN"));
+        if (damage == QLatin1String("not utf-8"))
+            WriteFile(enModule, "@messages\n10001 = \xff\xfe\n");
+        if (damage == QLatin1String("ini"))
+            QVERIFY(QDir().mkpath(iniPath)); // a folder where the file should be
+        if (damage == QLatin1String("layout")) {
+            QFile file(enModule);
+            QVERIFY(file.open(QIODevice::Append));
+            file.write("@layout\nobject MainForm: TMainForm\n  object ConnectButton: QPushButton\n"
+                       "    Caption = <\n      item\n      end>\n  end\nend\n");
+        }
+        const QStringList state = StateOf(*l.h.form);
+        l.h.dialogs.boxes.clear();
+
+        QVERIFY(!l.ChangeTo(answer));
+        QCOMPARE(l.asker.asked, modules.isEmpty() ? 0 : 1);
+        if (box.isEmpty()) {
+            QVERIFY(l.h.dialogs.boxes.empty());
+        } else {
+            QCOMPARE(l.h.dialogs.boxes.size(), size_t(1));
+            QCOMPARE(l.h.dialogs.boxes[0].title, kApplicationTitle);
+            QVERIFY2(l.h.dialogs.boxes[0].text.contains(box.contains(QLatin1String("%1")) ? box.arg(iniPath) : box), qPrintable(l.h.dialogs.boxes[0].text));
+        }
+        QCOMPARE(TextOf(*l.h.form, "ConnectButton"), caption);
+        if (damage != QLatin1String("ini"))
+            QCOMPARE(IniLanguage(l.h.ProgramPath()), ini);
+        QCOMPARE(l.runtime->GetCurrentDefaultLocaleReg(), store);
+        QCOMPARE(l.h.catalogue.Text(10001), message10001);
+        QCOMPARE(StateOf(*l.h.form), state);
+    }
+
+    // The real dialog: the entries by their own names, sorted, the active
+    // language selected, and its own texts in the language in use.
+    void languageDialog()
+    {
+        LanguageHarness l;
+        QVERIFY(l.ChangeTo(QStringLiteral("TR")));
+        l.Switch().SetAsker(nullptr);
+        QStringList shown;
+        QString selected, cancel, title;
+        QTimer::singleShot(0, [&] {
+            auto *dialog = qobject_cast<TLanguageDialog *>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            auto *list = dialog->findChild<QListWidget *>(QStringLiteral("List"));
+            for (int i = 0; i < list->count(); ++i)
+                shown << list->item(i)->text();
+            selected = list->currentItem()->text();
+            cancel = dialog->findChild<QPushButton *>(QStringLiteral("CancelButton"))->text();
+            title = dialog->windowTitle();
+            list->setCurrentRow(int(shown.indexOf(QStringLiteral("English"))));
+            dialog->findChild<QPushButton *>(QStringLiteral("OkButton"))->click();
+        });
+        QVERIFY(l.Switch().ChangeLanguage());
+        QCOMPARE(shown, (QStringList{QStringLiteral("English"), QStringLiteral("Türkçe"), QStringLiteral("русский")}));
+        QCOMPARE(selected, QStringLiteral("Türkçe"));
+        QCOMPARE(cancel, QStringLiteral("İptal"));
+        QCOMPARE(title, QStringLiteral("Dil seçimi"));
+        QCOMPARE(TextOf(*l.h.form, "ConnectButton"), QStringLiteral("Connect"));
+    }
+
+    void help_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<QString>("file"); // created in help/, "" for none
+        QTest::addColumn<QString>("opened"); // path under the program folder, "" for a box
+        QTest::addColumn<QString>("boxText");
+        QTest::newRow("EN named in the INI") << "EN" << QByteArray("[Help]\nEN=manual_en.pdf\n") << "manual_en.pdf"
+                                             << "help/manual_en.pdf" << "";
+        QTest::newRow("nothing recorded: RU") << "" << QByteArray("[Help]\nRU=ru.html\nEN=en.html\n") << "ru.html"
+                                              << "help/ru.html" << "";
+        QTest::newRow("name with spaces") << "RU" << QByteArray("[Help]\nRU=my help file.html\n") << "my help file.html"
+                                          << "help/my help file.html" << "";
+        QTest::newRow("no key, shipped document") << "TR" << QByteArray() << "dorel-rpu-sela_tr.html"
+                                                  << "help/dorel-rpu-sela_tr.html" << "";
+        QTest::newRow("no key for the code") << "DE" << QByteArray("[Help]\nRU=ru.html\n") << "" << ""
+                                             << "Ошибка открытия файла помощи ";
+        QTest::newRow("named file missing") << "EN" << QByteArray("[Help]\nEN=gone.pdf\n") << "" << ""
+                                            << "Ошибка открытия файла помощи gone.pdf";
+    }
+    void help()
+    {
+        QFETCH(QString, language);
+        QFETCH(QByteArray, ini);
+        QFETCH(QString, file);
+        QFETCH(QString, opened);
+        QFETCH(QString, boxText);
+        LanguageHarness l;
+        const QDir folder(l.h.folder.path());
+        if (!ini.isEmpty())
+            WriteFile(ConfigFilePath(l.h.ProgramPath()), ini);
+        if (!file.isEmpty()) {
+            QVERIFY(folder.mkpath(QStringLiteral("help")));
+            WriteFile(folder.filePath(QStringLiteral("help/") + file), "help");
+        }
+        l.runtime->SetDefaultLocaleReg(l.h.ProgramPath(), language);
+        l.h.dialogs.boxes.clear();
+
+        Find<QPushButton>(*l.h.form, "Help")->click();
+        if (opened.isEmpty()) {
+            QVERIFY(l.opened.isEmpty());
+            QCOMPARE(l.h.dialogs.boxes.size(), size_t(1));
+            QCOMPARE(l.h.dialogs.boxes[0].title, QStringLiteral("Ошибка!"));
+            QCOMPARE(l.h.dialogs.boxes[0].text, boxText);
+        } else {
+            QCOMPARE(l.opened, QList<QUrl>{QUrl::fromLocalFile(folder.filePath(opened))});
+            QVERIFY(l.h.dialogs.boxes.empty());
+        }
+    }
+
+    void helpOpenFailureShowsTheBox()
+    {
+        LanguageHarness l;
+        QDir(l.h.folder.path()).mkpath(QStringLiteral("help"));
+        WriteFile(l.h.folder.filePath(QStringLiteral("help/dorel-rpu-sela_ru.html")), "help");
+        l.openResult = false; // no program to open it with
+        l.Help().HelpClick();
+        QCOMPARE(l.h.dialogs.BoxTexts(), QStringList{QStringLiteral("Ошибка открытия файла помощи dorel-rpu-sela_ru.html")});
+    }
+
+    void linkLabels()
+    {
+        LanguageHarness l;
+        auto *web = Find<QLabel>(*l.h.form, "Label_webaddr");
+        auto *mail = Find<QLabel>(*l.h.form, "Label_emailaddr");
+        QCOMPARE(web->cursor().shape(), Qt::PointingHandCursor);
+        QCOMPARE(mail->cursor().shape(), Qt::PointingHandCursor);
+        QTest::mouseClick(web, Qt::LeftButton);
+        QTest::mouseClick(mail, Qt::LeftButton);
+        QCOMPARE(l.opened, (QList<QUrl>{QUrl(QStringLiteral("http://") + web->text()),
+                                        QUrl(QStringLiteral("mailto:") + mail->text() + QStringLiteral("?subject=dorel-rpu-sela"))}));
+        QCOMPARE(MailTarget(QStringLiteral("a@b.c"), QStringLiteral("C:/prog/x.exe")).toString(),
+                 QStringLiteral("mailto:a@b.c?subject=x.exe"));
+        l.openResult = false; // nothing is reported for links
+        QTest::mouseClick(web, Qt::LeftButton);
+        QVERIFY(l.h.dialogs.boxes.empty());
+    }
+
+    // The built-in layout is the window as built: applying it changes nothing.
+    void builtinLayoutMatchesTheWindow()
+    {
+        FormHarness h;
+        TLanguageDialog dialog;
+        ResourceLocale runtime(h.ProgramPath());
+        AddBuiltinLayouts(runtime);
+        int changed = 0;
+        TranslationSettings().onBeforeTranslate = [&](QObject *, QObject *obj, const QString &property,
+                                                      const QVariant &current, const QVariant &stored, bool &) {
+            if (current == stored)
+                return; // item lists are written without comparing
+            ++changed;
+            qWarning("changed: %s.%s", qPrintable(obj->objectName()), qPrintable(property));
+        };
+        QCOMPARE(TranslateForms(runtime.BuiltinLayouts(), {h.form.get(), &dialog}), QString());
+        TranslationSettings().onBeforeTranslate = nullptr;
+        QCOMPARE(changed, 0);
+    }
+
+    // A module must translate every message and every text the window and
+    // the dialog show, and name no control they no longer have.
+    void shippedModulesAreComplete_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::newRow("EN") << "EN";
+        QTest::newRow("TR") << "TR";
+    }
+    void shippedModulesAreComplete()
+    {
+        QFETCH(QString, code);
+        const auto module = LanguageModule::Load(ShippedModule(code));
+        QVERIFY(module);
+        QCOMPARE(CheckLanguageModule(*module), QStringList());
+        for (int n = 10001; n <= 10087; ++n)
+            QVERIFY2(!module->String(n).isEmpty(), qPrintable(QString::number(n)));
+
+        FormHarness h;
+        TLanguageDialog dialog;
+        const struct {
+            QWidget *window;
+            QString name, className;
+            bool rootValues;
+        } windows[] = {{h.form.get(), QStringLiteral("MainForm"), QStringLiteral("TMainForm"), false},
+                       {&dialog, QStringLiteral("LanguageDialog"), QStringLiteral("TLanguageDialog"), true}};
+        for (const auto &w : windows) {
+            const QMap<QString, int> live =
+                LayoutKeys(LayoutTextToBinary(DumpWindowLayout(*w.window, w.name, w.className, w.rootValues)));
+            const QMap<QString, int> stored = LayoutKeys(module->Layout(w.className));
+            QStringList missing, unknown;
+            for (auto it = live.begin(); it != live.end(); ++it) {
+                if (stored.value(it.key()) < it.value())
+                    missing << it.key();
+            }
+            for (const LayoutValue &v : FlattenLayout(module->Layout(w.className))) {
+                const QString name = v.component.section(QLatin1Char('.'), -1);
+                if (!name.startsWith(QLatin1Char('<')) && name != w.name
+                    && !w.window->findChild<QObject *>(name))
+                    unknown << v.component;
+            }
+            QVERIFY2(missing.isEmpty(), qPrintable(w.className + QStringLiteral(" lacks: ") + missing.join(QStringLiteral(", "))));
+            QVERIFY2(unknown.isEmpty(), qPrintable(w.className + QStringLiteral(" names: ") + unknown.join(QStringLiteral(", "))));
+        }
+    }
+
+    // With RPU_DUMP_LAYOUT set, writes the window's current layout (the
+    // built-in Russian one on a fresh window) to that file.
+    void dumpLayout()
+    {
+        const QString target = qEnvironmentVariable("RPU_DUMP_LAYOUT");
+        if (target.isEmpty())
+            QSKIP("RPU_DUMP_LAYOUT not set");
+        FormHarness h;
+        TLanguageDialog dialog;
+        QFile out(target);
+        QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(MainLayout(*h.form).toUtf8());
+        out.write(DumpWindowLayout(dialog, QStringLiteral("LanguageDialog"), QStringLiteral("TLanguageDialog")).toUtf8());
+    }
+
+    // With RPU_SCREENSHOTS set to a folder, saves every page in every
+    // language there, for a look at clipped texts.
+    void screenshots()
+    {
+        const QString folder = qEnvironmentVariable("RPU_SCREENSHOTS");
+        if (folder.isEmpty())
+            QSKIP("RPU_SCREENSHOTS not set");
+        LanguageHarness l;
+        TMainForm &f = *l.h.form;
+        f.show();
+        ChooseDemo(f);
+        const char *pages[] = {"MainTabSh", "RegistBackupTabSh", "ReleSettingsTabSh", "ReleSettingsTabRPU"};
+        for (const char *code : {"RU", "EN", "TR"}) {
+            QVERIFY(l.ChangeTo(QString::fromLatin1(code)));
+            f.grab().save(QStringLiteral("%1/%2-welcome.png").arg(folder, QLatin1String(code)));
+            for (const char *page : pages) {
+                SetPageTabVisible(f, Find<QWidget>(f, page), true);
+                SetActivePage(f, Find<QWidget>(f, page));
+                f.MainPageCChange();
+                QTest::qWait(20);
+                f.grab().save(QStringLiteral("%1/%2-%3.png").arg(folder, QLatin1String(code), QLatin1String(page)));
+            }
+            TLanguageDialog dialog;
+            TranslateForms(l.runtime->ResourceSource(), {&dialog});
+            dialog.grab().save(QStringLiteral("%1/%2-dialog.png").arg(folder, QLatin1String(code)));
+        }
+    }
+};
+
+QTEST_MAIN(LanguagesTest)
+#include "tst_languages.moc"
