@@ -50,6 +50,7 @@ LanguageSwitch::LanguageSwitch(TMainForm &window, const AppServices &services)
     : QObject(&window), window_(window), services_(services)
 {
     setObjectName(QStringLiteral("LanguageSwitch"));
+    NameTranslatableControls(window);
     ResourceLocale *program = ProgramRuntime();
     if (program && program->ProgramFilePath() == services.programFilePath) {
         runtime_ = program;

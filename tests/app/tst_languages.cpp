@@ -509,11 +509,13 @@ private slots:
         LanguageHarness l;
         TMainForm &f = *l.h.form;
         f.show();
-        ChooseDemo(f);
         const char *pages[] = {"MainTabSh", "RegistBackupTabSh", "ReleSettingsTabSh", "ReleSettingsTabRPU"};
         for (const char *code : {"RU", "EN", "TR"}) {
             QVERIFY(l.ChangeTo(QString::fromLatin1(code)));
+            Find<QComboBox>(f, "OperModeCmB")->setCurrentIndex(1);
+            f.OperModeCmBChange();
             f.grab().save(QStringLiteral("%1/%2-welcome.png").arg(folder, QLatin1String(code)));
+            ChooseDemo(f);
             for (const char *page : pages) {
                 SetPageTabVisible(f, Find<QWidget>(f, page), true);
                 SetActivePage(f, Find<QWidget>(f, page));
@@ -521,6 +523,12 @@ private slots:
                 QTest::qWait(20);
                 f.grab().save(QStringLiteral("%1/%2-%3.png").arg(folder, QLatin1String(code), QLatin1String(page)));
             }
+            Find<QComboBox>(f, "OperModeCmB")->setCurrentIndex(1);
+            f.OperModeCmBChange();
+            l.h.dialogs.answers = {Dialogs::Answer::No}; // no firmware update now
+            f.ConnectButtonClick();
+            f.grab().save(QStringLiteral("%1/%2-connected.png").arg(folder, QLatin1String(code)));
+            f.DisconnectButtonClick();
             TLanguageDialog dialog;
             TranslateForms(l.runtime->ResourceSource(), {&dialog});
             dialog.grab().save(QStringLiteral("%1/%2-dialog.png").arg(folder, QLatin1String(code)));

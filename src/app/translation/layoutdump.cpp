@@ -100,12 +100,9 @@ public:
     void Entry(const QWidget *w, const QString &name, const QString &className, int depth, bool root)
     {
         const QString pad(depth * 2, QLatin1Char(' '));
-        out += pad + QStringLiteral("object ") + name + (name.isEmpty() ? QString() : QStringLiteral(": "))
-               + className + QLatin1Char('\n');
+        out += pad + QStringLiteral("object ") + name + QStringLiteral(": ") + className + QLatin1Char('\n');
         if (!root || rootValues)
             Values(w, pad + QStringLiteral("  "));
-        if (root)
-            UnnamedEntries(w, depth + 1);
         Children(w, depth + 1);
         out += pad + QStringLiteral("end\n");
     }
@@ -150,45 +147,6 @@ public:
         }
     }
 
-    // Unnamed controls with texts (captions beside the editors' lists) go
-    // directly under the root: the translator takes the n-th unnamed control
-    // of a class in the window's tree order, n counting the earlier unnamed
-    // entries of that class, so those before the last one with a text are
-    // written even when empty. A class the window has unnamed among its own
-    // children would be matched there first; it is left out.
-    void UnnamedEntries(const QWidget *window, int depth)
-    {
-        QStringList direct;
-        for (const QObject *child : window->children()) {
-            if (child->objectName().isEmpty())
-                direct << ClassOf(child);
-        }
-        QHash<QString, QList<const QWidget *>> byClass;
-        QStringList order;
-        for (const QWidget *w : window->findChildren<QWidget *>()) {
-            if (!w->objectName().isEmpty() || direct.contains(ClassOf(w)))
-                continue;
-            if (!byClass.contains(ClassOf(w)))
-                order << ClassOf(w);
-            byClass[ClassOf(w)] << w;
-        }
-        const QString pad(depth * 2, QLatin1Char(' '));
-        for (const QString &className : order) {
-            QStringList entries;
-            qsizetype last = -1;
-            for (const QWidget *w : byClass.value(className)) {
-                Dumper values;
-                values.Values(w, pad + QStringLiteral("  "));
-                if (!values.out.isEmpty())
-                    last = entries.size();
-                entries << pad + QStringLiteral("object ") + className + QLatin1Char('\n') + values.out + pad
-                               + QStringLiteral("end\n");
-            }
-            for (qsizetype i = 0; i <= last; ++i)
-                out += entries[i];
-        }
-    }
-
     template <typename F> void Keep(F entry)
     {
         const int before = int(out.size());
@@ -200,6 +158,24 @@ public:
 };
 
 } // namespace
+
+void NameTranslatableControls(QWidget &window)
+{
+    QHash<const QObject *, int> counts;
+    for (QWidget *w : window.findChildren<QWidget *>()) {
+        if (!w->objectName().isEmpty())
+            continue;
+        Dumper values;
+        values.Values(w, QString());
+        if (values.out.isEmpty())
+            continue;
+        const QObject *owner = w->parent();
+        while (owner != &window && owner->objectName().isEmpty())
+            owner = owner->parent();
+        const QString prefix = owner == &window ? QStringLiteral("Form") : owner->objectName();
+        w->setObjectName(QStringLiteral("%1_%2%3").arg(prefix, ClassOf(w)).arg(++counts[owner]));
+    }
+}
 
 QString DumpWindowLayout(const QWidget &window, const QString &name, const QString &className, bool rootValues)
 {

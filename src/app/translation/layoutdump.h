@@ -18,6 +18,11 @@ namespace rpu {
 QString DumpWindowLayout(const QWidget &window, const QString &name, const QString &className,
                          bool rootValues = true);
 
+// Gives the window's unnamed controls that show a text a name (the nearest
+// named owner's name, their class and a count): Qt reorders children when
+// widgets are raised, so position is no way to find them again.
+void NameTranslatableControls(QWidget &window);
+
 // The built-in Russian layouts (main window and language dialog), compiled
 // into the program, one text per window.
 QStringList BuiltinRussianLayouts();
