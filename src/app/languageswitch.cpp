@@ -46,6 +46,17 @@ std::unique_ptr<ResourceLocale> MakeResourceLocale(const QString &programFilePat
     return runtime;
 }
 
+void StartLanguage(ResourceLocale &runtime, MessageCatalogue &catalogue)
+{
+    const QString builtin = QString::fromLatin1(kBuiltinLocaleCode);
+    runtime.ApplyStartupLanguage(ReadStartupLanguage(ConfigFilePath(runtime.ProgramFilePath())));
+    // Russian is built in, so no module was loaded for it; its locale and
+    // Qt's Russian texts are applied all the same.
+    if (runtime.LoadedResourceLocale().isEmpty())
+        runtime.SetNewResourceFile(QString(), 0, builtin);
+    LoadMessageCatalogue(catalogue, runtime);
+}
+
 LanguageSwitch::LanguageSwitch(TMainForm &window, const AppServices &services)
     : QObject(&window), window_(window), services_(services)
 {

@@ -28,6 +28,11 @@ std::unique_ptr<ResourceLocale> MakeResourceLocale(const QString &programFilePat
 // Adds the built-in Russian layouts to a runtime.
 void AddBuiltinLayouts(ResourceLocale &runtime);
 
+// Start-up: the configuration file's language is recorded for the runtime's
+// program, its module (when there is one) becomes the resource source with
+// its locale and Qt's own texts, and the catalogue is loaded.
+void StartLanguage(ResourceLocale &runtime, MessageCatalogue &catalogue);
+
 class LanguageSwitch final : public QObject {
     Q_OBJECT
 public:

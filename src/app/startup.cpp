@@ -55,22 +55,12 @@ int RunEntrySequence(QApplication &app, Dialogs &dialogs)
     const QString programPath = QCoreApplication::applicationFilePath();
     QDir::setCurrent(QCoreApplication::applicationDirPath());
 
-    // E4 to E6: the configuration file's language is recorded for this
-    // program and its module, when there is one, becomes the resource
-    // source; Qt's own texts follow it.
+    // E4 to E7
     const QString iniPath = ConfigFilePath(programPath);
-    const QString language = ReadStartupLanguage(iniPath);
     const std::unique_ptr<ResourceLocale> runtime = MakeResourceLocale(programPath);
-    runtime->ApplyStartupLanguage(language);
-    // Russian is built in, so no module was loaded for it; its locale and
-    // Qt's Russian texts are applied all the same.
-    if (runtime->LoadedResourceLocale().isEmpty())
-        runtime->SetNewResourceFile(QString(), 0, QString::fromLatin1(kBuiltinLocaleCode));
-    SetProgramRuntime(runtime.get());
-
-    // E7
     MessageCatalogue catalogue;
-    LoadMessageCatalogue(catalogue, *runtime);
+    StartLanguage(*runtime, catalogue);
+    SetProgramRuntime(runtime.get());
 
     const LinkConfig linkConfig = ReadLinkConfig(iniPath);
     for (const QString &warning : linkConfig.warnings)

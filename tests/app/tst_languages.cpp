@@ -230,6 +230,28 @@ private slots:
         QCOMPARE(MainLayout(f), russianLayout);
     }
 
+    // A restart comes up in the language chosen last.
+    void restartInTheChosenLanguage()
+    {
+        LanguageHarness l;
+        QVERIFY(l.ChangeTo(QStringLiteral("TR")));
+        ResourceLocale restarted(l.h.ProgramPath(), l.runtime->Store(), l.runtime->FallbackFolder());
+        AddBuiltinLayouts(restarted);
+        MessageCatalogue catalogue;
+        StartLanguage(restarted, catalogue);
+        QCOMPARE(restarted.LoadedResourceLocale(), QStringLiteral("TR"));
+        QCOMPARE(catalogue.Text(10012), QStringLiteral("Gerçekten çıkmak istiyor musunuz?"));
+        QCOMPARE(QLocale().toString(1.5, 'f', 1), QStringLiteral("1,5"));
+
+        SetProgramRuntime(&restarted);
+        AppServices services = l.h.services;
+        services.catalogue = &catalogue;
+        TMainForm form(services);
+        SetProgramRuntime(nullptr);
+        QCOMPARE(TextOf(form, "btn_ChangeLang"), QStringLiteral("Dili değiştir"));
+        QCOMPARE(TextOf(form, "MainPageC"), QStringLiteral("Ana sayfa"));
+    }
+
     // Box texts and Qt's own come from the new language after a switch.
     void boxesFollowTheLanguage()
     {
@@ -242,6 +264,10 @@ private slots:
         l.Help().HelpClick(); // no help file in the temporary folder
         QCOMPARE(l.h.dialogs.boxes.back().title, QStringLiteral("Hata!"));
         QCOMPARE(l.h.dialogs.boxes.back().text, QStringLiteral("Yardım dosyası açılamadı: dorel-rpu-sela_tr.html"));
+        // Qt's own buttons (message boxes, file dialogs).
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("İptal"));
+        QVERIFY(l.ChangeTo(QStringLiteral("RU")));
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Отмена"));
     }
 
     // Every way the change flow can stop, and what each leaves behind.
