@@ -17,6 +17,11 @@
 #include <QGroupBox>
 #include <QHash>
 #include <QLabel>
+#include <QLocale>
+#include <QRegularExpression>
+
+#include <optional>
+#include <vector>
 
 namespace rpu {
 
@@ -26,6 +31,84 @@ constexpr int kMsgCaption = 10087;
 constexpr int kLastOwnMessage = 10087;
 
 ResourceLocale *g_programRuntime = nullptr;
+
+// Texts the program made from a message of the old catalogue (a status, a
+// device name, a time item such as "5 мин."), made again from the same
+// message of the new one with the same numbers.
+class TextFollower {
+public:
+    TextFollower(const MessageCatalogue &before, const QLocale &beforeLocale, const MessageCatalogue &now)
+        : now_(now), beforeLocale_(beforeLocale)
+    {
+        static const QRegularExpression placeholder(QStringLiteral("%(%|[-+ 0#]*\\d*(?:\\.\\d+)?([diufs]))"));
+        for (int n = kFirstMessageNumber; n <= kLastOwnMessage; ++n) {
+            const QString text = before.Text(n);
+            if (text.isEmpty() || now.Text(n).isEmpty())
+                continue;
+            QString pattern;
+            QString kinds;
+            qsizetype copied = 0;
+            for (auto it = placeholder.globalMatch(text); it.hasNext();) {
+                const QRegularExpressionMatch m = it.next();
+                pattern += QRegularExpression::escape(text.mid(copied, m.capturedStart() - copied));
+                copied = m.capturedEnd();
+                const QString kind = m.captured(2);
+                if (kind.isEmpty()) {
+                    pattern += QStringLiteral("%");
+                    continue;
+                }
+                kinds += kind == QLatin1String("s") ? QLatin1Char('s') : kind == QLatin1String("f") ? QLatin1Char('f') : QLatin1Char('d');
+                pattern += kind == QLatin1String("s")   ? QStringLiteral("(.*)")
+                           : kind == QLatin1String("f") ? QStringLiteral("(-?[0-9]+(?:[^0-9][0-9]+)?)")
+                                                        : QStringLiteral("(-?[0-9]+)");
+            }
+            pattern += QRegularExpression::escape(text.mid(copied));
+            if (kinds.isEmpty())
+                exact_.insert(text, n);
+            else
+                patterns_.push_back({n, QRegularExpression(QLatin1Char('^') + pattern + QLatin1Char('$')), kinds});
+        }
+    }
+
+    // Nothing when the text comes from no message.
+    std::optional<QString> Follow(const QString &text) const
+    {
+        if (text.isEmpty())
+            return std::nullopt;
+        if (const auto it = exact_.constFind(text); it != exact_.constEnd())
+            return now_.Text(*it);
+        for (const Pattern &p : patterns_) {
+            const QRegularExpressionMatch m = p.re.match(text);
+            if (!m.hasMatch())
+                continue;
+            std::vector<FormatArg> args;
+            bool ok = true;
+            for (int i = 0; i < p.kinds.size() && ok; ++i) {
+                const QString part = m.captured(i + 1);
+                if (p.kinds[i] == QLatin1Char('s'))
+                    args.emplace_back(part);
+                else if (p.kinds[i] == QLatin1Char('f'))
+                    args.emplace_back(beforeLocale_.toDouble(part, &ok));
+                else
+                    args.emplace_back(part.toLongLong(&ok));
+            }
+            if (ok)
+                return now_.Format(p.number, args);
+        }
+        return std::nullopt;
+    }
+
+private:
+    struct Pattern {
+        int number;
+        QRegularExpression re;
+        QString kinds;
+    };
+    const MessageCatalogue &now_;
+    QLocale beforeLocale_;
+    QHash<QString, int> exact_;
+    std::vector<Pattern> patterns_;
+};
 
 } // namespace
 
@@ -104,12 +187,13 @@ bool LanguageSwitch::ChangeLanguage()
     }
     const QString builtin = QString::fromLatin1(kBuiltinLocaleCode);
     const MessageCatalogue before = *services_.catalogue;
+    const QLocale beforeLocale;
     QString translateError;
     const bool switched = SelectResourceLocale(builtin, 0, 0, &window_, *runtime_,
                                                asker_ ? *asker_ : *dialog_, &translateError);
     if (!translateError.isEmpty()) {
         // Part of the window may be in the new language already.
-        RestoreState(before);
+        RestoreState(before, beforeLocale);
         ErrorBox(translateError);
         return false;
     }
@@ -117,7 +201,7 @@ bool LanguageSwitch::ChangeLanguage()
         return false;
     const QString writeError =
         RecordLanguageChange(*runtime_, ConfigFilePath(services_.programFilePath), *services_.catalogue);
-    RestoreState(before);
+    RestoreState(before, beforeLocale);
     if (!writeError.isEmpty()) {
         ErrorBox(writeError);
         return false;
@@ -126,20 +210,21 @@ bool LanguageSwitch::ChangeLanguage()
     return true;
 }
 
-void LanguageSwitch::RestoreState(const MessageCatalogue &before)
+void LanguageSwitch::RestoreState(const MessageCatalogue &before, const QLocale &beforeLocale)
 {
     // Texts the program took from the old catalogue (status bar, device
-    // type, firmware type) take the same message of the new one.
-    QHash<QString, int> numbers;
-    for (int n = kFirstMessageNumber; n <= kLastOwnMessage; ++n) {
-        if (!before.Text(n).isEmpty() && !numbers.contains(before.Text(n)))
-            numbers.insert(before.Text(n), n);
-    }
-    const MessageCatalogue &now = *services_.catalogue;
+    // type, time items of the settings pages) follow the new one. Unchanged
+    // when the catalogue was not reloaded.
+    const TextFollower follow(before, beforeLocale, *services_.catalogue);
     for (QLabel *label : window_.findChildren<QLabel *>()) {
-        const auto it = numbers.constFind(label->text());
-        if (it != numbers.constEnd() && !now.Text(*it).isEmpty())
-            label->setText(now.Text(*it));
+        if (const auto text = follow.Follow(label->text()))
+            label->setText(*text);
+    }
+    for (QComboBox *combo : window_.findChildren<QComboBox *>()) {
+        for (int i = 0; i < combo->count(); ++i) {
+            if (const auto text = follow.Follow(combo->itemText(i)))
+                combo->setItemText(i, *text);
+        }
     }
     // The stored layout may hold enabled states; what the user can do is
     // the command rule's alone.

@@ -6,6 +6,7 @@
 
 #include "app/appservices.h"
 
+#include <QLocale>
 #include <QObject>
 #include <memory>
 
@@ -56,7 +57,7 @@ private:
     void ErrorBox(const QString &text) const;
     // Re-applies what the re-translation must not change and refreshes texts
     // taken from the catalogue (status, device labels).
-    void RestoreState(const MessageCatalogue &before);
+    void RestoreState(const MessageCatalogue &before, const QLocale &beforeLocale);
 
     TMainForm &window_;
     AppServices services_;

@@ -145,6 +145,36 @@ QString TextOf(TMainForm &f, const char *name)
     return Find<QGroupBox>(f, name)->title();
 }
 
+// Texts of the window still in Russian: captions, hints, items, tabs.
+QStringList CyrillicTexts(QWidget &window)
+{
+    static const QRegularExpression cyrillic(QStringLiteral("[\\x{0400}-\\x{04FF}]"));
+    QStringList found;
+    const auto check = [&](QWidget *w, const QString &text) {
+        if (text.contains(cyrillic))
+            found << w->objectName() + QStringLiteral(": ") + text;
+    };
+    check(&window, window.windowTitle());
+    for (QWidget *w : window.findChildren<QWidget *>()) {
+        check(w, w->toolTip());
+        if (auto *label = qobject_cast<QLabel *>(w))
+            check(w, label->text());
+        if (auto *button = qobject_cast<QAbstractButton *>(w))
+            check(w, button->text());
+        if (auto *box = qobject_cast<QGroupBox *>(w))
+            check(w, box->title());
+        if (auto *combo = qobject_cast<QComboBox *>(w)) {
+            for (int i = 0; i < combo->count(); ++i)
+                check(w, combo->itemText(i));
+        }
+        if (auto *tabs = qobject_cast<QTabWidget *>(w)) {
+            for (int i = 0; i < tabs->count(); ++i)
+                check(w, tabs->tabText(i));
+        }
+    }
+    return found;
+}
+
 QString IniLanguage(const QString &programPath)
 {
     return QSettings(ConfigFilePath(programPath), QSettings::IniFormat).value(QStringLiteral("Language/Default")).toString();
@@ -197,9 +227,8 @@ private slots:
             SetActivePage(f, Find<QWidget>(f, "ReleSettingsTabSh"));
             f.MainPageCChange();
         } else {
-            f.ShowStatus(l.h.Msg(10015));
+            f.ShowStatus(l.h.catalogue.Format(10051, 50));
         }
-        const QString statusMessage = demo ? QStringLiteral("10014") : QStringLiteral("10015");
         const QStringList state = StateOf(f);
         const QString russianLayout = MainLayout(f);
 
@@ -221,10 +250,21 @@ private slots:
             QCOMPARE(Find<QButtonGroup>(f, "RPU_RTRRadioItems")->buttons().first()->text(), QString::fromUtf8(step.backupRole));
             QCOMPARE(l.h.catalogue.Text(10001), QString::fromUtf8(step.error));
             QCOMPARE(f.windowTitle(), l.h.catalogue.Text(10087));
-            QCOMPARE(f.StatusText(), l.h.catalogue.Text(statusMessage.toInt()));
+            QCOMPARE(f.StatusText(), demo ? l.h.catalogue.Text(10014) : l.h.catalogue.Format(10051, 50));
             QCOMPARE(IniLanguage(l.h.ProgramPath()), QString::fromLatin1(step.ini));
             QCOMPARE(l.runtime->GetCurrentDefaultLocaleReg(), QString::fromLatin1(step.store));
             QCOMPARE(StateOf(f), state);
+            if (demo) {
+                // Time items made from the catalogue, with the language's decimal separator.
+                const QComboBox *open = Find<QComboBox>(f, "TimeRzmk1");
+                QCOMPARE(open->itemText(0), l.h.catalogue.Text(10081));
+                QCOMPARE(open->itemText(1), l.h.catalogue.Format(10078, 0.5));
+                QCOMPARE(open->itemText(open->count() - 1), l.h.catalogue.Text(10075));
+            }
+            if (QLatin1String(step.code) != QLatin1String("RU")) {
+                const QStringList left = CyrillicTexts(f);
+                QVERIFY2(left.isEmpty(), qPrintable(left.join(QLatin1Char('\n'))));
+            }
         }
         // Back in Russian, nothing of the other languages is left.
         QCOMPARE(MainLayout(f), russianLayout);
