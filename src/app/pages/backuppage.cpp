@@ -173,12 +173,8 @@ void BackupPage::ShowDeviceType(const QString &typeText)
 
 void BackupPage::ClearInputs()
 {
-    RegFNameLabel2->clear();
-    ConfCodeLabel2->clear();
+    ClearFileFields();
     ClearSelection(RPU_RTRRadioItems);
-    ObjNumEdit->clear();
-    ModuleNumCmB->clear();
-    ModuleNumCmB->setEditText(QString());
 }
 
 void BackupPage::DisableInputs()
