@@ -1,48 +1,60 @@
 #include "link/libusbbackend.h"
 
 #include <QDeadlineTimer>
+#include <QStringTokenizer>
 #include <libusb.h>
 
 #include <algorithm>
 #include <deque>
+#include <optional>
 #include <unordered_set>
 
 namespace rpu {
 
+namespace {
+
+// Up to 4 hexadecimal digits, nothing else.
+std::optional<std::uint16_t> HexId(QStringView s)
+{
+    if (s.isEmpty() || s.size() > 4)
+        return std::nullopt;
+    uint value = 0;
+    for (const QChar c : s) {
+        const char16_t u = c.unicode();
+        uint digit = 0;
+        if (u >= u'0' && u <= u'9')
+            digit = u - u'0';
+        else if (u >= u'a' && u <= u'f')
+            digit = u - u'a' + 10;
+        else if (u >= u'A' && u <= u'F')
+            digit = u - u'A' + 10;
+        else
+            return std::nullopt;
+        value = value * 16 + digit;
+    }
+    return std::uint16_t(value);
+}
+
+} // namespace
+
 std::vector<UsbId> ParseUsbIdList(const QString &text, QStringList *warnings)
 {
     std::vector<UsbId> ids;
-    std::unordered_set<uint> seen;
-    const QStringList entries = text.split(QLatin1Char(','), Qt::SkipEmptyParts);
-    for (const QString &raw : entries) {
-        const QString entry = raw.trimmed();
+    std::unordered_set<std::uint32_t> seen; // a long list must not cost a scan per entry
+    for (QStringView entry : QStringTokenizer(text, QLatin1Char(','), Qt::SkipEmptyParts)) {
+        entry = entry.trimmed();
         if (entry.isEmpty())
             continue;
-        const QStringList parts = entry.split(QLatin1Char(':'));
-        bool okVendor = false;
-        bool okProduct = false;
-        uint vendor = 0;
-        uint product = 0;
-        auto hexOk = [](const QString &s) {
-            if (s.isEmpty() || s.size() > 4)
-                return false;
-            return std::all_of(s.begin(), s.end(), [](QChar c) {
-                return (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
-                    || (c.toLower() >= QLatin1Char('a') && c.toLower() <= QLatin1Char('f'));
-            });
-        };
-        if (parts.size() == 2 && hexOk(parts[0]) && hexOk(parts[1])) {
-            vendor = parts[0].toUInt(&okVendor, 16);
-            product = parts[1].toUInt(&okProduct, 16);
-        }
-        if (!okVendor || !okProduct) {
+        const qsizetype colon = entry.indexOf(QLatin1Char(':'));
+        const auto vendor = colon > 0 ? HexId(entry.left(colon)) : std::nullopt;
+        const auto product = colon > 0 ? HexId(entry.mid(colon + 1)) : std::nullopt;
+        if (!vendor || !product) {
             if (warnings)
                 warnings->append(QStringLiteral("UsbIds: \"%1\" is not a vendor:product pair of hexadecimal numbers").arg(entry));
             continue;
         }
-        const UsbId id{static_cast<std::uint16_t>(vendor), static_cast<std::uint16_t>(product)};
-        if (seen.insert((vendor << 16) | product).second)
-            ids.push_back(id);
+        if (seen.insert((std::uint32_t(*vendor) << 16) | *product).second)
+            ids.emplace_back(*vendor, *product);
     }
     return ids;
 }

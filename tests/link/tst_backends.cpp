@@ -215,7 +215,9 @@ private slots:
         QElapsedTimer t;
         t.start();
         const std::vector<UsbId> ids = ParseUsbIdList(entries.join(QLatin1Char(',')), nullptr);
-        QVERIFY2(t.elapsed() < 5000, qPrintable(QStringLiteral("%1 ms").arg(t.elapsed())));
+        // Linear takes a second or two even sanitized on a busy machine; a
+        // scan per entry takes minutes.
+        QVERIFY2(t.elapsed() < 30000, qPrintable(QStringLiteral("%1 ms").arg(t.elapsed())));
         QCOMPARE(ids.size(), std::size_t(300000));
         QCOMPARE(ids.back(), (UsbId{5, 300000 % 65536 - 1}));
     }
