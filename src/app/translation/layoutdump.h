@@ -24,7 +24,11 @@ QString DumpWindowLayout(const QWidget &window, const QString &name, const QStri
 void NameTranslatableControls(QWidget &window);
 
 // The built-in Russian layouts (main window and language dialog), compiled
-// into the program, one text per window.
+// into the program, one text per window. They are written from the window
+// (DumpWindowLayout) and applied when it is built, where they find nothing
+// to change: the pages still set their Russian captions in code as well.
+// Taking the captions out of the page code is left for when nobody is
+// editing the pages.
 QStringList BuiltinRussianLayouts();
 
 } // namespace rpu
