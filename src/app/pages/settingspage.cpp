@@ -143,12 +143,12 @@ void SettingsPage::WriteSettings()
 
 void SettingsPage::SaveSettingsFile()
 {
-    // Settings files come with the file formats.
+    files_.SaveSettingsFile();
 }
 
 void SettingsPage::LoadSettingsFile()
 {
-    // Settings files come with the file formats.
+    files_.LoadSettingsFile();
 }
 
 void SettingsPage::DefaultSettingsButtonClick()

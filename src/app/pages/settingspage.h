@@ -5,6 +5,7 @@
 // carries both pages' sections, so each page knows its sibling.
 
 #include "app/pagecontext.h"
+#include "app/pages/settingsfileflow.h"
 #include "settings/settingsimage.h"
 
 #include <QWidget>
@@ -17,24 +18,24 @@ namespace rpu {
 class RelaySettingsPage;
 class RpuSettingsPage;
 
-class SettingsPage final : public QWidget {
+class SettingsPage final : public QWidget, public SettingsImageView {
     Q_OBJECT
 public:
     // kind is PageId::RelaySettings or PageId::RpuSettings.
     SettingsPage(PageContext &context, PageId kind, QWidget *parent);
 
     PageId Kind() const { return kind_; }
-    SettingsSection Section() const;
+    SettingsSection Section() const override;
     CommandOffer Offer() const;
 
     // The other settings page; set on both sides.
     void SetSibling(SettingsPage *sibling);
 
     // Stores only this page's cells.
-    void ComposeOwnSection(SettingsImage &image) const;
+    void ComposeOwnSection(SettingsImage &image) const override;
     // Shows the page's section; shows nothing and returns the first cell out
     // of range instead.
-    std::optional<BadImageCell> ShowImage(const SettingsImage &image);
+    std::optional<BadImageCell> ShowImage(const SettingsImage &image) override;
 
     // The fatal data error: error box with the cell, pipes closed, program
     // ended with exit code 1.
@@ -58,6 +59,7 @@ private:
     RelaySettingsPage *relay_ = nullptr; // one of the two editors, by kind
     RpuSettingsPage *rpu_ = nullptr;
     SettingsPage *sibling_ = nullptr;
+    SettingsFileFlow files_{context_, *this, this};
     ProgramEnd end_;
 };
 
