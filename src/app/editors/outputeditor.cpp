@@ -116,11 +116,11 @@ void OutputEditor::BuildModes(QGroupBox *group)
 void OutputEditor::BuildNotifications(QGroupBox *group)
 {
     auto *column = Compact(new QVBoxLayout(group), 0);
-    for (const NotificationBoxSpec &spec : layout_.boxes) {
-        auto *box = new QCheckBox(QString::fromUtf8(spec.caption), group);
-        box->setObjectName(Named(spec.prefix, n_));
-        box->setEnabled(spec.enabledAtStart);
-        box->setVisible(!spec.hidden);
+    for (const NotificationBoxSpec &design : layout_.boxes) {
+        auto *box = new QCheckBox(QString::fromUtf8(design.caption), group);
+        box->setObjectName(Named(design.prefix, n_));
+        box->setEnabled(design.enabledAtStart);
+        box->setVisible(!design.hidden);
         column->addWidget(box);
         boxes_.append(box);
     }
@@ -280,10 +280,10 @@ void OutputEditor::RunPreset(const std::optional<OutputPreset> &preset)
     inverse_->setEnabled(preset->timesEditable);
 
     for (qsizetype i = 0; i < boxes_.size(); ++i) {
-        const NotificationBoxSpec &spec = layout_.boxes[i];
-        if (spec.bit >= 0 && preset->checked[spec.bit])
+        const NotificationBoxSpec &design = layout_.boxes[i];
+        if (design.bit >= 0 && preset->checked[design.bit])
             boxes_[i]->setChecked(true);
-        if (preset->eventsEditable && spec.offInSpecial)
+        if (preset->eventsEditable && design.offInSpecial)
             boxes_[i]->setEnabled(false);
     }
 }
