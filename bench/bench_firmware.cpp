@@ -87,14 +87,7 @@ int main(int argc, char **argv)
     AnswerYes dialogs;
     MessageCatalogue catalogue;
     LoadMessageCatalogue(catalogue, QStringLiteral("RU"), programPath);
-    AppServices services;
-    services.programFilePath = programPath;
-    services.dialogs = &dialogs;
-    services.pacer = &pacer;
-    services.link = &link;
-    services.catalogue = &catalogue;
-    services.startDate = QDate::currentDate();
-    TMainForm form(services);
+    TMainForm form(MakeAppServices(programPath, dialogs, pacer, link, catalogue));
 
     const QByteArray image = MakeFirmwareImage(kSelaFirmwareTypeCode, 50, packets);
     {

@@ -117,13 +117,7 @@ int main(int argc, char **argv)
     MessageCatalogue catalogue;
     LoadMessageCatalogue(catalogue, QStringLiteral("RU"), programPath);
 
-    AppServices services;
-    services.programFilePath = programPath;
-    services.dialogs = &dialogs;
-    services.pacer = &pacer;
-    services.link = &link;
-    services.catalogue = &catalogue;
-    services.startDate = QDate::currentDate();
+    const AppServices services = MakeAppServices(programPath, dialogs, pacer, link, catalogue);
     TMainForm form(services);
 
     form.ConnectButtonClick();

@@ -4,8 +4,11 @@
 #include <QDate>
 #include <QString>
 
+#include <memory>
+
 namespace rpu {
 
+class DeviceBackend;
 class Dialogs;
 class Pacer;
 class UsbLink;
@@ -23,5 +26,15 @@ struct AppServices {
     MessageCatalogue *catalogue = nullptr;
     QDate startDate;              // the day the program started
 };
+
+// One wiring for the program, the benchmarks and the tests: the window's
+// services over a link, its pauses, its dialogs and its texts.
+AppServices MakeAppServices(const QString &programFilePath, Dialogs &dialogs, Pacer &pacer,
+                            UsbLink &link, MessageCatalogue &catalogue,
+                            QDate startDate = QDate::currentDate());
+
+// The link over a backend; a pipe that cannot be opened is shown in a box
+// titled "Error" that no window owns.
+std::unique_ptr<UsbLink> MakeUsbLink(std::unique_ptr<DeviceBackend> backend, Dialogs &dialogs);
 
 } // namespace rpu

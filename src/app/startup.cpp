@@ -51,11 +51,11 @@ namespace {
 
 int RunEntrySequence(QApplication &app, Dialogs &dialogs)
 {
-    // E3
+    // The program's folder is the current directory from the start.
     const QString programPath = QCoreApplication::applicationFilePath();
     QDir::setCurrent(QCoreApplication::applicationDirPath());
 
-    // E4 to E7
+    // The start-up language, its module and the catalogue, before any window.
     const QString iniPath = ConfigFilePath(programPath);
     const std::unique_ptr<ResourceLocale> runtime = MakeResourceLocale(programPath);
     MessageCatalogue catalogue;
@@ -67,23 +67,10 @@ int RunEntrySequence(QApplication &app, Dialogs &dialogs)
         qWarning("%s: %s", qPrintable(iniPath), qPrintable(warning));
     SimDevice simDevice(static_cast<std::uint8_t>(linkConfig.simVersion));
     QtPacer pacer;
-    UsbLink link(MakeDeviceBackend(linkConfig, &simDevice),
-                 [&dialogs](const QString &title, const QString &text) {
-                     dialogs.MessageBox(nullptr,
-                                        title.isEmpty() ? QStringLiteral("Error") : title, text,
-                                        Dialogs::Icon::Error, Dialogs::Buttons::Ok);
-                 });
+    const std::unique_ptr<UsbLink> link = MakeUsbLink(MakeDeviceBackend(linkConfig, &simDevice), dialogs);
 
-    AppServices services;
-    services.programFilePath = programPath;
-    services.dialogs = &dialogs;
-    services.pacer = &pacer;
-    services.link = &link;
-    services.catalogue = &catalogue;
-    services.startDate = QDate::currentDate();
-
-    // E8. The window registers itself with the runtime for re-translation.
-    TMainForm form(services);
+    // The window registers itself with the runtime for re-translation.
+    TMainForm form(MakeAppServices(programPath, dialogs, pacer, *link, catalogue));
     form.show();
     app.exec();
     SetProgramRuntime(nullptr);
@@ -94,7 +81,6 @@ int RunEntrySequence(QApplication &app, Dialogs &dialogs)
 
 int RunProgram(int argc, char **argv)
 {
-    // E1, E2
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(kApplicationTitle);
 

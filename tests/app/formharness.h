@@ -23,18 +23,11 @@ struct FormHarness {
     {
         auto backend = std::make_unique<SimBackend>(device, devices);
         sim = backend.get();
-        link = std::make_unique<UsbLink>(std::move(backend), [this](const QString &title, const QString &text) {
-            dialogs.MessageBox(nullptr, title, text, Dialogs::Icon::Error, Dialogs::Buttons::Ok);
-        });
+        link = MakeUsbLink(std::move(backend), dialogs);
         wire = std::make_unique<RecordingTransport>(link.get());
         LoadMessageCatalogue(catalogue, QStringLiteral("RU"), ProgramPath());
-        services.programFilePath = ProgramPath();
-        services.dialogs = &dialogs;
-        services.pacer = wire.get();
-        services.link = link.get();
+        services = MakeAppServices(ProgramPath(), dialogs, *wire, *link, catalogue, QDate(2026, 12, 8));
         services.transport = wire.get();
-        services.catalogue = &catalogue;
-        services.startDate = QDate(2026, 12, 8);
         form = std::make_unique<TMainForm>(services);
     }
 
