@@ -33,14 +33,7 @@ private slots:
         MessageCatalogue catalogue;
         LoadMessageCatalogue(catalogue, QStringLiteral("RU"), programPath);
         UsbLink link(std::make_unique<SocketBackend>(socket, 2000));
-        AppServices services;
-        services.programFilePath = programPath;
-        services.dialogs = &dialogs;
-        services.pacer = &pacer;
-        services.link = &link;
-        services.catalogue = &catalogue;
-        services.startDate = QDate(2026, 12, 8);
-        TMainForm form(services);
+        TMainForm form(MakeAppServices(programPath, dialogs, pacer, link, catalogue, QDate(2026, 12, 8)));
 
         QFile image(folder.filePath(QStringLiteral("base/rpu_sela_4_7.bin")));
         QVERIFY(image.open(QIODevice::WriteOnly));
