@@ -1,0 +1,562 @@
+#include "cli/clicommands.h"
+
+#include "cli/benchdevices.h"
+#include "files/registrationfile.h"
+#include "files/settingsfile.h"
+#include "firmware/firmwarefile.h"
+#include "i18n/messagecatalogue.h"
+#include "link/devicelink.h"
+#include "session/devicesession.h"
+#include "settings/settingsimage.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSettings>
+#include <QThread>
+
+#include <algorithm>
+#include <initializer_list>
+#include <vector>
+
+namespace rpu::cli {
+
+namespace {
+
+// The window's configuration file and language modules are shared: both
+// programs live in the same folder.
+const QString kWindowProgramName = QStringLiteral("dorel-rpu-sela");
+// A receiver restarts after a firmware write; give it this long to answer.
+constexpr int kRenewAfterFirmwareMs = 5000;
+// Longest difference report after a read-back.
+constexpr int kMaxReportedDifferences = 20;
+
+class SleepingPacer final : public Pacer {
+public:
+    void Pause(int milliseconds) override { QThread::msleep(static_cast<unsigned long>(milliseconds)); }
+    void ProcessEvents() override { QCoreApplication::processEvents(); }
+};
+
+// Catalogue number of an outcome's text by its value; 0 for none.
+int TextOf(int code, std::initializer_list<int> texts)
+{
+    return code >= 0 && code < int(texts.size()) ? *(texts.begin() + code) : 0;
+}
+int OutcomeText(InitOutcome o) { return TextOf(int(o), {0, 10002, 10084, 10003, 10004}); }
+int OutcomeText(BlockReadOutcome o) { return TextOf(int(o), {0, 10054, 10084, 10056, 10058}); }
+int OutcomeText(BlockWriteOutcome o) { return TextOf(int(o), {0, 10050, 10084, 10053, 10085}); }
+int OutcomeText(FirmwareOutcome o) { return TextOf(int(o), {0, 10085, 10024, 10084}); }
+
+// Cells that came back other than they were written, low 8 bits compared.
+QStringList CellDifferences(std::span<const int> written, std::span<const int> read)
+{
+    QStringList lines;
+    int count = 0;
+    for (std::size_t i = 0; i < written.size() && i < read.size(); ++i) {
+        if ((written[i] & 0xFF) == (read[i] & 0xFF))
+            continue;
+        if (++count <= kMaxReportedDifferences)
+            lines << QStringLiteral("  byte %1: written %2, read back %3")
+                         .arg(i).arg(written[i] & 0xFF).arg(read[i] & 0xFF);
+    }
+    if (count > kMaxReportedDifferences)
+        lines << QStringLiteral("  ... %1 differing bytes in all").arg(count);
+    return lines;
+}
+
+// A device reached for one command: its pipes and a session over them.
+struct Connection {
+    DeviceSlot slot;
+    std::unique_ptr<Transport> transport;
+    std::unique_ptr<DeviceSession> session;
+};
+
+class Cli {
+public:
+    Cli(const QString &programDir, CliStreams streams) : dir_(programDir), s_(streams) {}
+
+    int Run(const QStringList &arguments);
+
+private:
+    QString Msg(int n) const { return catalogue_.Text(n); }
+    int Fail(int exitCode, const QString &text)
+    {
+        s_.err << text << Qt::endl;
+        return exitCode;
+    }
+    int FileFail(const FileError &error, const QString &path)
+    {
+        return Fail(kExitUsage, DescribeFileError(error, path));
+    }
+
+    bool Setup();
+    std::optional<Connection> Connect(const DeviceSlot &slot, QString *error);
+    // Break, then the handshake of code; the catalogue text of a failure, or empty.
+    QString Enter(Connection &c, std::uint8_t code);
+    // The one device the command is for, linked with code; nullopt after a message.
+    std::optional<Connection> OneDevice(std::uint8_t code, int *exitCode);
+    void AttachProgress(DeviceSession &session);
+    void EndProgress();
+    int ReadBack(Connection &c, int blockCount, int firstBlock, std::span<const int> written);
+    // One block exchange on the chosen device, entered with its own handshake.
+    int ReadImage(int blockCount, int firstBlock, std::span<int> cells);
+    int WriteAndReadBack(int blockCount, int firstBlock, std::span<const int> cells, int doneText);
+
+    int List();
+    int Info();
+    int ReadSettings(const QString &path);
+    int WriteSettings(const QString &path);
+    int Backup(const QString &path);
+    int Restore(const QString &path);
+    int UpdateFirmware(const QStringList &args);
+
+    QString dir_;
+    CliStreams s_;
+    QCommandLineParser parser_;
+    MessageCatalogue catalogue_;
+    SleepingPacer pacer_;
+    std::unique_ptr<DeviceRegistry> registry_;
+    bool progressShown_ = false;
+};
+
+const QCommandLineOption kTransportOption(QStringLiteral("transport"),
+    QStringLiteral("usb, simulator or socket:PATH; repeat for several (default: the configuration file)"),
+    QStringLiteral("T"));
+const QCommandLineOption kDeviceOption(QStringLiteral("device"),
+    QStringLiteral("the device to work on: its number in the list, or its path"), QStringLiteral("ID"));
+const QCommandLineOption kJsonOption(QStringLiteral("json"), QStringLiteral("list as JSON"));
+const QCommandLineOption kYesOption(QStringLiteral("yes"), QStringLiteral("write newer firmware without asking"));
+const QCommandLineOption kNewestOption(QStringLiteral("newest"),
+    QStringLiteral("the newest firmware of the base folder, when newer than the device's"));
+const QCommandLineOption kBaseOption(QStringLiteral("base"),
+    QStringLiteral("firmware folder (default: \"base\" beside the program)"), QStringLiteral("DIR"));
+const QCommandLineOption kConfigOption(QStringLiteral("config"),
+    QStringLiteral("configuration file (default: the window's, beside the program)"), QStringLiteral("FILE"));
+const QCommandLineOption kLangOption(QStringLiteral("lang"),
+    QStringLiteral("language code of the messages (default: the configuration file's)"), QStringLiteral("CODE"));
+
+int Cli::Run(const QStringList &arguments)
+{
+    parser_.setApplicationDescription(QStringLiteral(
+        "Service-bench commands for РПУ-SELA receivers.\n\n"
+        "Commands:\n"
+        "  list                      every receiver found\n"
+        "  info                      handshake and show one receiver\n"
+        "  read-settings OUT.cfg     save the settings block to a file\n"
+        "  write-settings IN.cfg     write a settings file and read it back\n"
+        "  backup OUT.rrg            save the registration memory to a file\n"
+        "  restore IN.rrg            write a backup and read it back\n"
+        "  update-firmware FILE | --newest   write firmware, then check the new version"));
+    parser_.addHelpOption();
+    parser_.addOptions({kTransportOption, kDeviceOption, kJsonOption, kYesOption, kNewestOption,
+                        kBaseOption, kConfigOption, kLangOption});
+    parser_.addPositionalArgument(QStringLiteral("command"), QStringLiteral("what to do"));
+    if (!parser_.parse(arguments))
+        return Fail(kExitUsage, parser_.errorText());
+    if (parser_.isSet(QStringLiteral("help"))) {
+        s_.out << parser_.helpText();
+        return kExitOk;
+    }
+    const QStringList args = parser_.positionalArguments();
+    if (args.isEmpty())
+        return Fail(kExitUsage, parser_.helpText());
+    if (!Setup())
+        return kExitUsage;
+
+    const QString command = args.front();
+    const QStringList rest = args.mid(1);
+    using Handler = int (Cli::*)(const QString &);
+    const std::pair<const char *, Handler> fileCommands[] = {
+        {"read-settings", &Cli::ReadSettings}, {"write-settings", &Cli::WriteSettings},
+        {"backup", &Cli::Backup}, {"restore", &Cli::Restore}};
+    for (const auto &[name, handler] : fileCommands) {
+        if (command != QLatin1String(name))
+            continue;
+        if (rest.size() != 1)
+            return Fail(kExitUsage, QStringLiteral("%1 takes one file name").arg(command));
+        return (this->*handler)(rest.front());
+    }
+    if (command == QLatin1String("list") || command == QLatin1String("info")) {
+        if (!rest.isEmpty())
+            return Fail(kExitUsage, QStringLiteral("%1 takes no file name").arg(command));
+        return command == QLatin1String("list") ? List() : Info();
+    }
+    if (command == QLatin1String("update-firmware"))
+        return UpdateFirmware(rest);
+    return Fail(kExitUsage, QStringLiteral("unknown command \"%1\"; see --help").arg(command));
+}
+
+bool Cli::Setup()
+{
+    const QString windowProgram = QDir(dir_).filePath(kWindowProgramName);
+    const QString ini = parser_.isSet(kConfigOption) ? parser_.value(kConfigOption)
+                                                     : windowProgram + QStringLiteral(".INI");
+    QString lang = parser_.value(kLangOption);
+    if (lang.isEmpty())
+        lang = QSettings(ini, QSettings::IniFormat).value(QStringLiteral("Language/Default")).toString();
+    LoadMessageCatalogue(catalogue_, lang, windowProgram);
+
+    const LinkConfig base = ReadLinkConfig(ini);
+    for (const QString &warning : base.warnings)
+        s_.err << ini << ": " << warning << Qt::endl;
+    std::vector<LinkConfig> transports;
+    for (const QString &text : parser_.values(kTransportOption)) {
+        const auto config = ParseTransport(text, base);
+        if (!config) {
+            s_.err << "--transport \"" << text << "\": expected usb, simulator or socket:PATH" << Qt::endl;
+            return false;
+        }
+        transports.push_back(*config);
+    }
+    if (transports.empty())
+        transports.push_back(base);
+    registry_ = std::make_unique<DeviceRegistry>(transports);
+    return true;
+}
+
+std::optional<Connection> Cli::Connect(const DeviceSlot &slot, QString *error)
+{
+    Connection c;
+    c.slot = slot;
+    c.transport = registry_->Open(slot, error);
+    if (!c.transport)
+        return std::nullopt;
+    c.session = std::make_unique<DeviceSession>(nullptr, *c.transport, pacer_, catalogue_);
+    return c;
+}
+
+QString Cli::Enter(Connection &c, std::uint8_t code)
+{
+    if (!c.session->Break())
+        return Msg(10007);
+    const InitOutcome outcome = c.session->Init(code);
+    return outcome == InitOutcome::Ok ? QString() : Msg(OutcomeText(outcome));
+}
+
+std::optional<Connection> Cli::OneDevice(std::uint8_t code, int *exitCode)
+{
+    const std::vector<DeviceSlot> devices = registry_->Enumerate();
+    const QString name = parser_.value(kDeviceOption);
+    const auto slot = ChooseDevice(devices, name);
+    *exitCode = kExitDevice;
+    if (!slot) {
+        if (!name.isEmpty()) {
+            *exitCode = kExitUsage;
+            s_.err << "no device \"" << name << "\"; see the list command" << Qt::endl;
+        } else if (devices.empty()) {
+            s_.err << Msg(10008) << Qt::endl;
+        } else {
+            *exitCode = kExitUsage;
+            s_.err << devices.size() << " devices found; choose one with --device" << Qt::endl;
+        }
+        return std::nullopt;
+    }
+    QString error;
+    auto c = Connect(*slot, &error);
+    if (!c) {
+        s_.err << error << Qt::endl;
+        return std::nullopt;
+    }
+    error = Enter(*c, code);
+    if (!error.isEmpty()) {
+        s_.err << Msg(10065) << ' ' << error << Qt::endl;
+        return std::nullopt;
+    }
+    AttachProgress(*c->session);
+    return c;
+}
+
+void Cli::AttachProgress(DeviceSession &session)
+{
+    if (!s_.progressOnTerminal)
+        return;
+    QObject::connect(&session, &DeviceSession::progressChanged, &session, [this](int percent) {
+        constexpr int kWidth = 30;
+        const int filled = std::clamp(percent, 0, 100) * kWidth / 100;
+        s_.err << "\r[" << QString(filled, QLatin1Char('#')) << QString(kWidth - filled, QLatin1Char('.'))
+               << "] " << qSetFieldWidth(3) << percent << qSetFieldWidth(0) << '%' << Qt::flush;
+        progressShown_ = true;
+    });
+}
+
+void Cli::EndProgress()
+{
+    if (progressShown_)
+        s_.err << Qt::endl;
+    progressShown_ = false;
+}
+
+int Cli::ReadBack(Connection &c, int blockCount, int firstBlock, std::span<const int> written)
+{
+    std::vector<int> read(written.size());
+    QString error = Enter(c, kInitOtherPages);
+    if (error.isEmpty()) {
+        const BlockReadOutcome outcome = c.session->ReadBlocks(blockCount, firstBlock, read);
+        EndProgress();
+        if (outcome != BlockReadOutcome::Ok)
+            error = Msg(OutcomeText(outcome));
+    }
+    if (!error.isEmpty())
+        return Fail(kExitDevice, QStringLiteral("read-back: ") + error);
+    const QStringList differences = CellDifferences(written, read);
+    if (!differences.isEmpty())
+        return Fail(kExitDevice, QStringLiteral("read-back differs from what was written:\n")
+                                     + differences.join(QLatin1Char('\n')));
+    s_.out << "read-back: identical" << Qt::endl;
+    return kExitOk;
+}
+
+int Cli::ReadImage(int blockCount, int firstBlock, std::span<int> cells)
+{
+    int exitCode = kExitOk;
+    auto c = OneDevice(kInitOtherPages, &exitCode);
+    if (!c)
+        return exitCode;
+    const BlockReadOutcome outcome = c->session->ReadBlocks(blockCount, firstBlock, cells);
+    EndProgress();
+    return outcome == BlockReadOutcome::Ok ? kExitOk : Fail(kExitDevice, Msg(OutcomeText(outcome)));
+}
+
+int Cli::WriteAndReadBack(int blockCount, int firstBlock, std::span<const int> cells, int doneText)
+{
+    int exitCode = kExitOk;
+    auto c = OneDevice(kInitOtherPages, &exitCode);
+    if (!c)
+        return exitCode;
+    const BlockWriteOutcome outcome = c->session->WriteBlocks(blockCount, firstBlock, cells);
+    EndProgress();
+    if (outcome != BlockWriteOutcome::Ok)
+        return Fail(kExitDevice, Msg(OutcomeText(outcome)));
+    s_.out << Msg(doneText) << Qt::endl;
+    return ReadBack(*c, blockCount, firstBlock, cells);
+}
+
+int Cli::List()
+{
+    const std::vector<DeviceSlot> devices = registry_->Enumerate();
+    if (devices.empty())
+        return Fail(kExitDevice, Msg(10008));
+    int exitCode = kExitOk;
+    QJsonArray rows;
+    for (const DeviceSlot &slot : devices) {
+        QString error;
+        auto c = Connect(slot, &error);
+        if (c)
+            error = Enter(*c, kInitMainPage);
+        QJsonObject row{{QStringLiteral("id"), slot.id},
+                        {QStringLiteral("transport"), slot.transport},
+                        {QStringLiteral("path"), slot.path}};
+        QStringList columns{slot.id, slot.transport, slot.path};
+        if (error.isEmpty()) {
+            const DeviceInfo &info = c->session->Info();
+            const QString type = Msg(DeviceTypeMessage(info.deviceClass));
+            const QString version = FormatDeviceVersion(info.versionByte);
+            row.insert(QStringLiteral("class"), info.deviceClass);
+            row.insert(QStringLiteral("type"), type);
+            row.insert(QStringLiteral("version"), version);
+            row.insert(QStringLiteral("versionByte"), info.versionByte);
+            columns << QString::number(info.deviceClass) << type << version;
+        } else {
+            exitCode = kExitDevice;
+            row.insert(QStringLiteral("error"), error);
+            columns << QStringLiteral("-") << error;
+        }
+        rows.append(row);
+        if (!parser_.isSet(kJsonOption))
+            s_.out << columns.join(QLatin1Char('\t')) << Qt::endl;
+    }
+    if (parser_.isSet(kJsonOption))
+        s_.out << QString::fromUtf8(QJsonDocument(rows).toJson(QJsonDocument::Indented));
+    return exitCode;
+}
+
+int Cli::Info()
+{
+    int exitCode = kExitOk;
+    auto c = OneDevice(kInitMainPage, &exitCode);
+    if (!c)
+        return exitCode;
+    const DeviceInfo &info = c->session->Info();
+    s_.out << "device: " << c->slot.id << '\n'
+           << "transport: " << c->slot.transport << '\n'
+           << "path: " << c->slot.path << '\n'
+           << "class: " << info.deviceClass << '\n'
+           << "type: " << Msg(DeviceTypeMessage(info.deviceClass)) << '\n'
+           << "version: " << FormatDeviceVersion(info.versionByte) << Qt::endl;
+    return kExitOk;
+}
+
+// The first section cell out of its range, in either section.
+std::optional<BadImageCell> FindBadSettingsCell(const SettingsImage &image)
+{
+    if (auto bad = FindBadCell(image, SettingsSection::Relay))
+        return bad;
+    return FindBadCell(image, SettingsSection::Rpu);
+}
+
+int Cli::ReadSettings(const QString &path)
+{
+    std::vector<int> cells(kSettingsImageCells);
+    if (const int exitCode = ReadImage(kSettingsBlockCount, kSettingsFirstBlock, cells))
+        return exitCode;
+    SettingsImage image{};
+    std::copy(cells.begin(), cells.end(), image.begin());
+    // The window stops on such a byte; here nothing is saved and the bench goes on.
+    if (const auto bad = FindBadSettingsCell(image))
+        return Fail(kExitDevice, BadImageByteText(catalogue_, *bad));
+    const FileError error = WriteSettingsFile(
+        path, std::span<const quint32, kSettingsFileCells>(image.data(), kSettingsFileCells));
+    if (!error.ok())
+        return FileFail(error, path);
+    s_.out << Msg(10038) << Qt::endl << Msg(10045) << ": " << path << Qt::endl;
+    return kExitOk;
+}
+
+int Cli::WriteSettings(const QString &path)
+{
+    const FileResult<SettingsFileContent> file = ReadSettingsFile(path);
+    if (!file.ok()) {
+        if (file.error.kind == FileErrorKind::TooShort)
+            return Fail(kExitUsage, path + QStringLiteral(": ") + Msg(10037));
+        return FileFail(file.error, path);
+    }
+    SettingsImage loaded{};
+    std::copy(file.value->cells.begin(), file.value->cells.end(), loaded.begin());
+    if (const auto bad = FindBadSettingsCell(loaded))
+        return Fail(kExitUsage, path + QStringLiteral(": ") + BadImageByteText(catalogue_, *bad));
+    // The window writes what its two pages hold: both sections, nothing else.
+    SettingsImage image{};
+    WriteRelaySection(ReadRelaySection(loaded), image);
+    WriteRpuSection(ReadRpuSection(loaded), image);
+    const std::vector<int> cells(image.begin(), image.end());
+
+    return WriteAndReadBack(kSettingsBlockCount, kSettingsFirstBlock, cells, 10048);
+}
+
+int Cli::Backup(const QString &path)
+{
+    std::vector<int> cells(kRegistrationImageSize);
+    if (const int exitCode = ReadImage(kRegistrationBlockCount, kRegistrationFirstBlock, cells))
+        return exitCode;
+    const RegistrationBackup backup = RegistrationBackup::FromCells(cells);
+    const FileError error = WriteRegistrationBackup(path, backup);
+    if (!error.ok())
+        return FileFail(error, path);
+    s_.out << Msg(10049) << Qt::endl
+           << Msg(10043) << ": " << path << " (conf " << backup.ConfigurationCode() << ')' << Qt::endl;
+    return kExitOk;
+}
+
+int Cli::Restore(const QString &path)
+{
+    const FileResult<RegistrationBackup> file = ReadRegistrationBackup(path);
+    if (!file.ok())
+        return FileFail(file.error, path);
+    const std::vector<int> cells = file.value->ImageCells();
+
+    return WriteAndReadBack(kRegistrationBlockCount, kRegistrationFirstBlock, cells, 10046);
+}
+
+int Cli::UpdateFirmware(const QStringList &args)
+{
+    const bool newest = parser_.isSet(kNewestOption);
+    if (newest == (args.size() == 1) || args.size() > 1)
+        return Fail(kExitUsage, QStringLiteral("update-firmware takes one firmware file or --newest"));
+    const QString baseDir = parser_.isSet(kBaseOption) ? parser_.value(kBaseOption)
+                                                       : QDir(dir_).filePath(QStringLiteral("base"));
+    auto checkFile = [this](const FirmwareFile &file, const QString &path) {
+        switch (file.verdict) {
+        case FirmwareVerdict::Accepted: return kExitOk;
+        case FirmwareVerdict::BadFormat: return Fail(kExitUsage, path + QStringLiteral(": ") + Msg(10017));
+        case FirmwareVerdict::WrongType: return Fail(kExitUsage, path + QStringLiteral(": ") + Msg(10018));
+        case FirmwareVerdict::Unreadable: break;
+        }
+        return Fail(kExitUsage, path + QStringLiteral(": ") + file.errorText);
+    };
+    FirmwareFile firmware;
+    QString path;
+    if (!newest) {
+        path = args.front();
+        firmware = ReadFirmwareFile(path);
+        if (const int code = checkFile(firmware, path))
+            return code;
+    }
+
+    int exitCode = kExitOk;
+    auto c = OneDevice(kInitMainPage, &exitCode);
+    if (!c)
+        return exitCode;
+    const DeviceInfo before = c->session->Info();
+    if (before.deviceClass != kSelaDeviceClass)
+        return Fail(kExitDevice, Msg(10018));
+
+    if (newest) {
+        const NewerFirmwareCheck check = FindNewerFirmwareIn(baseDir, before.deviceClass, before.versionByte);
+        if (check.listed.isEmpty() || !check.newer) {
+            s_.out << Msg(check.listed.isEmpty() ? 10066 : 10063) << Qt::endl;
+            return kExitOk;
+        }
+        path = QDir(baseDir).filePath(check.name);
+        firmware = ReadFirmwareFile(path);
+        if (const int code = checkFile(firmware, path))
+            return code;
+        if (!parser_.isSet(kYesOption)) {
+            s_.err << Msg(10062) << " (" << check.name << ") [y/N] " << Qt::flush;
+            const QString answer = s_.in.readLine();
+            if (answer.isNull())
+                return Fail(kExitUsage, QStringLiteral("no answer; use --yes to update without asking"));
+            if (!answer.trimmed().startsWith(QLatin1Char('y'), Qt::CaseInsensitive)
+                && !answer.trimmed().startsWith(QChar(0x0434), Qt::CaseInsensitive))
+                return kExitOk;
+        }
+    }
+
+    const std::span<const std::uint8_t> image(reinterpret_cast<const std::uint8_t *>(firmware.bytes.constData()),
+                                              std::size_t(firmware.bytes.size()));
+    const FirmwareOutcome outcome = c->session->WriteFirmware(image);
+    EndProgress();
+    if (outcome != FirmwareOutcome::Ok)
+        return Fail(kExitDevice, Msg(OutcomeText(outcome)));
+
+    // The link is renewed as after the window's update: new pipes, break and
+    // handshake, and the version the device now reports.
+    const DeviceSlot slot = c->slot;
+    c.reset();
+    QString error;
+    QDeadlineTimer deadline(kRenewAfterFirmwareMs);
+    for (;;) {
+        c = Connect(slot, &error);
+        if (c) {
+            error = Enter(*c, kInitMainPage);
+            if (error.isEmpty())
+                break;
+            c.reset();
+        }
+        if (deadline.hasExpired())
+            return Fail(kExitDevice, Msg(10065) + QLatin1Char(' ') + error);
+        QThread::msleep(100);
+    }
+    const int version = c->session->Info().versionByte;
+    if (version != firmware.versionByte)
+        return Fail(kExitDevice, QStringLiteral("%1 %2 → %3, expected %4")
+                                     .arg(Msg(10024), FormatDeviceVersion(before.versionByte),
+                                          FormatDeviceVersion(version),
+                                          FormatDeviceVersion(firmware.versionByte)));
+    s_.out << Msg(10023) << ": " << FormatDeviceVersion(before.versionByte) << " → "
+           << FormatDeviceVersion(version) << Qt::endl;
+    return kExitOk;
+}
+
+} // namespace
+
+int RunCli(const QStringList &arguments, const QString &programDir, CliStreams streams)
+{
+    Cli cli(programDir, streams);
+    return cli.Run(arguments);
+}
+
+} // namespace rpu::cli

@@ -1,0 +1,25 @@
+#pragma once
+// The subcommands of dorel-rpu-cli. Exit codes: 0 done, 1 a device or an
+// exchange failed, 2 the command line or a file was wrong.
+
+#include <QStringList>
+#include <QTextStream>
+
+namespace rpu::cli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitDevice = 1;
+inline constexpr int kExitUsage = 2;
+
+struct CliStreams {
+    QTextStream &out;
+    QTextStream &err;
+    QTextStream &in;            // answers to the firmware question
+    bool progressOnTerminal;    // draw a progress bar on err
+};
+
+// arguments: the whole command line, program name first. programDir holds
+// the configuration file, the language modules and the folder "base".
+int RunCli(const QStringList &arguments, const QString &programDir, CliStreams streams);
+
+} // namespace rpu::cli

@@ -1,0 +1,282 @@
+// dorel-rpu-cli as a bench uses it: the built program against rpu-sim
+// processes, judged by its exit codes, its output and the files it leaves.
+
+#include "files/settingsfile.h"
+#include "files/textlines.h"
+#include "firmware/firmwarefile.h"
+#include "settings/settingsimage.h"
+#include "support/simprocess.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace rpu;
+using rpu::test::SimProcess;
+
+namespace {
+
+struct CliRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+QStringList NumberLines(const QString &path)
+{
+    auto lines = ReadTextLines(path);
+    return lines.ok() ? *lines.value : QStringList{QStringLiteral("unreadable")};
+}
+
+} // namespace
+
+class TestCli : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    std::vector<std::unique_ptr<SimProcess>> sims;
+
+    QString Path(const QString &name) const { return dir.filePath(name); }
+
+    // One simulator on "<name>.sock"; its memory kept in "<name>.state".
+    QString StartSim(const QString &name, QStringList extra = {})
+    {
+        const QString socket = Path(name + QStringLiteral(".sock"));
+        extra << QStringLiteral("--state") << Path(name + QStringLiteral(".state"));
+        sims.push_back(std::make_unique<SimProcess>(socket, extra));
+        if (!sims.back()->WaitReady())
+            return {};
+        return QStringLiteral("--transport=socket:") + socket;
+    }
+
+    CliRun Cli(QStringList args, const QByteArray &input = {})
+    {
+        QProcess p;
+        p.setProgram(qEnvironmentVariable("RPU_BIN_DIR") + QStringLiteral("/dorel-rpu-cli"));
+        // No configuration file of the build folder may choose the transport.
+        args << QStringLiteral("--config") << Path(QStringLiteral("none.INI"));
+        p.setArguments(args);
+        p.start();
+        p.write(input);
+        p.closeWriteChannel();
+        CliRun run;
+        if (!p.waitForFinished(60000)) {
+            p.kill();
+            p.waitForFinished();
+            return run;
+        }
+        run.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        run.out = QString::fromUtf8(p.readAllStandardOutput());
+        run.err = QString::fromUtf8(p.readAllStandardError());
+        return run;
+    }
+
+    QJsonArray ListJson(const QStringList &transports)
+    {
+        const CliRun run = Cli(QStringList{QStringLiteral("list"), QStringLiteral("--json")} + transports);
+        return QJsonDocument::fromJson(run.out.toUtf8()).array();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir.isValid());
+        QVERIFY(QFile::exists(qEnvironmentVariable("RPU_BIN_DIR") + "/dorel-rpu-cli"));
+    }
+
+    void cleanup() { sims.clear(); }
+
+    void listAndInfoWithTwoReceivers()
+    {
+        const QString a = StartSim(QStringLiteral("la"), {QStringLiteral("--version"), QStringLiteral("46")});
+        const QString b = StartSim(QStringLiteral("lb"), {QStringLiteral("--version"), QStringLiteral("104")});
+        QVERIFY(!a.isEmpty() && !b.isEmpty());
+
+        const CliRun text = Cli({QStringLiteral("list"), a, b});
+        QCOMPARE(text.exitCode, 0);
+        const QStringList lines = text.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(lines[0].endsWith(QStringLiteral("\t2\tРПУ-SELA\t4_6")), qPrintable(lines[0]));
+        QVERIFY2(lines[1].endsWith(QStringLiteral("\t0\tРадиоприемное устройство (РПУ/РТР)\t10_4")), qPrintable(lines[1]));
+
+        const QJsonArray rows = ListJson({a, b});
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[0][QStringLiteral("path")].toString(), Path(QStringLiteral("la.sock")));
+        QCOMPARE(rows[1][QStringLiteral("versionByte")].toInt(), 104);
+        QCOMPARE(rows[1][QStringLiteral("class")].toInt(), 0);
+
+        // Two receivers and no choice is a usage error, not a guess.
+        QCOMPARE(Cli({QStringLiteral("info"), a, b}).exitCode, 2);
+        const CliRun chosen = Cli({QStringLiteral("info"), QStringLiteral("--device"), Path(QStringLiteral("lb.sock")), a, b});
+        QCOMPARE(chosen.exitCode, 0);
+        QVERIFY2(chosen.out.contains(QStringLiteral("version: 10_4")), qPrintable(chosen.out));
+    }
+
+    void silentReceiverFailsItsRowOnly()
+    {
+        const QString good = StartSim(QStringLiteral("sg"));
+        const QString mute = StartSim(QStringLiteral("sm"), {QStringLiteral("--no-answer")});
+        QVERIFY(!good.isEmpty() && !mute.isEmpty());
+        const CliRun run = Cli({QStringLiteral("list"), good, mute});
+        QCOMPARE(run.exitCode, 1);
+        const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY(lines[0].endsWith(QStringLiteral("4_6")));
+        QVERIFY2(lines[1].endsWith(QStringLiteral("Не удалось получить данные из прибора!")), qPrintable(lines[1]));
+    }
+
+    void backupRestoreRoundTripWithReadBack()
+    {
+        const QString sim = StartSim(QStringLiteral("br"));
+        QVERIFY(!sim.isEmpty());
+        QCOMPARE(Cli({QStringLiteral("backup"), sim, Path(QStringLiteral("first.rrg"))}).exitCode, 0);
+        const QStringList first = NumberLines(Path(QStringLiteral("first.rrg")));
+        QCOMPARE(first.size(), 1792);
+
+        QStringList changed;
+        for (int i = 0; i < 1792; ++i)
+            changed << QString::number((i * 13 + 5) & 0xFF);
+        QVERIFY(changed != first);
+        QVERIFY(WriteTextLines(Path(QStringLiteral("changed.rrg")), changed).ok());
+        const CliRun restore = Cli({QStringLiteral("restore"), sim, Path(QStringLiteral("changed.rrg"))});
+        QCOMPARE(restore.exitCode, 0);
+        QVERIFY2(restore.out.contains(QStringLiteral("read-back: identical")), qPrintable(restore.out + restore.err));
+
+        QCOMPARE(Cli({QStringLiteral("backup"), sim, Path(QStringLiteral("again.rrg"))}).exitCode, 0);
+        QCOMPARE(NumberLines(Path(QStringLiteral("again.rrg"))), changed);
+
+        // A damaged backup never reaches the device.
+        QStringList damaged = changed;
+        damaged[700] = QStringLiteral("256");
+        QVERIFY(WriteTextLines(Path(QStringLiteral("damaged.rrg")), damaged).ok());
+        QCOMPARE(Cli({QStringLiteral("restore"), sim, Path(QStringLiteral("damaged.rrg"))}).exitCode, 2);
+        QCOMPARE(Cli({QStringLiteral("backup"), sim, Path(QStringLiteral("after.rrg"))}).exitCode, 0);
+        QCOMPARE(NumberLines(Path(QStringLiteral("after.rrg"))), changed);
+    }
+
+    void writeSettingsReadsBackAndRefusesBadFiles()
+    {
+        const QString sim = StartSim(QStringLiteral("ws"));
+        QVERIFY(!sim.isEmpty());
+        const SettingsImage &factory = FactorySettingsImage();
+        const auto head = std::span<const quint32, kSettingsFileCells>(factory.data(), kSettingsFileCells);
+        QVERIFY(WriteSettingsFile(Path(QStringLiteral("factory.cfg")), head).ok());
+
+        const CliRun write = Cli({QStringLiteral("write-settings"), sim, Path(QStringLiteral("factory.cfg"))});
+        QCOMPARE(write.exitCode, 0);
+        QVERIFY2(write.out.contains(QStringLiteral("Настройки реле успешно записаны")), qPrintable(write.out));
+        QVERIFY(write.out.contains(QStringLiteral("read-back: identical")));
+        QCOMPARE(Cli({QStringLiteral("read-settings"), sim, Path(QStringLiteral("read.cfg"))}).exitCode, 0);
+        // What comes back is the file, with the RPU section's marker that every write sets.
+        QStringList expected = SettingsFileLines(head);
+        expected[kRpuMarkerOffset] = QString::number(kRpuSectionMarker);
+        QCOMPARE(NumberLines(Path(QStringLiteral("read.cfg"))), expected);
+
+        // A work mode beyond the table, and a short file: refused before any exchange.
+        QStringList outOfRange = SettingsFileLines(head);
+        const SettingsField &mode = *std::find_if(
+            SettingsFields(SettingsSection::Relay).begin(), SettingsFields(SettingsSection::Relay).end(),
+            [](const SettingsField &f) { return f.kind == FieldKind::WorkMode; });
+        outOfRange[mode.offset] = QString::number(mode.maximum + 1);
+        QVERIFY(WriteTextLines(Path(QStringLiteral("range.cfg")), outOfRange).ok());
+        QVERIFY(WriteTextLines(Path(QStringLiteral("short.cfg")), outOfRange.mid(0, 95)).ok());
+        for (const char *name : {"range.cfg", "short.cfg", "missing.cfg"}) {
+            const CliRun bad = Cli({QStringLiteral("write-settings"), sim, Path(QLatin1String(name))});
+            QVERIFY2(bad.exitCode == 2, name);
+            QVERIFY2(!bad.err.isEmpty(), name);
+        }
+    }
+
+    void updateFirmwareOfOneReceiver()
+    {
+        const QString a = StartSim(QStringLiteral("fa"));
+        const QString b = StartSim(QStringLiteral("fb"));
+        QVERIFY(!a.isEmpty() && !b.isEmpty());
+        QFile image(Path(QStringLiteral("sela_4_9.bin")));
+        QVERIFY(image.open(QIODevice::WriteOnly));
+        image.write(MakeFirmwareImage(kSelaFirmwareTypeCode, 49, 40));
+        image.close();
+
+        const CliRun run = Cli({QStringLiteral("update-firmware"), image.fileName(), QStringLiteral("--device=2"), a, b});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.out.contains(QStringLiteral("ПО успешно записано в прибор: 4_6 → 4_9")), qPrintable(run.out + run.err));
+        const QJsonArray rows = ListJson({a, b});
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[0][QStringLiteral("version")].toString(), QStringLiteral("4_6"));
+        QCOMPARE(rows[1][QStringLiteral("version")].toString(), QStringLiteral("4_9"));
+    }
+
+    void updateFirmwareNewestAsksFirst()
+    {
+        const QString sim = StartSim(QStringLiteral("nw"));
+        QVERIFY(!sim.isEmpty());
+        QVERIFY(QDir(Path(QString())).mkpath(QStringLiteral("base")));
+        QFile image(Path(QStringLiteral("base/sela_4_7.bin")));
+        QVERIFY(image.open(QIODevice::WriteOnly));
+        image.write(MakeFirmwareImage(kSelaFirmwareTypeCode, 47, 4));
+        image.close();
+        const QStringList args{QStringLiteral("update-firmware"), QStringLiteral("--newest"),
+                               QStringLiteral("--base"), Path(QStringLiteral("base")), sim};
+
+        QCOMPARE(Cli(args, "n\n").exitCode, 0);
+        QCOMPARE(ListJson({sim})[0][QStringLiteral("version")].toString(), QStringLiteral("4_6"));
+        QCOMPARE(Cli(args).exitCode, 2); // nobody to answer, and no --yes
+        QCOMPARE(Cli(args, "y\n").exitCode, 0);
+        QCOMPARE(ListJson({sim})[0][QStringLiteral("version")].toString(), QStringLiteral("4_7"));
+        const CliRun again = Cli(args + QStringList{QStringLiteral("--yes")});
+        QCOMPARE(again.exitCode, 0);
+        QVERIFY(again.out.contains(QStringLiteral("Новых версий ПО не найдено")));
+    }
+
+    void failuresGiveTheirExitCodes_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QStringList>("simFaults");
+        QTest::addColumn<QString>("firmware"); // written as fw.bin when set: type, version
+        QTest::addColumn<int>("exitCode");
+        const QStringList none;
+        QTest::newRow("unknown command") << QStringList{"flash"} << none << QString() << 2;
+        QTest::newRow("file missing") << QStringList{"backup"} << none << QString() << 2;
+        QTest::newRow("bad transport") << QStringList{"list", "--transport=serial:1"} << none << QString() << 2;
+        QTest::newRow("file and --newest") << QStringList{"update-firmware", "fw.bin", "--newest"} << none << "18,48" << 2;
+        QTest::newRow("firmware of another type") << QStringList{"update-firmware", "fw.bin"} << none << "17,48" << 2;
+        QTest::newRow("no such device") << QStringList{"info", "--device=7"} << none << QString() << 2;
+        QTest::newRow("firmware refused") << QStringList{"update-firmware", "fw.bin"} << QStringList{"--refuse-firmware"} << "18,48" << 1;
+        QTest::newRow("write refused") << QStringList{"restore", "fw.rrg"} << QStringList{"--refuse-write"} << QString() << 1;
+        QTest::newRow("bad CRC on read") << QStringList{"backup", "out.rrg"} << QStringList{"--bad-crc"} << QString() << 1;
+        QTest::newRow("receiver of another class") << QStringList{"update-firmware", "fw.bin"} << QStringList{"--version", "104"} << "18,48" << 1;
+    }
+
+    void failuresGiveTheirExitCodes()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QStringList, simFaults);
+        QFETCH(QString, firmware);
+        QFETCH(int, exitCode);
+        const QString sim = StartSim(QStringLiteral("fx"), simFaults);
+        QVERIFY(!sim.isEmpty());
+        QFile::remove(Path(QStringLiteral("fx.state")));
+        if (!firmware.isEmpty()) {
+            QFile image(Path(QStringLiteral("fw.bin")));
+            QVERIFY(image.open(QIODevice::WriteOnly));
+            image.write(MakeFirmwareImage(std::uint8_t(firmware.section(QLatin1Char(','), 0, 0).toInt()),
+                                          std::uint8_t(firmware.section(QLatin1Char(','), 1).toInt()), 2));
+        }
+        QVERIFY(WriteTextLines(Path(QStringLiteral("fw.rrg")), QStringList(1792, QStringLiteral("1"))).ok());
+        for (QString &arg : args)
+            if (arg.startsWith(QStringLiteral("fw.")) || arg == QStringLiteral("out.rrg"))
+                arg = Path(arg);
+        const CliRun run = Cli(args << sim);
+        QVERIFY2(run.exitCode == exitCode, qPrintable(QStringLiteral("exit %1: %2").arg(run.exitCode).arg(run.err)));
+        QVERIFY(!run.err.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
