@@ -106,6 +106,8 @@ std::unique_ptr<Transport> DeviceRegistry::Open(const DeviceSlot &slot, QString 
         *error = QStringLiteral("no such transport");
         return nullptr;
     }
+    // Finding and opening is brief; the transfers on the pipes run in parallel.
+    const std::lock_guard lock(openMutex_);
     auto found = backends_[std::size_t(slot.backend)]->Enumerate();
     std::erase(found, nullptr);
     if (slot.device >= int(found.size())) {

@@ -9,6 +9,7 @@
 
 #include <QString>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -52,12 +53,14 @@ public:
     std::vector<DeviceSlot> Enumerate();
     // The slot's device found again and both pipes opened and flushed;
     // null with *error set when it is gone or a pipe cannot be opened.
+    // Safe from several threads at once.
     std::unique_ptr<Transport> Open(const DeviceSlot &slot, QString *error);
 
 private:
     SimDevice sim_;
     std::vector<LinkConfig> configs_;
     std::vector<std::unique_ptr<DeviceBackend>> backends_;
+    std::mutex openMutex_;
 };
 
 // The slot --device names: its number, its id or its path. Nothing when it

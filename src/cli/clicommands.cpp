@@ -1,6 +1,7 @@
 #include "cli/clicommands.h"
 
 #include "cli/benchdevices.h"
+#include "files/backupname.h"
 #include "files/registrationfile.h"
 #include "files/settingsfile.h"
 #include "firmware/firmwarefile.h"
@@ -13,6 +14,8 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -21,6 +24,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <thread>
 #include <vector>
 
 namespace rpu::cli {
@@ -38,7 +42,8 @@ constexpr int kMaxReportedDifferences = 20;
 class SleepingPacer final : public Pacer {
 public:
     void Pause(int milliseconds) override { QThread::msleep(static_cast<unsigned long>(milliseconds)); }
-    void ProcessEvents() override { QCoreApplication::processEvents(); }
+    // No window to keep alive; jobs of --all run on their own threads.
+    void ProcessEvents() override {}
 };
 
 // Catalogue number of an outcome's text by its value; 0 for none.
@@ -75,6 +80,28 @@ struct Connection {
     std::unique_ptr<DeviceSession> session;
 };
 
+// What one device's job came to: an exit code and the text for a person.
+struct JobResult {
+    int exitCode = kExitOk;
+    QString text;
+};
+
+// What update-firmware does on each device.
+struct FirmwareJob {
+    std::optional<FirmwareFile> file;  // nothing: the newest of baseDir
+    QString baseDir;
+    QString backupDir;                 // set: save memory and settings there first
+    bool restoreAfter = false;
+    bool ask = false;                  // ask before writing the newest firmware
+    bool progress = false;
+};
+
+// The memory read before a firmware write, for writing it back afterwards.
+struct SavedMemory {
+    std::vector<int> registration;
+    std::vector<int> settings;
+};
+
 class Cli {
 public:
     Cli(const QString &programDir, CliStreams streams) : dir_(programDir), s_(streams) {}
@@ -99,9 +126,22 @@ private:
     QString Enter(Connection &c, std::uint8_t code);
     // The one device the command is for, linked with code; nullopt after a message.
     std::optional<Connection> OneDevice(std::uint8_t code, int *exitCode);
+    // The device --device names, or the only one; nullopt after a message.
+    std::optional<DeviceSlot> ChosenSlot(int *exitCode);
+    // Pipes and the handshake of code, printing nothing (safe on a worker thread).
+    std::optional<Connection> Link(const DeviceSlot &slot, std::uint8_t code, QString *error);
+    // Each entered with its own break and handshake; the failure text, or empty.
+    QString ReadOn(Connection &c, int blockCount, int firstBlock, std::span<int> cells);
+    QString WriteOn(Connection &c, int blockCount, int firstBlock, std::span<const int> cells);
+    int Report(const JobResult &result);
+    JobResult CheckFirmware(const FirmwareFile &file, const QString &path) const;
+    JobResult SaveMemory(Connection &c, const QString &stem, const FirmwareJob &job, SavedMemory &saved);
+    JobResult RestoreMemory(Connection &c, const SavedMemory &saved);
+    JobResult UpdateDevice(const DeviceSlot &slot, const FirmwareJob &job);
+    int UpdateAll(const FirmwareJob &job);
     void AttachProgress(DeviceSession &session);
     void EndProgress();
-    int ReadBack(Connection &c, int blockCount, int firstBlock, std::span<const int> written);
+    JobResult ReadBack(Connection &c, int blockCount, int firstBlock, std::span<const int> written);
     // One block exchange on the chosen device, entered with its own handshake.
     int ReadImage(int blockCount, int firstBlock, std::span<int> cells);
     int WriteAndReadBack(int blockCount, int firstBlock, std::span<const int> cells, int doneText);
@@ -136,6 +176,13 @@ const QCommandLineOption kBaseOption(QStringLiteral("base"),
     QStringLiteral("firmware folder (default: \"base\" beside the program)"), QStringLiteral("DIR"));
 const QCommandLineOption kConfigOption(QStringLiteral("config"),
     QStringLiteral("configuration file (default: the window's, beside the program)"), QStringLiteral("FILE"));
+const QCommandLineOption kAllOption(QStringLiteral("all"),
+    QStringLiteral("update-firmware: every device at once, each on its own thread; ends with a table"));
+const QCommandLineOption kBackupFirstOption(QStringLiteral("backup-first"),
+    QStringLiteral("update-firmware: save registration memory (.rrg) and settings (.cfg) to DIR first"),
+    QStringLiteral("DIR"));
+const QCommandLineOption kRestoreAfterOption(QStringLiteral("restore-after"),
+    QStringLiteral("update-firmware: write the saved memory and settings back and read them back"));
 const QCommandLineOption kLangOption(QStringLiteral("lang"),
     QStringLiteral("language code of the messages (default: the configuration file's)"), QStringLiteral("CODE"));
 
@@ -150,10 +197,13 @@ int Cli::Run(const QStringList &arguments)
         "  write-settings IN.cfg     write a settings file and read it back\n"
         "  backup OUT.rrg            save the registration memory to a file\n"
         "  restore IN.rrg            write a backup and read it back\n"
-        "  update-firmware FILE | --newest   write firmware, then check the new version"));
+        "  update-firmware FILE | --newest [--device ID | --all] [--yes]\n"
+        "        [--backup-first DIR [--restore-after]]\n"
+        "                            write firmware, then check the new version"));
     parser_.addHelpOption();
     parser_.addOptions({kTransportOption, kDeviceOption, kJsonOption, kYesOption, kNewestOption,
-                        kBaseOption, kConfigOption, kLangOption});
+                        kBaseOption, kConfigOption, kLangOption, kAllOption, kBackupFirstOption,
+                        kRestoreAfterOption});
     parser_.addPositionalArgument(QStringLiteral("command"), QStringLiteral("what to do"));
     if (!parser_.parse(arguments))
         return Fail(kExitUsage, parser_.errorText());
@@ -237,33 +287,47 @@ QString Cli::Enter(Connection &c, std::uint8_t code)
     return outcome == InitOutcome::Ok ? QString() : Msg(OutcomeText(outcome));
 }
 
-std::optional<Connection> Cli::OneDevice(std::uint8_t code, int *exitCode)
+std::optional<DeviceSlot> Cli::ChosenSlot(int *exitCode)
 {
     const std::vector<DeviceSlot> devices = registry_->Enumerate();
     const QString name = parser_.value(kDeviceOption);
-    const auto slot = ChooseDevice(devices, name);
-    *exitCode = kExitDevice;
-    if (!slot) {
-        if (!name.isEmpty()) {
-            *exitCode = kExitUsage;
-            s_.err << "no device \"" << name << "\"; see the list command" << Qt::endl;
-        } else if (devices.empty()) {
-            s_.err << Msg(10008) << Qt::endl;
-        } else {
-            *exitCode = kExitUsage;
-            s_.err << devices.size() << " devices found; choose one with --device" << Qt::endl;
-        }
+    if (const auto slot = ChooseDevice(devices, name))
+        return slot;
+    *exitCode = kExitUsage;
+    if (!name.isEmpty()) {
+        s_.err << "no device \"" << name << "\"; see the list command" << Qt::endl;
+    } else if (devices.empty()) {
+        *exitCode = kExitDevice;
+        s_.err << Msg(10008) << Qt::endl;
+    } else {
+        s_.err << devices.size() << " devices found; choose one with --device" << Qt::endl;
+    }
+    return std::nullopt;
+}
+
+std::optional<Connection> Cli::Link(const DeviceSlot &slot, std::uint8_t code, QString *error)
+{
+    auto c = Connect(slot, error);
+    if (!c)
+        return std::nullopt;
+    *error = Enter(*c, code);
+    if (!error->isEmpty()) {
+        *error = Msg(10065) + QLatin1Char(' ') + *error;
         return std::nullopt;
     }
+    return c;
+}
+
+std::optional<Connection> Cli::OneDevice(std::uint8_t code, int *exitCode)
+{
+    const auto slot = ChosenSlot(exitCode);
+    if (!slot)
+        return std::nullopt;
     QString error;
-    auto c = Connect(*slot, &error);
+    auto c = Link(*slot, code, &error);
     if (!c) {
+        *exitCode = kExitDevice;
         s_.err << error << Qt::endl;
-        return std::nullopt;
-    }
-    error = Enter(*c, code);
-    if (!error.isEmpty()) {
-        s_.err << Msg(10065) << ' ' << error << Qt::endl;
         return std::nullopt;
     }
     AttachProgress(*c->session);
@@ -290,24 +354,42 @@ void Cli::EndProgress()
     progressShown_ = false;
 }
 
-int Cli::ReadBack(Connection &c, int blockCount, int firstBlock, std::span<const int> written)
+QString Cli::ReadOn(Connection &c, int blockCount, int firstBlock, std::span<int> cells)
+{
+    const QString error = Enter(c, kInitOtherPages);
+    if (!error.isEmpty())
+        return error;
+    const BlockReadOutcome outcome = c.session->ReadBlocks(blockCount, firstBlock, cells);
+    EndProgress();
+    return outcome == BlockReadOutcome::Ok ? QString() : Msg(OutcomeText(outcome));
+}
+
+QString Cli::WriteOn(Connection &c, int blockCount, int firstBlock, std::span<const int> cells)
+{
+    const QString error = Enter(c, kInitOtherPages);
+    if (!error.isEmpty())
+        return error;
+    const BlockWriteOutcome outcome = c.session->WriteBlocks(blockCount, firstBlock, cells);
+    EndProgress();
+    return outcome == BlockWriteOutcome::Ok ? QString() : Msg(OutcomeText(outcome));
+}
+
+JobResult Cli::ReadBack(Connection &c, int blockCount, int firstBlock, std::span<const int> written)
 {
     std::vector<int> read(written.size());
-    QString error = Enter(c, kInitOtherPages);
-    if (error.isEmpty()) {
-        const BlockReadOutcome outcome = c.session->ReadBlocks(blockCount, firstBlock, read);
-        EndProgress();
-        if (outcome != BlockReadOutcome::Ok)
-            error = Msg(OutcomeText(outcome));
-    }
-    if (!error.isEmpty())
-        return Fail(kExitDevice, QStringLiteral("read-back: ") + error);
+    if (const QString error = ReadOn(c, blockCount, firstBlock, read); !error.isEmpty())
+        return {kExitDevice, QStringLiteral("read-back: ") + error};
     const QStringList differences = CellDifferences(written, read);
     if (!differences.isEmpty())
-        return Fail(kExitDevice, QStringLiteral("read-back differs from what was written:\n")
-                                     + differences.join(QLatin1Char('\n')));
-    s_.out << "read-back: identical" << Qt::endl;
-    return kExitOk;
+        return {kExitDevice, QStringLiteral("read-back differs from what was written:\n")
+                                 + differences.join(QLatin1Char('\n'))};
+    return {kExitOk, QStringLiteral("read-back: identical")};
+}
+
+int Cli::Report(const JobResult &result)
+{
+    (result.exitCode == kExitOk ? s_.out : s_.err) << result.text << Qt::endl;
+    return result.exitCode;
 }
 
 int Cli::ReadImage(int blockCount, int firstBlock, std::span<int> cells)
@@ -332,7 +414,7 @@ int Cli::WriteAndReadBack(int blockCount, int firstBlock, std::span<const int> c
     if (outcome != BlockWriteOutcome::Ok)
         return Fail(kExitDevice, Msg(OutcomeText(outcome)));
     s_.out << Msg(doneText) << Qt::endl;
-    return ReadBack(*c, blockCount, firstBlock, cells);
+    return Report(ReadBack(*c, blockCount, firstBlock, cells));
 }
 
 int Cli::List()
@@ -461,58 +543,105 @@ int Cli::Restore(const QString &path)
     return WriteAndReadBack(kRegistrationBlockCount, kRegistrationFirstBlock, cells, 10046);
 }
 
-int Cli::UpdateFirmware(const QStringList &args)
+JobResult Cli::CheckFirmware(const FirmwareFile &file, const QString &path) const
 {
-    const bool newest = parser_.isSet(kNewestOption);
-    if (newest == (args.size() == 1) || args.size() > 1)
-        return Fail(kExitUsage, QStringLiteral("update-firmware takes one firmware file or --newest"));
-    const QString baseDir = parser_.isSet(kBaseOption) ? parser_.value(kBaseOption)
-                                                       : QDir(dir_).filePath(QStringLiteral("base"));
-    auto checkFile = [this](const FirmwareFile &file, const QString &path) {
-        switch (file.verdict) {
-        case FirmwareVerdict::Accepted: return kExitOk;
-        case FirmwareVerdict::BadFormat: return Fail(kExitUsage, path + QStringLiteral(": ") + Msg(10017));
-        case FirmwareVerdict::WrongType: return Fail(kExitUsage, path + QStringLiteral(": ") + Msg(10018));
-        case FirmwareVerdict::Unreadable: break;
-        }
-        return Fail(kExitUsage, path + QStringLiteral(": ") + file.errorText);
-    };
-    FirmwareFile firmware;
-    QString path;
-    if (!newest) {
-        path = args.front();
-        firmware = ReadFirmwareFile(path);
-        if (const int code = checkFile(firmware, path))
-            return code;
+    switch (file.verdict) {
+    case FirmwareVerdict::Accepted: return {};
+    case FirmwareVerdict::BadFormat: return {kExitUsage, path + QStringLiteral(": ") + Msg(10017)};
+    case FirmwareVerdict::WrongType: return {kExitUsage, path + QStringLiteral(": ") + Msg(10018)};
+    case FirmwareVerdict::Unreadable: break;
     }
+    return {kExitUsage, path + QStringLiteral(": ") + file.errorText};
+}
 
-    int exitCode = kExitOk;
-    auto c = OneDevice(kInitMainPage, &exitCode);
+JobResult Cli::SaveMemory(Connection &c, const QString &stem, const FirmwareJob &job, SavedMemory &saved)
+{
+    const QString base = QDir(job.backupDir).filePath(stem);
+    saved.registration.assign(kRegistrationImageSize, 0);
+    saved.settings.assign(kSettingsImageCells, 0);
+    QString error = ReadOn(c, kRegistrationBlockCount, kRegistrationFirstBlock, saved.registration);
+    if (error.isEmpty())
+        error = ReadOn(c, kSettingsBlockCount, kSettingsFirstBlock, saved.settings);
+    if (!error.isEmpty())
+        return {kExitDevice, QStringLiteral("backup: ") + error};
+
+    const QString rrg = base + QStringLiteral(".rrg");
+    FileError fileError = WriteRegistrationBackup(rrg, RegistrationBackup::FromCells(saved.registration));
+    if (!fileError.ok())
+        return {kExitUsage, DescribeFileError(fileError, rrg)};
+    SettingsImage image{};
+    std::copy(saved.settings.begin(), saved.settings.end(), image.begin());
+    // A block the window would refuse to show is still kept whole in the
+    // memory copy; only the settings file needs it in range.
+    if (const auto bad = FindBadSettingsCell(image))
+        return {kExitDevice, QStringLiteral("backup: ") + BadImageByteText(catalogue_, *bad)};
+    const QString cfg = base + QStringLiteral(".cfg");
+    fileError = WriteSettingsFile(cfg, std::span<const quint32, kSettingsFileCells>(image.data(), kSettingsFileCells));
+    if (!fileError.ok())
+        return {kExitUsage, DescribeFileError(fileError, cfg)};
+    return {};
+}
+
+JobResult Cli::RestoreMemory(Connection &c, const SavedMemory &saved)
+{
+    const struct {
+        int count, first;
+        const std::vector<int> &cells;
+    } parts[] = {{kRegistrationBlockCount, kRegistrationFirstBlock, saved.registration},
+                 {kSettingsBlockCount, kSettingsFirstBlock, saved.settings}};
+    for (const auto &part : parts) {
+        if (const QString error = WriteOn(c, part.count, part.first, part.cells); !error.isEmpty())
+            return {kExitDevice, QStringLiteral("restore: ") + error};
+        if (JobResult check = ReadBack(c, part.count, part.first, part.cells); check.exitCode != kExitOk)
+            return check;
+    }
+    return {};
+}
+
+JobResult Cli::UpdateDevice(const DeviceSlot &slot, const FirmwareJob &job)
+{
+    QString error;
+    auto c = Link(slot, kInitMainPage, &error);
     if (!c)
-        return exitCode;
+        return {kExitDevice, error};
+    if (job.progress)
+        AttachProgress(*c->session);
     const DeviceInfo before = c->session->Info();
     if (before.deviceClass != kSelaDeviceClass)
-        return Fail(kExitDevice, Msg(10018));
+        return {kExitDevice, Msg(10018)};
 
-    if (newest) {
-        const NewerFirmwareCheck check = FindNewerFirmwareIn(baseDir, before.deviceClass, before.versionByte);
-        if (check.listed.isEmpty() || !check.newer) {
-            s_.out << Msg(check.listed.isEmpty() ? 10066 : 10063) << Qt::endl;
-            return kExitOk;
-        }
-        path = QDir(baseDir).filePath(check.name);
+    FirmwareFile firmware;
+    if (job.file) {
+        firmware = *job.file;
+    } else {
+        const NewerFirmwareCheck check = FindNewerFirmwareIn(job.baseDir, before.deviceClass, before.versionByte);
+        if (check.listed.isEmpty() || !check.newer)
+            return {kExitOk, Msg(check.listed.isEmpty() ? 10066 : 10063)};
+        const QString path = QDir(job.baseDir).filePath(check.name);
         firmware = ReadFirmwareFile(path);
-        if (const int code = checkFile(firmware, path))
-            return code;
-        if (!parser_.isSet(kYesOption)) {
+        if (JobResult bad = CheckFirmware(firmware, path); bad.exitCode != kExitOk)
+            return bad;
+        if (job.ask) {
             s_.err << Msg(10062) << " (" << check.name << ") [y/N] " << Qt::flush;
-            const QString answer = s_.in.readLine();
+            const QString answer = s_.in.readLine().trimmed();
             if (answer.isNull())
-                return Fail(kExitUsage, QStringLiteral("no answer; use --yes to update without asking"));
-            if (!answer.trimmed().startsWith(QLatin1Char('y'), Qt::CaseInsensitive)
-                && !answer.trimmed().startsWith(QChar(0x0434), Qt::CaseInsensitive))
-                return kExitOk;
+                return {kExitUsage, QStringLiteral("no answer; use --yes to update without asking")};
+            if (!answer.startsWith(QLatin1Char('y'), Qt::CaseInsensitive)
+                && !answer.startsWith(QChar(0x0434), Qt::CaseInsensitive))  // "д"
+                return {kExitOk, QStringLiteral("not updated")};
         }
+    }
+
+    SavedMemory saved;
+    if (!job.backupDir.isEmpty()) {
+        const QString stem = QStringLiteral("device%1_%2_v%3")
+                                 .arg(slot.id, FileNameSafePiece(QFileInfo(slot.path).fileName()),
+                                      FormatDeviceVersion(before.versionByte));
+        if (JobResult backup = SaveMemory(*c, stem, job, saved); backup.exitCode != kExitOk)
+            return backup;
+        // The firmware goes to a device entered for the main page, as in the window.
+        if (error = Enter(*c, kInitMainPage); !error.isEmpty())
+            return {kExitDevice, error};
     }
 
     const std::span<const std::uint8_t> image(reinterpret_cast<const std::uint8_t *>(firmware.bytes.constData()),
@@ -520,37 +649,105 @@ int Cli::UpdateFirmware(const QStringList &args)
     const FirmwareOutcome outcome = c->session->WriteFirmware(image);
     EndProgress();
     if (outcome != FirmwareOutcome::Ok)
-        return Fail(kExitDevice, Msg(OutcomeText(outcome)));
+        return {kExitDevice, Msg(OutcomeText(outcome))};
 
     // The link is renewed as after the window's update: new pipes, break and
     // handshake, and the version the device now reports.
-    const DeviceSlot slot = c->slot;
     c.reset();
-    QString error;
     QDeadlineTimer deadline(kRenewAfterFirmwareMs);
-    for (;;) {
-        c = Connect(slot, &error);
-        if (c) {
-            error = Enter(*c, kInitMainPage);
-            if (error.isEmpty())
-                break;
-            c.reset();
-        }
+    while (!(c = Link(slot, kInitMainPage, &error))) {
         if (deadline.hasExpired())
-            return Fail(kExitDevice, Msg(10065) + QLatin1Char(' ') + error);
+            return {kExitDevice, error};
         QThread::msleep(100);
     }
     const int version = c->session->Info().versionByte;
     if (version != firmware.versionByte)
-        return Fail(kExitDevice, QStringLiteral("%1 %2 → %3, expected %4")
-                                     .arg(Msg(10024), FormatDeviceVersion(before.versionByte),
-                                          FormatDeviceVersion(version),
-                                          FormatDeviceVersion(firmware.versionByte)));
-    s_.out << Msg(10023) << ": " << FormatDeviceVersion(before.versionByte) << " → "
-           << FormatDeviceVersion(version) << Qt::endl;
-    return kExitOk;
+        return {kExitDevice, QStringLiteral("%1 %2 → %3, expected %4")
+                                 .arg(Msg(10024), FormatDeviceVersion(before.versionByte),
+                                      FormatDeviceVersion(version), FormatDeviceVersion(firmware.versionByte))};
+    JobResult done{kExitOk, QStringLiteral("%1: %2 → %3").arg(Msg(10023), FormatDeviceVersion(before.versionByte),
+                                                              FormatDeviceVersion(version))};
+    if (job.restoreAfter) {
+        if (JobResult restored = RestoreMemory(*c, saved); restored.exitCode != kExitOk)
+            return {restored.exitCode, done.text + QStringLiteral("; ") + restored.text};
+        done.text += QStringLiteral("; memory and settings restored, read-back identical");
+    }
+    return done;
 }
 
+int Cli::UpdateAll(const FirmwareJob &job)
+{
+    const std::vector<DeviceSlot> devices = registry_->Enumerate();
+    if (devices.empty())
+        return Fail(kExitDevice, Msg(10008));
+    // The in-process simulator's devices are one object: it cannot serve two threads.
+    if (devices.size() > 1 && std::any_of(devices.begin(), devices.end(), [](const DeviceSlot &d) {
+            return d.transport == QLatin1String("simulator");
+        }))
+        return Fail(kExitUsage, QStringLiteral("--all needs devices of their own: use usb or socket: transports"));
+
+    struct Row {
+        JobResult result;
+        qint64 ms = 0;
+    };
+    std::vector<Row> rows(devices.size());
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        threads.emplace_back([this, &job, &devices, &rows, i] {
+            QElapsedTimer timer;
+            timer.start();
+            rows[i].result = UpdateDevice(devices[i], job);
+            rows[i].ms = timer.elapsed();
+        });
+    }
+    for (std::thread &thread : threads)
+        thread.join();
+
+    int exitCode = kExitOk;
+    s_.out << "device\taction\tresult\ttime" << Qt::endl;
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        const Row &row = rows[i];
+        exitCode = std::max(exitCode, row.result.exitCode);
+        s_.out << devices[i].id << ' ' << devices[i].transport << ':' << devices[i].path << '\t'
+               << "update-firmware\t" << (row.result.exitCode == kExitOk ? "ok: " : "FAILED: ")
+               << QString(row.result.text).replace(QLatin1Char('\n'), QLatin1Char(' ')) << '\t'
+               << QString::number(double(row.ms) / 1000.0, 'f', 1) << " s" << Qt::endl;
+    }
+    return exitCode;
+}
+
+int Cli::UpdateFirmware(const QStringList &args)
+{
+    FirmwareJob job;
+    const bool newest = parser_.isSet(kNewestOption);
+    const bool all = parser_.isSet(kAllOption);
+    if (newest == (args.size() == 1) || args.size() > 1)
+        return Fail(kExitUsage, QStringLiteral("update-firmware takes one firmware file or --newest"));
+    if (all && parser_.isSet(kDeviceOption))
+        return Fail(kExitUsage, QStringLiteral("--all and --device exclude each other"));
+    if (all && newest && !parser_.isSet(kYesOption))
+        return Fail(kExitUsage, QStringLiteral("--all --newest asks no questions: add --yes"));
+    job.restoreAfter = parser_.isSet(kRestoreAfterOption);
+    job.backupDir = parser_.value(kBackupFirstOption);
+    if (job.restoreAfter && job.backupDir.isEmpty())
+        return Fail(kExitUsage, QStringLiteral("--restore-after needs --backup-first DIR"));
+    if (!job.backupDir.isEmpty() && !QDir().mkpath(job.backupDir))
+        return Fail(kExitUsage, QStringLiteral("cannot create the folder %1").arg(job.backupDir));
+    job.baseDir = parser_.isSet(kBaseOption) ? parser_.value(kBaseOption)
+                                             : QDir(dir_).filePath(QStringLiteral("base"));
+    job.ask = !parser_.isSet(kYesOption);
+    job.progress = !all && s_.progressOnTerminal;
+    if (!newest) {
+        job.file = ReadFirmwareFile(args.front());
+        if (JobResult bad = CheckFirmware(*job.file, args.front()); bad.exitCode != kExitOk)
+            return Report(bad);
+    }
+    if (all)
+        return UpdateAll(job);
+    int exitCode = kExitOk;
+    const auto slot = ChosenSlot(&exitCode);
+    return slot ? Report(UpdateDevice(*slot, job)) : exitCode;
+}
 } // namespace
 
 int RunCli(const QStringList &arguments, const QString &programDir, CliStreams streams)

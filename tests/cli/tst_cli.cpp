@@ -7,6 +7,8 @@
 #include "settings/settingsimage.h"
 #include "support/simprocess.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -75,6 +77,15 @@ class TestCli : public QObject {
         run.out = QString::fromUtf8(p.readAllStandardOutput());
         run.err = QString::fromUtf8(p.readAllStandardError());
         return run;
+    }
+
+    QString WriteImage(const QString &name, int version, int packets)
+    {
+        QFile image(Path(name));
+        if (!image.open(QIODevice::WriteOnly))
+            return {};
+        image.write(MakeFirmwareImage(kSelaFirmwareTypeCode, std::uint8_t(version), packets));
+        return image.fileName();
     }
 
     QJsonArray ListJson(const QStringList &transports)
@@ -232,6 +243,80 @@ private slots:
         const CliRun again = Cli(args + QStringList{QStringLiteral("--yes")});
         QCOMPARE(again.exitCode, 0);
         QVERIFY(again.out.contains(QStringLiteral("Новых версий ПО не найдено")));
+    }
+
+    void allUpdatesInParallelAndACutReceiverFailsAlone()
+    {
+        QStringList transports;
+        for (int n = 1; n <= 4; ++n) {
+            QStringList faults;
+            if (n == 3)  // cut a few kilobytes into the firmware
+                faults << QStringLiteral("--drop-after") << QStringLiteral("3000");
+            transports << StartSim(QStringLiteral("all%1").arg(n), faults);
+            QVERIFY(!transports.back().isEmpty());
+        }
+        const QString image = WriteImage(QStringLiteral("all.bin"), 49, 200);
+        const CliRun run = Cli(QStringList{QStringLiteral("update-firmware"), image, QStringLiteral("--all"),
+                                           QStringLiteral("--backup-first"), Path(QStringLiteral("saved")),
+                                           QStringLiteral("--restore-after")} + transports);
+        QCOMPARE(run.exitCode, 1);
+        const QStringList table = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(table.size(), 5);
+        for (int n = 1; n <= 4; ++n) {
+            const bool cut = n == 3;
+            QVERIFY2(table[n].contains(cut ? QStringLiteral("FAILED: Ошибка записи данных в прибор!")
+                                           : QStringLiteral("ok: ПО успешно записано в прибор: 4_6 → 4_9; memory")),
+                     qPrintable(table[n]));
+        }
+        const QJsonArray rows = ListJson(transports);
+        QCOMPARE(rows.size(), 4);
+        for (int n = 0; n < 4; ++n)
+            QCOMPARE(rows[n][QStringLiteral("version")].toString(), QLatin1String(n == 2 ? "4_6" : "4_9"));
+        // Every receiver was backed up before its firmware went out, the cut one too.
+        QCOMPARE(QDir(Path(QStringLiteral("saved"))).entryList(QDir::Files).size(), 8);
+    }
+
+    void allTakesAboutTheTimeOfOne()
+    {
+        QStringList transports;
+        for (int n = 1; n <= 4; ++n) {
+            transports << StartSim(QStringLiteral("par%1").arg(n));
+            QVERIFY(!transports.back().isEmpty());
+        }
+        // Long enough that the protocol's pauses, not start-up, set the time.
+        const QString image = WriteImage(QStringLiteral("par.bin"), 48, 400);
+        const QStringList update{QStringLiteral("update-firmware"), image, QStringLiteral("--all")};
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(Cli(update + transports.mid(0, 1)).exitCode, 0);
+        const qint64 one = timer.restart();
+        QCOMPARE(Cli(update + transports).exitCode, 0);
+        const qint64 four = timer.elapsed();
+        const double ratio = double(four) / double(one);
+        qInfo("one receiver %lld ms, four %lld ms, ratio %.2f", one, four, ratio);
+        // Sequential work would be about 4; the goal is 1.2, with room for a busy machine.
+        QVERIFY2(ratio < 2.0, qPrintable(QString::number(ratio)));
+    }
+
+    void backupFirstAndRestoreAfterKeepTheMemory()
+    {
+        const QString sim = StartSim(QStringLiteral("keep"));
+        QVERIFY(!sim.isEmpty());
+        QStringList memory;
+        for (int i = 0; i < 1792; ++i)
+            memory << QString::number((i * 29 + 3) & 0xFF);
+        QVERIFY(WriteTextLines(Path(QStringLiteral("keep.rrg")), memory).ok());
+        QCOMPARE(Cli({QStringLiteral("restore"), sim, Path(QStringLiteral("keep.rrg"))}).exitCode, 0);
+
+        const CliRun run = Cli({QStringLiteral("update-firmware"), WriteImage(QStringLiteral("keep.bin"), 47, 4),
+                                QStringLiteral("--backup-first"), Path(QStringLiteral("kept")),
+                                QStringLiteral("--restore-after"), sim});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.out.contains(QStringLiteral("read-back identical")), qPrintable(run.out + run.err));
+        const QStringList saved = QDir(Path(QStringLiteral("kept"))).entryList({QStringLiteral("*.rrg")});
+        QCOMPARE(saved.size(), 1);
+        QCOMPARE(NumberLines(Path(QStringLiteral("kept/")) + saved.front()), memory);
+        QCOMPARE(QDir(Path(QStringLiteral("kept"))).entryList({QStringLiteral("*.cfg")}).size(), 1);
     }
 
     void failuresGiveTheirExitCodes_data()
