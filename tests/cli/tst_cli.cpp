@@ -122,6 +122,10 @@ private slots:
         QCOMPARE(rows[1][QStringLiteral("versionByte")].toInt(), 104);
         QCOMPARE(rows[1][QStringLiteral("class")].toInt(), 0);
 
+        // The window's language modules speak for the command line too.
+        const CliRun english = Cli({QStringLiteral("list"), QStringLiteral("--lang"), QStringLiteral("EN"), a});
+        QVERIFY2(english.out.endsWith(QStringLiteral("\tRPU-SELA\t4_6\n")), qPrintable(english.out));
+
         // Two receivers and no choice is a usage error, not a guess.
         QCOMPARE(Cli({QStringLiteral("info"), a, b}).exitCode, 2);
         const CliRun chosen = Cli({QStringLiteral("info"), QStringLiteral("--device"), Path(QStringLiteral("lb.sock")), a, b});
