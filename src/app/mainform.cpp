@@ -95,7 +95,13 @@ TMainForm::TMainForm(const AppServices &services, QWidget *parent)
     InstallLanguageAndHelp(*this, services_);
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm()
+{
+    // The column and the pages reach the flow, the session and the context:
+    // they go while those still exist.
+    delete column_;
+    delete pages_;
+}
 
 void TMainForm::BuildWindow()
 {
@@ -149,8 +155,9 @@ void TMainForm::BuildWindow()
 
 void TMainForm::ConnectCommands()
 {
-    auto guarded = [this](void (PageFlow::*handler)()) {
-        return [this, handler] { flow_->RunGuarded([this, handler] { (flow_->*handler)(); }); };
+    PageFlow *flow = flow_;
+    auto guarded = [flow](void (PageFlow::*handler)()) {
+        return [flow, handler] { flow->RunGuarded([flow, handler] { (flow->*handler)(); }); };
     };
     connect(column_, &CommandColumn::workModeChosen, this, guarded(&PageFlow::OperModeCmBChange));
     connect(column_, &CommandColumn::connectClicked, this, guarded(&PageFlow::ConnectButtonClick));
