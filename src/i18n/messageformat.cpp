@@ -78,12 +78,12 @@ QString Pad(const QString &body, const Placeholder &ph)
 
 QString CSpec(const Placeholder &ph, const char *length)
 {
-    QString spec = QLatin1Char('%') + ph.flags;
+    QString text = QLatin1Char('%') + ph.flags;
     if (ph.width >= 0)
-        spec += QString::number(ph.width);
+        text += QString::number(ph.width);
     if (ph.precision >= 0)
-        spec += QLatin1Char('.') + QString::number(ph.precision);
-    return spec + QLatin1String(length) + ph.conversion;
+        text += QLatin1Char('.') + QString::number(ph.precision);
+    return text + QLatin1String(length) + ph.conversion;
 }
 
 qint64 AsInteger(const FormatArg &arg)
@@ -118,12 +118,12 @@ QString Fill(const Placeholder &ph, const FormatArg &arg)
     if (ph.kind == QLatin1Char('d')) {
         if (ph.conversion == QLatin1Char('c'))
             return Pad(QString(QChar(char16_t(AsInteger(arg)))), ph);
-        const QByteArray spec = CSpec(ph, "ll").toLatin1();
-        return QString::asprintf(spec.constData(), static_cast<long long>(AsInteger(arg)));
+        const QByteArray conversion = CSpec(ph, "ll").toLatin1();
+        return QString::asprintf(conversion.constData(), static_cast<long long>(AsInteger(arg)));
     }
     if (ph.kind == QLatin1Char('f')) {
-        const QByteArray spec = CSpec(ph, "").toLatin1();
-        QString text = QString::asprintf(spec.constData(), AsDouble(arg));
+        const QByteArray conversion = CSpec(ph, "").toLatin1();
+        QString text = QString::asprintf(conversion.constData(), AsDouble(arg));
         return text.replace(QLatin1Char('.'), QLocale().decimalPoint());
     }
     QString text = AsText(arg);

@@ -62,16 +62,16 @@ void SettingsFileFlow::FileErrorBox(const QString &text)
 void SettingsFileFlow::SaveSettingsFile()
 {
     context_.Status(filemsg::kSavingSettings);
-    const FileDialogSpec &spec = kSaveSettingsDialog;
+    const FileDialogSpec &dialog = kSaveSettingsDialog;
     const QString offered = DefaultSettingsFileName(context_.session.Mode() == WorkMode::Demo,
                                                     context_.host.SelectedDeviceMode(),
                                                     context_.session.Info().deviceClass)
                                 .value_or(memory_.lastName);
     Dialogs *dialogs = context_.dialogs();
     const QString path =
-        dialogs ? dialogs->SaveFileName(owner_, context_.Msg(spec.titleMessage),
-                                        spec.Folder(context_.places.ProgramFolder), offered,
-                                        context_.Msg(spec.filterMessage), spec.defaultSuffix)
+        dialogs ? dialogs->SaveFileName(owner_, context_.Msg(dialog.titleMessage),
+                                        dialog.Folder(context_.places.ProgramFolder), offered,
+                                        context_.Msg(dialog.filterMessage), dialog.defaultSuffix)
                 : QString();
     if (path.isEmpty()) {
         context_.Status(filemsg::kSaveCancelled);
@@ -104,12 +104,12 @@ void SettingsFileFlow::SaveSettingsFile()
 void SettingsFileFlow::LoadSettingsFile()
 {
     context_.Status(filemsg::kReadingSettings);
-    const FileDialogSpec &spec = kOpenSettingsDialog;
+    const FileDialogSpec &dialog = kOpenSettingsDialog;
     Dialogs *dialogs = context_.dialogs();
     const QString path =
-        dialogs ? dialogs->OpenFileName(owner_, context_.Msg(spec.titleMessage),
-                                        spec.Folder(context_.places.ProgramFolder),
-                                        context_.Msg(spec.filterMessage))
+        dialogs ? dialogs->OpenFileName(owner_, context_.Msg(dialog.titleMessage),
+                                        dialog.Folder(context_.places.ProgramFolder),
+                                        context_.Msg(dialog.filterMessage))
                 : QString();
     if (path.isEmpty()) {
         context_.Status(filemsg::kReadCancelled);
