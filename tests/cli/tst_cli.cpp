@@ -1,6 +1,7 @@
 // dorel-rpu-cli as a bench uses it: the built program against rpu-sim
 // processes, judged by its exit codes, its output and the files it leaves.
 
+#include "cli/benchdevices.h"
 #include "files/settingsfile.h"
 #include "files/textlines.h"
 #include "firmware/firmwarefile.h"
@@ -321,6 +322,45 @@ private slots:
         QCOMPARE(saved.size(), 1);
         QCOMPARE(NumberLines(Path(QStringLiteral("kept/")) + saved.front()), memory);
         QCOMPARE(QDir(Path(QStringLiteral("kept"))).entryList({QStringLiteral("*.cfg")}).size(), 1);
+    }
+
+    void transportsAndDeviceChoice()
+    {
+        const LinkConfig base;
+        const struct {
+            const char *text;
+            bool accepted;
+            LinkConfig::Kind kind;
+            const char *path;
+        } transports[] = {
+            {"usb", true, LinkConfig::Kind::Usb, ""},
+            {"Simulator", true, LinkConfig::Kind::Simulator, ""},
+            {"socket:/run/a;b,c.sock", true, LinkConfig::Kind::Socket, "/run/a;b,c.sock"},
+            {"socket:", false, {}, ""},
+            {"serial:1", false, {}, ""},
+            {"", false, {}, ""},
+        };
+        for (const auto &t : transports) {
+            const auto config = cli::ParseTransport(QLatin1String(t.text), base);
+            QVERIFY2(config.has_value() == t.accepted, t.text);
+            if (config) {
+                QVERIFY2(config->kind == t.kind, t.text);
+                QCOMPARE(config->socketPath, QLatin1String(t.path));
+            }
+        }
+
+        const std::vector<cli::DeviceSlot> two{
+            {0, 0, QStringLiteral("1"), QStringLiteral("socket"), QStringLiteral("/tmp/a.sock")},
+            {1, 0, QStringLiteral("2"), QStringLiteral("socket"), QStringLiteral("/tmp/b.sock")}};
+        const struct {
+            const char *name;
+            const char *chosen;  // id, or empty for none
+        } choices[] = {{"2", "2"}, {"/tmp/a.sock", "1"}, {"socket:/tmp/b.sock", "2"}, {"3", ""}, {"", ""}};
+        for (const auto &c : choices) {
+            const auto slot = cli::ChooseDevice(two, QLatin1String(c.name));
+            QCOMPARE(slot ? slot->id : QString(), QLatin1String(c.chosen));
+        }
+        QCOMPARE(cli::ChooseDevice({two[1]}, QString())->id, QStringLiteral("2"));
     }
 
     void failuresGiveTheirExitCodes_data()
