@@ -7,6 +7,7 @@
 #include "files/settingsfile.h"
 #include "session/commandrule.h"
 #include "session/devicesession.h"
+#include "session/outcomemessages.h"
 
 #include <QString>
 #include <functional>
@@ -90,11 +91,5 @@ private:
     QWidget *owner_;
 };
 
-// The catalogue message for each failed outcome; 0 for none.
-int OutcomeMessage(InitOutcome outcome);
-int OutcomeMessage(BlockReadOutcome outcome);
-int OutcomeMessage(BlockWriteOutcome outcome);
-int OutcomeMessage(FirmwareOutcome outcome);
-int OutcomeMessage(OpenOutcome outcome);
 
 } // namespace rpu

@@ -8,6 +8,7 @@
 #include "i18n/messagecatalogue.h"
 #include "link/devicelink.h"
 #include "session/devicesession.h"
+#include "session/outcomemessages.h"
 #include "settings/settingsimage.h"
 
 #include <QCommandLineParser>
@@ -46,15 +47,6 @@ public:
     void ProcessEvents() override {}
 };
 
-// Catalogue number of an outcome's text by its value; 0 for none.
-int TextOf(int code, std::initializer_list<int> texts)
-{
-    return code >= 0 && code < int(texts.size()) ? *(texts.begin() + code) : 0;
-}
-int OutcomeText(InitOutcome o) { return TextOf(int(o), {0, 10002, 10084, 10003, 10004}); }
-int OutcomeText(BlockReadOutcome o) { return TextOf(int(o), {0, 10054, 10084, 10056, 10058}); }
-int OutcomeText(BlockWriteOutcome o) { return TextOf(int(o), {0, 10050, 10084, 10053, 10085}); }
-int OutcomeText(FirmwareOutcome o) { return TextOf(int(o), {0, 10085, 10024, 10084}); }
 
 // Cells that came back other than they were written, low 8 bits compared.
 QStringList CellDifferences(std::span<const int> written, std::span<const int> read)
@@ -284,7 +276,7 @@ QString Cli::Enter(Connection &c, std::uint8_t code)
     if (!c.session->Break())
         return Msg(10007);
     const InitOutcome outcome = c.session->Init(code);
-    return outcome == InitOutcome::Ok ? QString() : Msg(OutcomeText(outcome));
+    return outcome == InitOutcome::Ok ? QString() : Msg(OutcomeMessage(outcome));
 }
 
 std::optional<DeviceSlot> Cli::ChosenSlot(int *exitCode)
@@ -361,7 +353,7 @@ QString Cli::ReadOn(Connection &c, int blockCount, int firstBlock, std::span<int
         return error;
     const BlockReadOutcome outcome = c.session->ReadBlocks(blockCount, firstBlock, cells);
     EndProgress();
-    return outcome == BlockReadOutcome::Ok ? QString() : Msg(OutcomeText(outcome));
+    return outcome == BlockReadOutcome::Ok ? QString() : Msg(OutcomeMessage(outcome));
 }
 
 QString Cli::WriteOn(Connection &c, int blockCount, int firstBlock, std::span<const int> cells)
@@ -371,7 +363,7 @@ QString Cli::WriteOn(Connection &c, int blockCount, int firstBlock, std::span<co
         return error;
     const BlockWriteOutcome outcome = c.session->WriteBlocks(blockCount, firstBlock, cells);
     EndProgress();
-    return outcome == BlockWriteOutcome::Ok ? QString() : Msg(OutcomeText(outcome));
+    return outcome == BlockWriteOutcome::Ok ? QString() : Msg(OutcomeMessage(outcome));
 }
 
 JobResult Cli::ReadBack(Connection &c, int blockCount, int firstBlock, std::span<const int> written)
@@ -400,7 +392,7 @@ int Cli::ReadImage(int blockCount, int firstBlock, std::span<int> cells)
         return exitCode;
     const BlockReadOutcome outcome = c->session->ReadBlocks(blockCount, firstBlock, cells);
     EndProgress();
-    return outcome == BlockReadOutcome::Ok ? kExitOk : Fail(kExitDevice, Msg(OutcomeText(outcome)));
+    return outcome == BlockReadOutcome::Ok ? kExitOk : Fail(kExitDevice, Msg(OutcomeMessage(outcome)));
 }
 
 int Cli::WriteAndReadBack(int blockCount, int firstBlock, std::span<const int> cells, int doneText)
@@ -412,7 +404,7 @@ int Cli::WriteAndReadBack(int blockCount, int firstBlock, std::span<const int> c
     const BlockWriteOutcome outcome = c->session->WriteBlocks(blockCount, firstBlock, cells);
     EndProgress();
     if (outcome != BlockWriteOutcome::Ok)
-        return Fail(kExitDevice, Msg(OutcomeText(outcome)));
+        return Fail(kExitDevice, Msg(OutcomeMessage(outcome)));
     s_.out << Msg(doneText) << Qt::endl;
     return Report(ReadBack(*c, blockCount, firstBlock, cells));
 }
@@ -649,7 +641,7 @@ JobResult Cli::UpdateDevice(const DeviceSlot &slot, const FirmwareJob &job)
     const FirmwareOutcome outcome = c->session->WriteFirmware(image);
     EndProgress();
     if (outcome != FirmwareOutcome::Ok)
-        return {kExitDevice, Msg(OutcomeText(outcome))};
+        return {kExitDevice, Msg(OutcomeMessage(outcome))};
 
     // The link is renewed as after the window's update: new pipes, break and
     // handshake, and the version the device now reports.
