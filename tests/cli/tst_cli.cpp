@@ -9,7 +9,6 @@
 #include "support/simprocess.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -279,28 +278,6 @@ private slots:
             QCOMPARE(rows[n][QStringLiteral("version")].toString(), QLatin1String(n == 2 ? "4_6" : "4_9"));
         // Every receiver was backed up before its firmware went out, the cut one too.
         QCOMPARE(QDir(Path(QStringLiteral("saved"))).entryList(QDir::Files).size(), 8);
-    }
-
-    void allTakesAboutTheTimeOfOne()
-    {
-        QStringList transports;
-        for (int n = 1; n <= 4; ++n) {
-            transports << StartSim(QStringLiteral("par%1").arg(n));
-            QVERIFY(!transports.back().isEmpty());
-        }
-        // Long enough that the protocol's pauses, not start-up, set the time.
-        const QString image = WriteImage(QStringLiteral("par.bin"), 48, 400);
-        const QStringList update{QStringLiteral("update-firmware"), image, QStringLiteral("--all")};
-        QElapsedTimer timer;
-        timer.start();
-        QCOMPARE(Cli(update + transports.mid(0, 1)).exitCode, 0);
-        const qint64 one = timer.restart();
-        QCOMPARE(Cli(update + transports).exitCode, 0);
-        const qint64 four = timer.elapsed();
-        const double ratio = double(four) / double(one);
-        qInfo("one receiver %lld ms, four %lld ms, ratio %.2f", one, four, ratio);
-        // Sequential work would be about 4; the goal is 1.2, with room for a busy machine.
-        QVERIFY2(ratio < 2.0, qPrintable(QString::number(ratio)));
     }
 
     void backupFirstAndRestoreAfterKeepTheMemory()
