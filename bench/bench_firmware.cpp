@@ -57,7 +57,7 @@ public:
         texts << text;
         return buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
     }
-    QString OpenFileName(QWidget *, const QString &, const QString &, const QString &) override
+    QString OpenFileName(QWidget *, const QString &, const QString &, const QString &, const QString &) override
     {
         return {};
     }

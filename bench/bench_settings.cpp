@@ -62,7 +62,10 @@ public:
             ++errors;
         return buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
     }
-    QString OpenFileName(QWidget *, const QString &, const QString &, const QString &) override { return {}; }
+    QString OpenFileName(QWidget *, const QString &, const QString &, const QString &, const QString &) override
+    {
+        return {};
+    }
     QString SaveFileName(QWidget *, const QString &, const QString &, const QString &, const QString &,
                          const QString &) override
     {

@@ -43,9 +43,16 @@ Dialogs::Answer QtDialogs::MessageBox(QWidget *owner, const QString &title, cons
 }
 
 QString QtDialogs::OpenFileName(QWidget *owner, const QString &title, const QString &folder,
-                                const QString &filter)
+                                const QString &filter, const QString &startName)
 {
-    return QFileDialog::getOpenFileName(owner, title, folder, QtFilter(filter));
+    QFileDialog dialog(owner, title, folder, QtFilter(filter));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    if (!startName.isEmpty())
+        dialog.selectFile(startName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().first();
 }
 
 QString QtDialogs::SaveFileName(QWidget *owner, const QString &title, const QString &folder,

@@ -18,9 +18,11 @@ public:
     // Modal box; owner may be null (a box owned by no window).
     virtual Answer MessageBox(QWidget *owner, const QString &title, const QString &text,
                               Icon icon, Buttons buttons) = 0;
-    // Empty when the user cancelled. filter uses "Description (*.ext)|*.ext".
+    // Empty when the user cancelled. filter uses "Description (*.ext)|*.ext";
+    // startName, when given, is the name the dialog starts with (it may be a
+    // pattern such as "ksy_rpu_*").
     virtual QString OpenFileName(QWidget *owner, const QString &title, const QString &folder,
-                                 const QString &filter) = 0;
+                                 const QString &filter, const QString &startName) = 0;
     virtual QString SaveFileName(QWidget *owner, const QString &title, const QString &folder,
                                  const QString &suggestedName, const QString &filter,
                                  const QString &defaultSuffix) = 0;
@@ -32,7 +34,7 @@ public:
     Answer MessageBox(QWidget *owner, const QString &title, const QString &text, Icon icon,
                       Buttons buttons) override;
     QString OpenFileName(QWidget *owner, const QString &title, const QString &folder,
-                         const QString &filter) override;
+                         const QString &filter, const QString &startName) override;
     QString SaveFileName(QWidget *owner, const QString &title, const QString &folder,
                          const QString &suggestedName, const QString &filter,
                          const QString &defaultSuffix) override;

@@ -122,6 +122,9 @@ private slots:
         QVERIFY(!Enabled(h, "WriteButton"));
         QVERIFY(Enabled(h, "LoadButton"));
         Load(h, Reg(h, name));
+        // The save offered the backup's name; the open starts on the role's files.
+        QCOMPARE(h.dialogs.fileDialogNames,
+                 QStringList({name, QStringLiteral("ksy_rpu_*")}));
         QVERIFY(Enabled(h, "WriteButton"));
         h.form->WriteButtonClick();
         QCOMPARE(h.form->StatusText(), h.Msg(10046));

@@ -58,11 +58,12 @@ struct SeenDialogs final : Dialogs {
     {
         return inner.MessageBox(o, t, x, i, b);
     }
-    QString OpenFileName(QWidget *o, const QString &t, const QString &f, const QString &fl) override
+    QString OpenFileName(QWidget *o, const QString &t, const QString &f, const QString &fl,
+                         const QString &n) override
     {
         folder = f;
         filter = fl;
-        return inner.OpenFileName(o, t, f, fl);
+        return inner.OpenFileName(o, t, f, fl, n);
     }
     QString SaveFileName(QWidget *o, const QString &t, const QString &f, const QString &s,
                          const QString &fl, const QString &sx) override

@@ -146,7 +146,7 @@ public:
         std::printf("BOX %s|%s\n", qUtf8Printable(title), qUtf8Printable(text));
         return Answer::Ok;
     }
-    QString OpenFileName(QWidget *, const QString &, const QString &, const QString &) override
+    QString OpenFileName(QWidget *, const QString &, const QString &, const QString &, const QString &) override
     {
         return {};
     }

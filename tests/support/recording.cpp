@@ -204,9 +204,11 @@ Dialogs::Answer ScriptedDialogs::MessageBox(QWidget *, const QString &title, con
     return a;
 }
 
-QString ScriptedDialogs::OpenFileName(QWidget *, const QString &title, const QString &, const QString &)
+QString ScriptedDialogs::OpenFileName(QWidget *, const QString &title, const QString &, const QString &,
+                                      const QString &startName)
 {
     fileDialogTitles << title;
+    fileDialogNames << startName;
     if (paths.empty())
         return {};
     const QString p = paths.front();
@@ -215,9 +217,10 @@ QString ScriptedDialogs::OpenFileName(QWidget *, const QString &title, const QSt
 }
 
 QString ScriptedDialogs::SaveFileName(QWidget *owner, const QString &title, const QString &folder,
-                                      const QString &, const QString &filter, const QString &)
+                                      const QString &suggestedName, const QString &filter,
+                                      const QString &)
 {
-    return OpenFileName(owner, title, folder, filter);
+    return OpenFileName(owner, title, folder, filter, suggestedName);
 }
 
 QStringList ScriptedDialogs::BoxTexts() const

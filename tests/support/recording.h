@@ -90,7 +90,7 @@ public:
     Answer MessageBox(QWidget *owner, const QString &title, const QString &text, Icon icon,
                       Buttons buttons) override;
     QString OpenFileName(QWidget *owner, const QString &title, const QString &folder,
-                         const QString &filter) override;
+                         const QString &filter, const QString &startName) override;
     QString SaveFileName(QWidget *owner, const QString &title, const QString &folder,
                          const QString &suggestedName, const QString &filter,
                          const QString &defaultSuffix) override;
@@ -101,6 +101,8 @@ public:
     std::deque<QString> paths;
     std::vector<Shown> boxes;
     QStringList fileDialogTitles;
+    // The names the file dialogs started with, in order.
+    QStringList fileDialogNames;
     QStringList BoxTexts() const;
 };
 

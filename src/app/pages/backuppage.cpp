@@ -334,12 +334,12 @@ QString BackupPage::AskBackupPath(int statusMessage, int titleMessage, int cance
 {
     context_.Status(statusMessage);
     Dialogs *dialogs = context_.dialogs();
-    // The seam's open dialog takes no starting name, so the role's
-    // "ksy_rpu_*" / "ksy_rtr_*" pattern is not offered there.
+    // The dialog starts on the role's files: "ksy_rpu_*", "ksy_rtr_*" or any.
     const QString path =
         dialogs ? dialogs->OpenFileName(this, context_.Msg(titleMessage),
                                         kOpenBackupDialog.Folder(context_.places.ProgramFolder),
-                                        context_.Msg(kOpenBackupDialog.filterMessage))
+                                        context_.Msg(kOpenBackupDialog.filterMessage),
+                                        BackupDialogFileName(Role()))
                 : QString();
     if (path.isEmpty())
         context_.Status(cancelMessage);

@@ -109,7 +109,7 @@ void SettingsFileFlow::LoadSettingsFile()
     const QString path =
         dialogs ? dialogs->OpenFileName(owner_, context_.Msg(dialog.titleMessage),
                                         dialog.Folder(context_.places.ProgramFolder),
-                                        context_.Msg(dialog.filterMessage))
+                                        context_.Msg(dialog.filterMessage), QString())
                 : QString();
     if (path.isEmpty()) {
         context_.Status(filemsg::kReadCancelled);
