@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -109,24 +110,48 @@ bool FirmwareNameLess(const QString &a, const QString &b)
     return a.compare(b, Qt::CaseSensitive) < 0;
 }
 
+namespace {
+
+// A folder or an unreadable entry would only fail later, at the pick or,
+// worse, as the "newest" name that the offer points to.
+bool IsListedFirmware(const QFileInfo &entry)
+{
+    return entry.fileName().toLower().contains(QLatin1String("sela")) && entry.isFile() && entry.isReadable();
+}
+
+} // namespace
+
 QStringList ListFirmwareFolder(const QString &folder)
 {
-    const QDir dir(folder);
-    const QFileInfoList entries = dir.entryInfoList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+    return ListFirmwareFolders({folder});
+}
+
+QStringList ListFirmwareFolders(const QStringList &folders)
+{
     QStringList names;
-    for (const QFileInfo &entry : entries) {
-        const QString name = entry.fileName();
-        if (!name.toLower().contains(QLatin1String("sela")))
-            continue;
-        // A folder or an unreadable entry would only fail later, at the pick
-        // or, worse, as the "newest" name that the offer points to.
-        if (!entry.isFile() || !entry.isReadable())
-            continue;
-        names.append(name);
+    QSet<QString> seen;
+    for (const QString &folder : folders) {
+        const QFileInfoList entries = QDir(folder).entryInfoList(
+            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+        for (const QFileInfo &entry : entries) {
+            if (IsListedFirmware(entry) && !seen.contains(entry.fileName())) {
+                seen.insert(entry.fileName());
+                names.append(entry.fileName());
+            }
+        }
     }
     std::sort(names.begin(), names.end(), FirmwareNameLess);
     return names;
+}
+
+QString FirmwareFilePath(const QStringList &folders, const QString &name)
+{
+    for (const QString &folder : folders) {
+        const QString path = QDir(folder).filePath(name);
+        if (IsListedFirmware(QFileInfo(path)))
+            return path;
+    }
+    return folders.isEmpty() ? name : QDir(folders.front()).filePath(name);
 }
 
 std::optional<int> FirmwareNameVersion(const QString &name)
@@ -165,7 +190,13 @@ NewerFirmwareCheck CheckNewerFirmware(const QStringList &listed, int deviceClass
 NewerFirmwareCheck FindNewerFirmwareIn(const QString &folder, int deviceClass,
                                        int deviceVersionByte)
 {
-    return CheckNewerFirmware(ListFirmwareFolder(folder), deviceClass, deviceVersionByte);
+    return FindNewerFirmwareIn(QStringList{folder}, deviceClass, deviceVersionByte);
+}
+
+NewerFirmwareCheck FindNewerFirmwareIn(const QStringList &folders, int deviceClass,
+                                       int deviceVersionByte)
+{
+    return CheckNewerFirmware(ListFirmwareFolders(folders), deviceClass, deviceVersionByte);
 }
 
 QByteArray MakeFirmwareImage(std::uint8_t typeCode, std::uint8_t versionByte, int packets)

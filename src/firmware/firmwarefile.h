@@ -74,6 +74,12 @@ bool FirmwareNameLess(const QString &a, const QString &b);
 // "sela", in ascending name order. Folders, broken links and entries that
 // cannot be read are left out. A missing folder gives an empty list.
 QStringList ListFirmwareFolder(const QString &folder);
+// The same over several folders; a name found in more than one is listed
+// once, and opened from the first folder that lists it.
+QStringList ListFirmwareFolders(const QStringList &folders);
+// The path a listed name is opened from: in the first folder that lists it,
+// else in the first folder (where reading it reports the file missing).
+QString FirmwareFilePath(const QStringList &folders, const QString &name);
 
 // The version number a name carries: its digits 0-9 in order as one integer.
 // nullopt for a name without digits or whose number exceeds the int range.
@@ -92,6 +98,8 @@ struct NewerFirmwareCheck {
 NewerFirmwareCheck CheckNewerFirmware(const QStringList &listed, int deviceClass,
                                       int deviceVersionByte);
 NewerFirmwareCheck FindNewerFirmwareIn(const QString &folder, int deviceClass,
+                                       int deviceVersionByte);
+NewerFirmwareCheck FindNewerFirmwareIn(const QStringList &folders, int deviceClass,
                                        int deviceVersionByte);
 
 // A well-formed image: 55 55 type version, four further header bytes,

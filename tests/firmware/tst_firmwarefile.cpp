@@ -274,6 +274,51 @@ private slots:
             QVERIFY(!FindNewerFirmwareIn(dir.path(), cls, 0).newer);
     }
 
+    // The user's folder and the shipped one: one list; a name in both is the
+    // user's file; an entry the list leaves out does not hide the other file.
+    void twoFolders_data()
+    {
+        QTest::addColumn<QStringList>("user");    // "name/" is a folder
+        QTest::addColumn<QStringList>("shipped");
+        QTest::addColumn<QStringList>("listed");
+        QTest::addColumn<QString>("newer");      // offered to a device at 4_6
+        QTest::addColumn<QString>("newerFrom");  // "user" or "shipped"
+        QTest::newRow("shipped only") << QStringList{} << QStringList{"rpu_sela_4_7", "rpu_sela_5_0"}
+                                      << QStringList{"rpu_sela_4_7", "rpu_sela_5_0"} << "rpu_sela_5_0" << "shipped";
+        QTest::newRow("user's newer") << QStringList{"rpu_sela_5_1"} << QStringList{"rpu_sela_4_7", "rpu_sela_5_0"}
+                                      << QStringList{"rpu_sela_4_7", "rpu_sela_5_0", "rpu_sela_5_1"} << "rpu_sela_5_1"
+                                      << "user";
+        QTest::newRow("same name: the user's") << QStringList{"rpu_sela_5_0", "a_sela_4_5"}
+                                               << QStringList{"rpu_sela_4_7", "rpu_sela_5_0"}
+                                               << QStringList{"a_sela_4_5", "rpu_sela_4_7", "rpu_sela_5_0"}
+                                               << "rpu_sela_5_0" << "user";
+        QTest::newRow("user's folder of that name") << QStringList{"rpu_sela_5_0/"} << QStringList{"rpu_sela_5_0"}
+                                                    << QStringList{"rpu_sela_5_0"} << "rpu_sela_5_0" << "shipped";
+    }
+    void twoFolders()
+    {
+        QFETCH(QStringList, user);
+        QFETCH(QStringList, shipped);
+        QFETCH(QStringList, listed);
+        QFETCH(QString, newer);
+        QFETCH(QString, newerFrom);
+        QTemporaryDir dir;
+        const QStringList folders{dir.filePath("user"), dir.filePath("shipped")};
+        for (int i = 0; i < 2; ++i) {
+            QVERIFY(QDir().mkpath(folders[i]));
+            for (const QString &name : i == 0 ? user : shipped)
+                QVERIFY(name.endsWith('/') ? QDir(folders[i]).mkpath(name)
+                                           : WriteFile(folders[i] + "/" + name, MakeFirmwareImage(0x12, 40, 1)));
+        }
+        QCOMPARE(ListFirmwareFolders(folders), listed);
+        const NewerFirmwareCheck c = FindNewerFirmwareIn(folders, 2, 46);
+        QCOMPARE(c.listed, listed);
+        QCOMPARE(c.name, newer);
+        QCOMPARE(FirmwareFilePath(folders, c.name), dir.filePath(newerFrom) + "/" + newer);
+        // A name gone since the listing is looked for in the first folder.
+        QCOMPARE(FirmwareFilePath(folders, "gone_sela"), folders[0] + "/gone_sela");
+    }
+
     void onlyTheLastNameDecides()
     {
         // A higher number earlier in the list does not count.
