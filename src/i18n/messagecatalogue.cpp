@@ -56,6 +56,17 @@ QString LanguageModulePath(const QString &programFilePath, const QString &code)
     return info.absolutePath() + QLatin1Char('/') + base + QLatin1Char('.') + code;
 }
 
+QString FindLanguageModuleFile(const QStringList &folders, const QString &programFilePath, const QString &code)
+{
+    const QString fileName = QFileInfo(programFilePath).fileName();
+    for (const QString &folder : folders) {
+        const QString path = LanguageModulePath(folder + QLatin1Char('/') + fileName, code);
+        if (QFileInfo(path).isFile())
+            return path;
+    }
+    return {};
+}
+
 void LoadMessageCatalogue(MessageCatalogue &catalogue, const QString &localeCode,
                           const QString &programFilePath, const ModuleOpener &openModule)
 {

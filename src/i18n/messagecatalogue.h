@@ -2,6 +2,7 @@
 // Every text the program's code shows, by message number (10001..11000).
 
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <functional>
 #include <memory>
@@ -80,6 +81,9 @@ std::unique_ptr<StringSource> OpenLanguageModule(const QString &modulePath);
 // The module file of a code: the program's path with its extension replaced
 // by "." + code.
 QString LanguageModulePath(const QString &programFilePath, const QString &code);
+// The module file of a code, named after the program's file, in the first of
+// folders that holds it; empty when none does.
+QString FindLanguageModuleFile(const QStringList &folders, const QString &programFilePath, const QString &code);
 
 // Fills the catalogue for a locale code: empty or exactly "RU" selects the
 // built-in texts; any other code its module beside the program, falling back

@@ -138,7 +138,8 @@ QString GetWindowsLocaleName(LocaleId id, bool nativeNames)
 // ---------------------------------------------------------------- runtime
 
 ResourceLocale::ResourceLocale(QString programFilePath, LocaleOverrideStore store, QString fallbackFolder)
-    : programFilePath_(std::move(programFilePath)), store_(std::move(store)), fallbackFolder_(std::move(fallbackFolder))
+    : programFilePath_(std::move(programFilePath)), store_(std::move(store)), fallbackFolder_(std::move(fallbackFolder)),
+      moduleFolders_{QFileInfo(programFilePath_).absolutePath()}
 {
     if (fallbackFolder_.isEmpty()) {
         fallbackFolder_ = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
@@ -197,7 +198,13 @@ int ResourceLocale::GetAvailableResources(QList<ResourceEntry> &list, const QStr
     Q_UNUSED(compatibleOnly); // every locale Qt knows is usable
     list.clear();
     const QString program = programFilePath.isEmpty() ? programFilePath_ : programFilePath;
-    AddEntries(ModuleCodesIn(LanguageModulePath(program, QStringLiteral("X"))), list);
+    const QStringList folders =
+        program == programFilePath_ ? moduleFolders_ : QStringList{QFileInfo(program).absolutePath()};
+    QSet<QString> present;
+    for (const QString &folder : folders)
+        present.unite(ModuleCodesIn(LanguageModulePath(folder + QLatin1Char('/') + QFileInfo(program).fileName(),
+                                                       QStringLiteral("X"))));
+    AddEntries(present, list);
     if (list.isEmpty()) {
         const QString inFallback = fallbackFolder_ + QLatin1Char('/') + QFileInfo(program).fileName();
         AddEntries(ModuleCodesIn(LanguageModulePath(inFallback, QStringLiteral("X"))), list);
@@ -221,12 +228,7 @@ int ResourceLocale::CheckResourceCount(QString *failure) const
 
 QString ResourceLocale::FindModuleFile(const QString &code) const
 {
-    const QString beside = LanguageModulePath(programFilePath_, code);
-    if (QFileInfo(beside).isFile())
-        return beside;
-    const QString inFallback =
-        LanguageModulePath(fallbackFolder_ + QLatin1Char('/') + QFileInfo(programFilePath_).fileName(), code);
-    return QFileInfo(inFallback).isFile() ? inFallback : QString();
+    return FindLanguageModuleFile(moduleFolders_ + QStringList{fallbackFolder_}, programFilePath_, code);
 }
 
 const LayoutSource *ResourceLocale::LoadNewResourceFile(const QString &code)

@@ -59,6 +59,10 @@ public:
 
     QString ProgramFilePath() const { return programFilePath_; }
     QString FallbackFolder() const { return fallbackFolder_; }
+    // Where this program's modules are looked for, in order, before the
+    // fallback folder; the program's own folder unless set.
+    void SetModuleFolders(const QStringList &folders) { moduleFolders_ = folders; }
+    QStringList ModuleFolders() const { return moduleFolders_; }
     const LocaleOverrideStore &Store() const { return store_; }
 
     void SetDefaultLocaleReg(const QString &programFilePath, const QString &code);
@@ -105,8 +109,8 @@ public:
     void UnregisterWindow(QObject *window);
     QList<QObject *> OpenWindows() const;
 
-    // The module file of a code beside the program, else in the fallback
-    // folder; empty when neither exists.
+    // The module file of a code in the first module folder holding it, else
+    // in the fallback folder; empty when none does.
     QString FindModuleFile(const QString &code) const;
 
 private:
@@ -116,6 +120,7 @@ private:
     QString programFilePath_;
     LocaleOverrideStore store_;
     QString fallbackFolder_;
+    QStringList moduleFolders_;
     std::unique_ptr<LanguageModule> module_;
     LayoutSet builtin_;
     QString loaded_;

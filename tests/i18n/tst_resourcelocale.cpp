@@ -129,6 +129,43 @@ private slots:
                                            : QString());
     }
 
+    // An installed program's modules: the program folder, the user's, the
+    // package's share; the fallback folder only while none has a module.
+    void modulesOverSeveralFolders_data()
+    {
+        QTest::addColumn<QStringList>("modules"); // "folder/code"
+        QTest::addColumn<QStringList>("listed");
+        QTest::addColumn<QString>("enFrom");      // the folder the EN module is taken from
+        QTest::newRow("share only") << QStringList{"share/EN", "share/TR"} << QStringList{"EN", "TR"} << "share";
+        QTest::newRow("the user's adds a language") << QStringList{"share/EN", "user/TR"} << QStringList{"EN", "TR"}
+                                                    << "share";
+        QTest::newRow("program folder first") << QStringList{"share/EN", "bin/EN"} << QStringList{"EN"} << "bin";
+        QTest::newRow("the user's before the share") << QStringList{"share/EN", "user/EN"} << QStringList{"EN"}
+                                                     << "user";
+        QTest::newRow("fallback unused") << QStringList{"docs/TR", "share/EN"} << QStringList{"EN"} << "share";
+        QTest::newRow("fallback when no folder has one") << QStringList{"docs/EN"} << QStringList{"EN"} << "docs";
+    }
+    void modulesOverSeveralFolders()
+    {
+        QFETCH(QStringList, modules);
+        QFETCH(QStringList, listed);
+        QFETCH(QString, enFrom);
+        for (const QString &module : modules) {
+            const QStringList parts = module.split('/');
+            Write(dir_.filePath(parts[0] + "/dorel-rpu-sela." + parts[1]), Module(parts[0]));
+        }
+        const auto runtime = Runtime();
+        runtime->SetModuleFolders({dir_.filePath("bin"), dir_.filePath("user"), dir_.filePath("share")});
+        QList<ResourceEntry> entries;
+        runtime->GetAvailableResources(entries);
+        QStringList codes;
+        for (const ResourceEntry &entry : entries)
+            codes << entry.code;
+        codes.sort();
+        QCOMPARE(codes, listed);
+        QCOMPARE(runtime->FindModuleFile("EN"), dir_.filePath(enFrom + "/dorel-rpu-sela.EN"));
+    }
+
     void switchingRetranslatesWindows()
     {
         WriteModule(QStringLiteral("EN"), Module(QStringLiteral("Window")));
