@@ -45,9 +45,15 @@ QString ReadHelpFileName(const QString &iniPath, const QString &code)
     return value.toString();
 }
 
-QString HelpPath(const QString &programFolder, const QString &fileName)
+QString HelpPath(const QStringList &folders, const QString &fileName)
 {
-    return QDir(programFolder).filePath(QStringLiteral("help/")) + fileName;
+    const QString relative = QStringLiteral("help/") + fileName;
+    for (const QString &folder : folders) {
+        const QString path = QDir(folder).filePath(relative);
+        if (QFileInfo(path).isFile())
+            return path;
+    }
+    return folders.isEmpty() ? relative : QDir(folders.front()).filePath(relative);
 }
 
 QUrl MailTarget(const QString &address, const QString &programFilePath)
@@ -79,7 +85,7 @@ void HelpAndLinks::HelpClick()
 {
     const QString code = setup_.languageCode ? setup_.languageCode() : QString();
     const QString name = ReadHelpFileName(setup_.iniPath, code);
-    helpPath_ = HelpPath(QFileInfo(setup_.programFilePath).absolutePath(), name);
+    helpPath_ = HelpPath(setup_.helpFolders, name);
     // A missing file is a failure even where the desktop would open a folder
     // or report success without checking.
     const bool opened = QFileInfo(helpPath_).isFile() && open_(QUrl::fromLocalFile(helpPath_));

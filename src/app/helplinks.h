@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 #include <functional>
 
@@ -22,9 +23,9 @@ UrlOpener DesktopUrlOpener();
 // Section "Help", key = the language code ("RU" for an empty one). Without
 // the key: the shipped document of RU, EN and TR, else empty.
 QString ReadHelpFileName(const QString &iniPath, const QString &code);
-// The help folder beside the program and the file name in it; with an empty
-// name, the folder itself.
-QString HelpPath(const QString &programFolder, const QString &fileName);
+// The file name in the "help" folder of the first of folders that holds it,
+// else in the first folder's; with an empty name, that "help" folder itself.
+QString HelpPath(const QStringList &folders, const QString &fileName);
 // "mailto:" + address + "?subject=" + the program's file name.
 QUrl MailTarget(const QString &address, const QString &programFilePath);
 QUrl WebTarget(const QString &address);
@@ -35,6 +36,7 @@ public:
     struct Setup {
         QString programFilePath;
         QString iniPath;
+        QStringList helpFolders;  // where "help" is looked for, in order
         Dialogs *dialogs = nullptr;
         const MessageCatalogue *catalogue = nullptr;
         // The code of the language in use, read at each click.

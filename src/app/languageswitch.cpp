@@ -14,6 +14,8 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHash>
 #include <QLabel>
@@ -125,6 +127,7 @@ void AddBuiltinLayouts(ResourceLocale &runtime)
 std::unique_ptr<ResourceLocale> MakeResourceLocale(const QString &programFilePath)
 {
     auto runtime = std::make_unique<ResourceLocale>(programFilePath);
+    runtime->SetModuleFolders(ProgramFoldersOf(programFilePath).lookup);
     AddBuiltinLayouts(*runtime);
     return runtime;
 }
@@ -132,7 +135,7 @@ std::unique_ptr<ResourceLocale> MakeResourceLocale(const QString &programFilePat
 void StartLanguage(ResourceLocale &runtime, MessageCatalogue &catalogue)
 {
     const QString builtin = QString::fromLatin1(kBuiltinLocaleCode);
-    runtime.ApplyStartupLanguage(ReadStartupLanguage(ConfigFilePath(runtime.ProgramFilePath())));
+    runtime.ApplyStartupLanguage(ReadStartupLanguage(ProgramFoldersOf(runtime.ProgramFilePath()).configFile));
     // Russian is built in, so no module was loaded for it; its locale and
     // Qt's Russian texts are applied all the same.
     if (runtime.LoadedResourceLocale().isEmpty())
@@ -199,8 +202,10 @@ bool LanguageSwitch::ChangeLanguage()
     }
     if (!switched)
         return false;
-    const QString writeError =
-        RecordLanguageChange(*runtime_, ConfigFilePath(services_.programFilePath), *services_.catalogue);
+    // An installed program's configuration folder may not exist yet.
+    const QString configFile = window_.Places().Folders.configFile;
+    QDir().mkpath(QFileInfo(configFile).absolutePath());
+    const QString writeError = RecordLanguageChange(*runtime_, configFile, *services_.catalogue);
     RestoreState(before, beforeLocale);
     if (!writeError.isEmpty()) {
         ErrorBox(writeError);
@@ -238,7 +243,8 @@ void InstallLanguageAndHelp(TMainForm &window, const AppServices &services)
     auto *languages = new LanguageSwitch(window, services);
     HelpAndLinks::Setup setup;
     setup.programFilePath = services.programFilePath;
-    setup.iniPath = ConfigFilePath(services.programFilePath);
+    setup.iniPath = window.Places().Folders.configFile;
+    setup.helpFolders = window.Places().Folders.lookup;
     setup.dialogs = services.dialogs;
     setup.catalogue = services.catalogue;
     setup.languageCode = [languages] { return languages->Runtime().GetCurrentDefaultLocaleReg(); };

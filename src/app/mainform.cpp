@@ -41,9 +41,6 @@ constexpr int kClientHeight = 570;
 constexpr int kMsgCaption = 10087;
 constexpr int kMsgQuit = 10012;
 
-const QStringList kWorkingFolders = {QStringLiteral("reg"), QStringLiteral("base"),
-                                     QStringLiteral("conf")};
-
 QString RegistrationDateStampOf(const QDate &date)
 {
     // Fixed digits, not the short date format: its separators ("/") would end
@@ -51,21 +48,17 @@ QString RegistrationDateStampOf(const QDate &date)
     return QLatin1Char('_') + date.toString(QStringLiteral("ddMMyy")) + QLatin1Char('_');
 }
 
-// The folders go beside the program, whatever directory it was started
-// from; a folder that cannot be made shows later, in the file operations.
+// The folders go beside a portable program, whatever directory it was
+// started from, and to the user's data folder for an installed one.
 ProgramPlaces MakePlaces(const AppServices &services)
 {
-    const QString folder = QDir::cleanPath(QFileInfo(services.programFilePath).absolutePath());
-    const QDir programDir(folder);
-    for (const QString &name : kWorkingFolders) {
-        if (!QFileInfo(programDir, name).isDir())
-            programDir.mkdir(name);
-    }
-    QDir::setCurrent(folder);
+    ProgramPlaces places;
+    places.Folders = ProgramFoldersOf(services.programFilePath);
+    places.ProgramFolder = places.Folders.programFolder;
+    MakeWorkingFolders(places.Folders);
+    QDir::setCurrent(places.Folders.dataFolder);
     // The stamp keeps the start date for the whole run.
     const QDate start = services.startDate.isValid() ? services.startDate : QDate::currentDate();
-    ProgramPlaces places;
-    places.ProgramFolder = folder;
     places.RegistrationDateStamp = RegistrationDateStampOf(start);
     return places;
 }

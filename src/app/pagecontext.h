@@ -4,6 +4,7 @@
 // around it. Pages never see the main window itself.
 
 #include "app/dialogs.h"
+#include "files/programfolders.h"
 #include "files/settingsfile.h"
 #include "session/commandrule.h"
 #include "session/devicesession.h"
@@ -46,7 +47,8 @@ public:
 
 // Where the program keeps its files and how it names them, fixed at start.
 struct ProgramPlaces {
-    QString ProgramFolder;          // no trailing separator
+    QString ProgramFolder;          // the program's own folder, no trailing separator
+    ProgramFolders Folders;         // where "reg", "base", "conf", the INI and the shipped files are
     QString RegistrationDateStamp;  // "_ddMMyy_" of the start date
     QString RpuFilePrefix = QStringLiteral("ksy_rpu_");
     QString RtrFilePrefix = QStringLiteral("ksy_rtr_");

@@ -21,17 +21,6 @@
 
 namespace rpu {
 
-QString ConfigFilePath(const QString &programFilePath)
-{
-    const QFileInfo info(programFilePath);
-    const QString name = info.fileName();
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    // A leading dot names a hidden file; it is not an extension.
-    const QString base = dot > 0 ? name.left(dot) : name;
-    const QString folder = programFilePath.left(programFilePath.size() - name.size());
-    return folder + base + QStringLiteral(".INI");
-}
-
 QString ReadStartupLanguage(const QString &iniPath)
 {
     const QString fallback = QStringLiteral("RU");
@@ -51,12 +40,16 @@ namespace {
 
 int RunEntrySequence(QApplication &app, Dialogs &dialogs)
 {
-    // The program's folder is the current directory from the start.
+    // The folder of the user's files is the current directory from the
+    // start: beside a portable program, never beside an installed one.
     const QString programPath = QCoreApplication::applicationFilePath();
-    QDir::setCurrent(QCoreApplication::applicationDirPath());
+    // Its "reg", "base" and "conf" are made with the window.
+    const ProgramFolders folders = ProgramFoldersOf(programPath);
+    QDir().mkpath(folders.dataFolder);
+    QDir::setCurrent(folders.dataFolder);
 
     // The start-up language, its module and the catalogue, before any window.
-    const QString iniPath = ConfigFilePath(programPath);
+    const QString iniPath = folders.configFile;
     const std::unique_ptr<ResourceLocale> runtime = MakeResourceLocale(programPath);
     MessageCatalogue catalogue;
     StartLanguage(*runtime, catalogue);

@@ -2,13 +2,11 @@
 // The entry sequence: configuration file, start-up language, catalogue, the
 // device link and the main window.
 
+#include "files/programfolders.h"
+
 #include <QString>
 
 namespace rpu {
-
-// The program's path with its extension replaced by ".INI" (a path without
-// extension gets ".INI" appended).
-QString ConfigFilePath(const QString &programFilePath);
 
 // Section "Language", key "Default"; "RU" when the file or the key is missing.
 QString ReadStartupLanguage(const QString &iniPath);

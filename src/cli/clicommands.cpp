@@ -2,6 +2,7 @@
 
 #include "cli/benchdevices.h"
 #include "files/backupname.h"
+#include "files/programfolders.h"
 #include "files/registrationfile.h"
 #include "files/settingsfile.h"
 #include "firmware/firmwarefile.h"
@@ -32,8 +33,8 @@ namespace rpu::cli {
 
 namespace {
 
-// The window's configuration file and language modules are shared: both
-// programs live in the same folder.
+// The window's configuration file, language modules and firmware folders
+// are shared: both programs live in the same folder.
 const QString kWindowProgramName = QStringLiteral("dorel-rpu-sela");
 // A receiver restarts after a firmware write; give it this long to answer.
 constexpr int kRenewAfterFirmwareMs = 5000;
@@ -80,8 +81,8 @@ struct JobResult {
 
 // What update-firmware does on each device.
 struct FirmwareJob {
-    std::optional<FirmwareFile> file;  // nothing: the newest of baseDir
-    QString baseDir;
+    std::optional<FirmwareFile> file;  // nothing: the newest of baseDirs
+    QStringList baseDirs;              // a name in more than one: the first folder's
     QString backupDir;                 // set: save memory and settings there first
     bool restoreAfter = false;
     bool ask = false;                  // ask before writing the newest firmware
@@ -96,7 +97,11 @@ struct SavedMemory {
 
 class Cli {
 public:
-    Cli(const QString &programDir, CliStreams streams) : dir_(programDir), s_(streams) {}
+    Cli(const QString &programDir, CliStreams streams)
+        : windowProgram_(QDir(programDir).filePath(kWindowProgramName)),
+          folders_(ProgramFoldersOf(windowProgram_)), s_(streams)
+    {
+    }
 
     int Run(const QStringList &arguments);
 
@@ -146,7 +151,8 @@ private:
     int Restore(const QString &path);
     int UpdateFirmware(const QStringList &args);
 
-    QString dir_;
+    QString windowProgram_;
+    ProgramFolders folders_;  // the window's: same configuration file, modules and "base"
     CliStreams s_;
     QCommandLineParser parser_;
     MessageCatalogue catalogue_;
@@ -165,9 +171,9 @@ const QCommandLineOption kYesOption(QStringLiteral("yes"), QStringLiteral("write
 const QCommandLineOption kNewestOption(QStringLiteral("newest"),
     QStringLiteral("the newest firmware of the base folder, when newer than the device's"));
 const QCommandLineOption kBaseOption(QStringLiteral("base"),
-    QStringLiteral("firmware folder (default: \"base\" beside the program)"), QStringLiteral("DIR"));
+    QStringLiteral("firmware folder (default: the window's \"base\" folders)"), QStringLiteral("DIR"));
 const QCommandLineOption kConfigOption(QStringLiteral("config"),
-    QStringLiteral("configuration file (default: the window's, beside the program)"), QStringLiteral("FILE"));
+    QStringLiteral("configuration file (default: the window's)"), QStringLiteral("FILE"));
 const QCommandLineOption kAllOption(QStringLiteral("all"),
     QStringLiteral("update-firmware: every device at once, each on its own thread; ends with a table"));
 const QCommandLineOption kBackupFirstOption(QStringLiteral("backup-first"),
@@ -234,13 +240,15 @@ int Cli::Run(const QStringList &arguments)
 
 bool Cli::Setup()
 {
-    const QString windowProgram = QDir(dir_).filePath(kWindowProgramName);
-    const QString ini = parser_.isSet(kConfigOption) ? parser_.value(kConfigOption)
-                                                     : windowProgram + QStringLiteral(".INI");
+    const QString ini = parser_.isSet(kConfigOption) ? parser_.value(kConfigOption) : folders_.configFile;
     QString lang = parser_.value(kLangOption);
     if (lang.isEmpty())
         lang = QSettings(ini, QSettings::IniFormat).value(QStringLiteral("Language/Default")).toString();
-    LoadMessageCatalogue(catalogue_, lang, windowProgram);
+    LoadMessageCatalogue(catalogue_, lang, windowProgram_, [this](const QString &besidePath) {
+        const QString found =
+            FindLanguageModuleFile(folders_.lookup, windowProgram_, QFileInfo(besidePath).suffix());
+        return found.isEmpty() ? nullptr : OpenLanguageModule(found);
+    });
 
     const LinkConfig base = ReadLinkConfig(ini);
     for (const QString &warning : base.warnings)
@@ -606,10 +614,10 @@ JobResult Cli::UpdateDevice(const DeviceSlot &slot, const FirmwareJob &job)
     if (job.file) {
         firmware = *job.file;
     } else {
-        const NewerFirmwareCheck check = FindNewerFirmwareIn(job.baseDir, before.deviceClass, before.versionByte);
+        const NewerFirmwareCheck check = FindNewerFirmwareIn(job.baseDirs, before.deviceClass, before.versionByte);
         if (check.listed.isEmpty() || !check.newer)
             return {kExitOk, Msg(check.listed.isEmpty() ? 10066 : 10063)};
-        const QString path = QDir(job.baseDir).filePath(check.name);
+        const QString path = FirmwareFilePath(job.baseDirs, check.name);
         firmware = ReadFirmwareFile(path);
         if (JobResult bad = CheckFirmware(firmware, path); bad.exitCode != kExitOk)
             return bad;
@@ -725,8 +733,8 @@ int Cli::UpdateFirmware(const QStringList &args)
         return Fail(kExitUsage, QStringLiteral("--restore-after needs --backup-first DIR"));
     if (!job.backupDir.isEmpty() && !QDir().mkpath(job.backupDir))
         return Fail(kExitUsage, QStringLiteral("cannot create the folder %1").arg(job.backupDir));
-    job.baseDir = parser_.isSet(kBaseOption) ? parser_.value(kBaseOption)
-                                             : QDir(dir_).filePath(QStringLiteral("base"));
+    job.baseDirs = parser_.isSet(kBaseOption) ? QStringList{parser_.value(kBaseOption)}
+                                              : folders_.FirmwareFolders();
     job.ask = !parser_.isSet(kYesOption);
     job.progress = !all && s_.progressOnTerminal;
     if (!newest) {

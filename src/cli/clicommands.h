@@ -18,8 +18,9 @@ struct CliStreams {
     bool progressOnTerminal;    // draw a progress bar on err
 };
 
-// arguments: the whole command line, program name first. programDir holds
-// the configuration file, the language modules and the folder "base".
+// arguments: the whole command line, program name first. programDir: the
+// folder of both programs; the window's rule for its folders finds the
+// configuration file, the language modules and the "base" folders.
 int RunCli(const QStringList &arguments, const QString &programDir, CliStreams streams);
 
 } // namespace rpu::cli

@@ -1,10 +1,14 @@
 // Start-up: the configuration file, the working folders beside the program,
 // the date stamp, and the real program started from another directory.
 
+#include "app/languagedialog.h"
+#include "app/languageswitch.h"
 #include "app/startup.h"
 #include "formharness.h"
 #include "i18n/localestore.h"
+#include "support/envsetting.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLocale>
@@ -23,6 +27,16 @@ void WriteText(const QString &path, const QByteArray &text)
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(text);
 }
+
+// Answers the language dialog with one code.
+struct OneAnswer final : LanguageAsker {
+    QString code;
+    bool Ask(QWidget *, const LanguageList &, QString &answer) override
+    {
+        answer = code;
+        return true;
+    }
+};
 
 // Restores the current directory at the end of a test.
 struct CurrentDirGuard {
@@ -159,6 +173,56 @@ private slots:
 
         process.kill();
         process.waitForFinished();
+    }
+
+    // An installed program (a share folder beside its bin folder) keeps the
+    // user's files under the XDG folders and writes nothing beside itself.
+    void installedProgramWritesOnlyUnderTheUserFolders()
+    {
+        CurrentDirGuard guard;
+        const QLocale savedLocale;
+        QTemporaryDir root;
+        const QString bin = root.filePath(QStringLiteral("usr/bin"));
+        const QString share = root.filePath(QStringLiteral("usr/share/dorel-rpu-sela"));
+        const QString user = root.filePath(QStringLiteral("home/data/dorel-rpu-sela"));
+        QVERIFY(QDir().mkpath(bin) && QDir().mkpath(share));
+        WriteText(bin + "/dorel-rpu-sela", "program");
+        QVERIFY(QFile::copy(qEnvironmentVariable("RPU_SOURCE_DIR") + "/lang/dorel-rpu-sela.EN",
+                            share + "/dorel-rpu-sela.EN"));
+        const EnvSetting dataHome("XDG_DATA_HOME", root.filePath(QStringLiteral("home/data")));
+        const EnvSetting configHome("XDG_CONFIG_HOME", root.filePath(QStringLiteral("home/config")));
+
+        FormHarness h;
+        AppServices services = h.services;
+        services.programFilePath = bin + "/dorel-rpu-sela";
+        TMainForm form(services);
+        const auto enter = [&form](PageId page) {
+            form.Flow().SetPageTabVisible(page, true);
+            form.Flow().SetActivePage(page);
+            form.MainPageCChange();
+        };
+        Find<QComboBox>(form, "OperModeCmB")->setCurrentIndex(0);
+        form.OperModeCmBChange();
+        enter(PageId::RelaySettings);
+        h.dialogs.paths.push_back(user + "/conf/relay.cfg");
+        form.SaveButtonClick();
+        enter(PageId::Backup);
+        form.LoadButtonClick(); // cancelled
+        QCOMPARE(h.dialogs.fileDialogFolders, QStringList({user + "/conf", user + "/reg"}));
+        QVERIFY(QFileInfo(user + "/conf/relay.cfg").isFile());
+        QVERIFY(QFileInfo(user + "/base").isDir());
+
+        // The module comes from the share; the choice goes to the user's INI.
+        OneAnswer english;
+        english.code = QStringLiteral("EN");
+        LanguageSwitchOf(form)->SetAsker(&english);
+        QVERIFY(LanguageSwitchOf(form)->ChangeLanguage());
+        const QString ini = root.filePath(QStringLiteral("home/config/dorel-rpu-sela/dorel-rpu-sela.INI"));
+        QCOMPARE(QSettings(ini, QSettings::IniFormat).value("Language/Default").toString(), QStringLiteral("EN"));
+
+        QCOMPARE(QDir(bin).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
+                 QStringList{QStringLiteral("dorel-rpu-sela")});
+        QLocale::setDefault(savedLocale);
     }
 };
 

@@ -249,6 +249,45 @@ private slots:
         QVERIFY(again.out.contains(QStringLiteral("Новых версий ПО не найдено")));
     }
 
+    // Installed beside a share folder, the command line takes the window's
+    // configuration file from the user's folder, the modules from the share
+    // and the firmware from the user's and the shipped "base".
+    // Installed, it reads the user's INI, the module from the share and the
+    // firmware of the user's and the shipped "base" together.
+    void installedUsesTheUserAndShareFolders()
+    {
+        const QString root = Path(QStringLiteral("installed"));
+        const QString bin = root + "/usr/bin";
+        const QString share = root + "/usr/share/dorel-rpu-sela";
+        for (const QString &folder : {bin, share + "/base", root + "/data/dorel-rpu-sela/base"})
+            QVERIFY(QDir().mkpath(folder));
+        const QString built = qEnvironmentVariable("RPU_BIN_DIR") + "/dorel-rpu-cli";
+        QVERIFY(QFile::copy(built, bin + "/dorel-rpu-cli"));
+        QVERIFY(QFile::setPermissions(bin + "/dorel-rpu-cli", QFile::permissions(built)));
+        QVERIFY(QFile::copy(qEnvironmentVariable("RPU_BIN_DIR") + "/dorel-rpu-sela.EN", share + "/dorel-rpu-sela.EN"));
+        for (const auto &[file, version] : {std::pair{"usr/share/dorel-rpu-sela/base/rpu_sela_5_0", 50},
+                                           std::pair{"data/dorel-rpu-sela/base/rpu_sela_5_1", 51}})
+            QVERIFY(!WriteImage(QStringLiteral("installed/") + file, version, 1).isEmpty());
+        QVERIFY(QDir().mkpath(root + "/config/dorel-rpu-sela"));
+        QVERIFY(WriteTextLines(root + "/config/dorel-rpu-sela/dorel-rpu-sela.INI",
+                               {"[Language]", "Default=EN", "[Device]", "Transport=simulator", "SimVersion=46"})
+                    .ok());
+
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_DATA_HOME"), root + "/data");
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), root + "/config");
+        p.setProcessEnvironment(env);
+        p.start(bin + "/dorel-rpu-cli", {QStringLiteral("update-firmware"), QStringLiteral("--newest")});
+        p.write("n\n");
+        p.closeWriteChannel();
+        QVERIFY(p.waitForFinished(60000));
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        QCOMPARE(p.exitCode(), 0);
+        QVERIFY2(err.contains(QStringLiteral("Update the device firmware? (rpu_sela_5_1)")), qPrintable(err));
+        QCOMPARE(QDir(bin).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{"dorel-rpu-cli"});
+    }
+
     void allUpdatesInParallelAndACutReceiverFailsAlone()
     {
         QStringList transports;

@@ -204,11 +204,12 @@ Dialogs::Answer ScriptedDialogs::MessageBox(QWidget *, const QString &title, con
     return a;
 }
 
-QString ScriptedDialogs::OpenFileName(QWidget *, const QString &title, const QString &, const QString &,
+QString ScriptedDialogs::OpenFileName(QWidget *, const QString &title, const QString &folder, const QString &,
                                       const QString &startName)
 {
     fileDialogTitles << title;
     fileDialogNames << startName;
+    fileDialogFolders << folder;
     if (paths.empty())
         return {};
     const QString p = paths.front();

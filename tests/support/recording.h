@@ -103,6 +103,8 @@ public:
     QStringList fileDialogTitles;
     // The names the file dialogs started with, in order.
     QStringList fileDialogNames;
+    // The folders they started in, in order.
+    QStringList fileDialogFolders;
     QStringList BoxTexts() const;
 };
 

@@ -337,7 +337,7 @@ QString BackupPage::AskBackupPath(int statusMessage, int titleMessage, int cance
     // The dialog starts on the role's files: "ksy_rpu_*", "ksy_rtr_*" or any.
     const QString path =
         dialogs ? dialogs->OpenFileName(this, context_.Msg(titleMessage),
-                                        kOpenBackupDialog.Folder(context_.places.ProgramFolder),
+                                        kOpenBackupDialog.Folder(context_.places.Folders.dataFolder),
                                         context_.Msg(kOpenBackupDialog.filterMessage),
                                         BackupDialogFileName(Role()))
                 : QString();
@@ -363,7 +363,7 @@ void BackupPage::SaveRegistrationFile()
     Dialogs *dialogs = context_.dialogs();
     const QString path =
         dialogs ? dialogs->SaveFileName(this, context_.Msg(kSaveBackupDialog.titleMessage),
-                                        kSaveBackupDialog.Folder(context_.places.ProgramFolder), offered,
+                                        kSaveBackupDialog.Folder(context_.places.Folders.dataFolder), offered,
                                         context_.Msg(kSaveBackupDialog.filterMessage),
                                         kSaveBackupDialog.defaultSuffix)
                 : QString();

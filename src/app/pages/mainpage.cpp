@@ -216,7 +216,7 @@ void MainPage::SetFirmwareAccepted(bool accepted)
 
 QString MainPage::BasePath(const QString &name) const
 {
-    return context_.places.ProgramFolder + QStringLiteral("/base/") + name;
+    return FirmwareFilePath(context_.places.Folders.FirmwareFolders(), name);
 }
 
 bool MainPage::ParseFirmwareFile(const QString &path)
@@ -259,8 +259,8 @@ bool MainPage::FindNewerFirmware(QString &name)
 {
     SelectedDeviceClass = kSelaDeviceClass;
     const DeviceInfo &info = context_.session.Info();
-    const NewerFirmwareCheck check = FindNewerFirmwareIn(
-        context_.places.ProgramFolder + QStringLiteral("/base"), info.deviceClass, info.versionByte);
+    const NewerFirmwareCheck check =
+        FindNewerFirmwareIn(context_.places.Folders.FirmwareFolders(), info.deviceClass, info.versionByte);
     {
         const QScopedValueRollback<bool> refilling(refillingList_, true);
         SoftUpdatesListBox->clear();

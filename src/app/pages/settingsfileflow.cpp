@@ -70,7 +70,7 @@ void SettingsFileFlow::SaveSettingsFile()
     Dialogs *dialogs = context_.dialogs();
     const QString path =
         dialogs ? dialogs->SaveFileName(owner_, context_.Msg(dialog.titleMessage),
-                                        dialog.Folder(context_.places.ProgramFolder), offered,
+                                        dialog.Folder(context_.places.Folders.dataFolder), offered,
                                         context_.Msg(dialog.filterMessage), dialog.defaultSuffix)
                 : QString();
     if (path.isEmpty()) {
@@ -108,7 +108,7 @@ void SettingsFileFlow::LoadSettingsFile()
     Dialogs *dialogs = context_.dialogs();
     const QString path =
         dialogs ? dialogs->OpenFileName(owner_, context_.Msg(dialog.titleMessage),
-                                        dialog.Folder(context_.places.ProgramFolder),
+                                        dialog.Folder(context_.places.Folders.dataFolder),
                                         context_.Msg(dialog.filterMessage), QString())
                 : QString();
     if (path.isEmpty()) {
