@@ -175,6 +175,7 @@ const QCommandLineOption kBackupFirstOption(QStringLiteral("backup-first"),
     QStringLiteral("DIR"));
 const QCommandLineOption kRestoreAfterOption(QStringLiteral("restore-after"),
     QStringLiteral("update-firmware: write the saved memory and settings back and read them back"));
+const QCommandLineOption kVersionOption(QStringLiteral("version"), QStringLiteral("show the version and stop"));
 const QCommandLineOption kLangOption(QStringLiteral("lang"),
     QStringLiteral("language code of the messages (default: the configuration file's)"), QStringLiteral("CODE"));
 
@@ -193,6 +194,7 @@ int Cli::Run(const QStringList &arguments)
         "        [--backup-first DIR [--restore-after]]\n"
         "                            write firmware, then check the new version"));
     parser_.addHelpOption();
+    parser_.addOption(kVersionOption);
     parser_.addOptions({kTransportOption, kDeviceOption, kJsonOption, kYesOption, kNewestOption,
                         kBaseOption, kConfigOption, kLangOption, kAllOption, kBackupFirstOption,
                         kRestoreAfterOption});
@@ -201,6 +203,10 @@ int Cli::Run(const QStringList &arguments)
         return Fail(kExitUsage, parser_.errorText());
     if (parser_.isSet(QStringLiteral("help"))) {
         s_.out << parser_.helpText();
+        return kExitOk;
+    }
+    if (parser_.isSet(kVersionOption)) {
+        s_.out << "dorel-rpu-cli " RPU_VERSION << Qt::endl;
         return kExitOk;
     }
     const QStringList args = parser_.positionalArguments();
