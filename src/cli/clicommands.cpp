@@ -109,7 +109,7 @@ private:
     }
     int FileFail(const FileError &error, const QString &path)
     {
-        return Fail(kExitUsage, DescribeFileError(error, path));
+        return Fail(kExitUsage, DescribeFileError(error, path, catalogue_));
     }
 
     bool Setup();
@@ -566,7 +566,7 @@ JobResult Cli::SaveMemory(Connection &c, const QString &stem, const FirmwareJob 
     const QString rrg = base + QStringLiteral(".rrg");
     FileError fileError = WriteRegistrationBackup(rrg, RegistrationBackup::FromCells(saved.registration));
     if (!fileError.ok())
-        return {kExitUsage, DescribeFileError(fileError, rrg)};
+        return {kExitUsage, DescribeFileError(fileError, rrg, catalogue_)};
     SettingsImage image{};
     std::copy(saved.settings.begin(), saved.settings.end(), image.begin());
     // A block the window would refuse to show is still kept whole in the
@@ -576,7 +576,7 @@ JobResult Cli::SaveMemory(Connection &c, const QString &stem, const FirmwareJob 
     const QString cfg = base + QStringLiteral(".cfg");
     fileError = WriteSettingsFile(cfg, std::span<const quint32, kSettingsFileCells>(image.data(), kSettingsFileCells));
     if (!fileError.ok())
-        return {kExitUsage, DescribeFileError(fileError, cfg)};
+        return {kExitUsage, DescribeFileError(fileError, cfg, catalogue_)};
     return {};
 }
 

@@ -533,7 +533,7 @@ private slots:
         const auto module = LanguageModule::Load(ShippedModule(code));
         QVERIFY(module);
         QCOMPARE(CheckLanguageModule(*module), QStringList());
-        for (int n = 10001; n <= 10087; ++n)
+        for (int n = 10001; n <= kLastProgramMessage; ++n)
             QVERIFY2(!module->String(n).isEmpty(), qPrintable(QString::number(n)));
 
         FormHarness h;

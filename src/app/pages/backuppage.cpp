@@ -316,7 +316,7 @@ void BackupPage::ModuleNumCmBExit()
 
 void BackupPage::FileErrorBox(const FileError &error, const QString &fileName) const
 {
-    context_.Box(kTitleError, DescribeFileError(error, fileName), Dialogs::Icon::Error);
+    context_.Box(kTitleError, DescribeFileError(error, fileName, context_.catalogue()), Dialogs::Icon::Error);
 }
 
 QString BackupPage::AskBackupPath(int statusMessage, int titleMessage, int cancelMessage)
@@ -430,7 +430,7 @@ void BackupPage::DeleteRegistrationFile()
     const RemoveResult removed = RemoveRegistrationBackup(path);
     if (!removed.succeeded()) {
         context_.Box(kTitleError,
-                     QStringLiteral("Не удалось удалить файл %1: %2").arg(fileName, removed.systemMessage),
+                     DescribeRemoveError(fileName, removed.systemMessage, context_.catalogue()),
                      Dialogs::Icon::Error);
         return;
     }
