@@ -26,7 +26,8 @@ public:
         if (pos_ >= size_)
             return false;
         // The first byte says how many bytes this read delivers.
-        const std::size_t n = std::min<std::size_t>(data_[pos_++] % (rpu::kPacketSize + 1), size_ - pos_);
+        const std::size_t asked = data_[pos_++] % (rpu::kPacketSize + 1);
+        const std::size_t n = std::min(asked, size_ - pos_);
         std::copy_n(data_ + pos_, n, packet.begin());
         pos_ += n;
         return true;

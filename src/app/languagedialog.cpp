@@ -1,5 +1,6 @@
 #include "app/languagedialog.h"
 
+#include "app/translation/layoutdump.h"
 #include "app/widgetkit.h"
 #include "i18n/formtranslator.h"
 
@@ -11,19 +12,19 @@ namespace rpu {
 TLanguageDialog::TLanguageDialog(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("LanguageDialog"));
-    setWindowTitle(QStringLiteral("Выбор языка"));
     setFont(SansFont());
     setFixedSize(330, 177);
     List = Named(new QListWidget(this), "List");
     List->setGeometry(8, 8, 233, 161);
-    OkButton = Named(new QPushButton(QStringLiteral("OK"), this), "OkButton");
+    OkButton = Named(new QPushButton(this), "OkButton");
     OkButton->setGeometry(248, 8, 75, 25);
     OkButton->setDefault(true);
-    CancelButton = Named(new QPushButton(QStringLiteral("Отмена"), this), "CancelButton");
+    CancelButton = Named(new QPushButton(this), "CancelButton");
     CancelButton->setGeometry(248, 40, 75, 25);
     connect(OkButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(List, &QListWidget::itemDoubleClicked, this, &QDialog::accept);
+    ApplyBuiltinLayout(*this);
 }
 
 void TLanguageDialog::SetEntries(const LanguageList &entries)

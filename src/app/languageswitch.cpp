@@ -1,6 +1,7 @@
 #include "app/languageswitch.h"
 
 #include "app/dialogs.h"
+#include "app/editors/outputeditor.h"
 #include "app/helplinks.h"
 #include "app/languagedialog.h"
 #include "app/mainform.h"
@@ -231,6 +232,9 @@ void LanguageSwitch::RestoreState(const MessageCatalogue &before, const QLocale 
                 combo->setItemText(i, *text);
         }
     }
+    // Lists built from now on use the new language's decimal separator.
+    for (OutputEditor *editor : window_.findChildren<OutputEditor *>())
+        editor->SetLocale(QLocale());
     // The stored layout may hold enabled states; what the user can do is
     // the command rule's alone.
     window_.Flow().CommandsChanged();

@@ -120,10 +120,8 @@ void TMainForm::BuildWindow()
     relay_ = new SettingsPage(*context_, PageId::RelaySettings, pages_);
     rpu_ = new SettingsPage(*context_, PageId::RpuSettings, pages_);
     relay_->SetSibling(rpu_);
-    pages_->addTab(main_, QStringLiteral("Главная"));
-    pages_->addTab(backup_, QStringLiteral("Резервная копия"));
-    pages_->addTab(relay_, QStringLiteral("Режимы реле и выхода ОК"));
-    pages_->addTab(rpu_, QStringLiteral("Режимы реле и выхода ОК (РПУ в автономном режиме)"));
+    for (QWidget *page : std::initializer_list<QWidget *>{main_, backup_, relay_, rpu_})
+        pages_->addTab(page, QString());
 
     column_ = new CommandColumn(this);
 
@@ -141,9 +139,7 @@ void TMainForm::BuildWindow()
     progress_->raise();
 
     // Kept for the translators' tools; never shown.
-    MakeButton(this, "Button2", QStringLiteral("создать файл для перевода"), QString(), 420, 470,
-               180, 25)
-        ->hide();
+    MakeButton(this, "Button2", 420, 470, 180, 25)->hide();
 }
 
 void TMainForm::ConnectCommands()

@@ -26,37 +26,33 @@ QFont SerifFont(int pointSize, bool bold)
     return font;
 }
 
-QLabel *MakeLabel(QWidget *parent, const char *name, const QString &text, int x, int y, int w, int h)
+QLabel *MakeLabel(QWidget *parent, const char *name, int x, int y, int w, int h)
 {
-    auto *label = Named(new QLabel(text, parent), name);
+    auto *label = Named(new QLabel(parent), name);
     label->setGeometry(x, y, w, h);
     return label;
 }
 
-QPushButton *MakeButton(QWidget *parent, const char *name, const QString &caption,
-                        const QString &hint, int x, int y, int w, int h)
+QPushButton *MakeButton(QWidget *parent, const char *name, int x, int y, int w, int h)
 {
-    auto *button = Named(new QPushButton(caption, parent), name);
+    auto *button = Named(new QPushButton(parent), name);
     button->setGeometry(x, y, w, h);
-    if (!hint.isEmpty())
-        button->setToolTip(hint);
     button->setAutoDefault(false);
     return button;
 }
 
-QGroupBox *MakeGroup(QWidget *parent, const char *name, const QString &caption, int x, int y, int w,
-                     int h)
+QGroupBox *MakeGroup(QWidget *parent, const char *name, int x, int y, int w, int h)
 {
-    auto *group = Named(new QGroupBox(caption, parent), name);
+    auto *group = Named(new QGroupBox(parent), name);
     group->setGeometry(x, y, w, h);
     return group;
 }
 
-QLabel *LabelPair(QWidget *parent, const char *captionName, const QString &caption,
-                  const char *valueName, int x, int y, int captionWidth, int valueWidth)
+QLabel *LabelPair(QWidget *parent, const char *captionName, const char *valueName, int x, int y,
+                  int captionWidth, int valueWidth)
 {
-    MakeLabel(parent, captionName, caption, x, y, captionWidth, 17);
-    return MakeLabel(parent, valueName, QString(), x + captionWidth + 4, y, valueWidth, 17);
+    MakeLabel(parent, captionName, x, y, captionWidth, 17);
+    return MakeLabel(parent, valueName, x + captionWidth + 4, y, valueWidth, 17);
 }
 
 void SetBold(QWidget *widget)

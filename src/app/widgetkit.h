@@ -26,14 +26,14 @@ W *Named(W *widget, const char *name)
     return widget;
 }
 
-QLabel *MakeLabel(QWidget *parent, const char *name, const QString &text, int x, int y, int w, int h);
-QPushButton *MakeButton(QWidget *parent, const char *name, const QString &caption,
-                        const QString &hint, int x, int y, int w = 105, int h = 25);
-QGroupBox *MakeGroup(QWidget *parent, const char *name, const QString &caption, int x, int y, int w,
-                     int h);
+// Captions and hints are not given here: they come from the built-in layout,
+// applied when the window is built, so each text is written in one place.
+QLabel *MakeLabel(QWidget *parent, const char *name, int x, int y, int w, int h);
+QPushButton *MakeButton(QWidget *parent, const char *name, int x, int y, int w = 105, int h = 25);
+QGroupBox *MakeGroup(QWidget *parent, const char *name, int x, int y, int w, int h);
 // A caption label and its value label on one line; returns the value label.
-QLabel *LabelPair(QWidget *parent, const char *captionName, const QString &caption,
-                  const char *valueName, int x, int y, int captionWidth, int valueWidth);
+QLabel *LabelPair(QWidget *parent, const char *captionName, const char *valueName, int x, int y,
+                  int captionWidth, int valueWidth);
 void SetBold(QWidget *widget);
 
 } // namespace rpu

@@ -114,7 +114,7 @@ private:
     }
     int FileFail(const FileError &error, const QString &path)
     {
-        return Fail(kExitUsage, DescribeFileError(error, path));
+        return Fail(kExitUsage, DescribeFileError(error, path, catalogue_));
     }
 
     bool Setup();
@@ -181,6 +181,7 @@ const QCommandLineOption kBackupFirstOption(QStringLiteral("backup-first"),
     QStringLiteral("DIR"));
 const QCommandLineOption kRestoreAfterOption(QStringLiteral("restore-after"),
     QStringLiteral("update-firmware: write the saved memory and settings back and read them back"));
+const QCommandLineOption kVersionOption(QStringLiteral("version"), QStringLiteral("show the version and stop"));
 const QCommandLineOption kLangOption(QStringLiteral("lang"),
     QStringLiteral("language code of the messages (default: the configuration file's)"), QStringLiteral("CODE"));
 
@@ -199,6 +200,7 @@ int Cli::Run(const QStringList &arguments)
         "        [--backup-first DIR [--restore-after]]\n"
         "                            write firmware, then check the new version"));
     parser_.addHelpOption();
+    parser_.addOption(kVersionOption);
     parser_.addOptions({kTransportOption, kDeviceOption, kJsonOption, kYesOption, kNewestOption,
                         kBaseOption, kConfigOption, kLangOption, kAllOption, kBackupFirstOption,
                         kRestoreAfterOption});
@@ -207,6 +209,10 @@ int Cli::Run(const QStringList &arguments)
         return Fail(kExitUsage, parser_.errorText());
     if (parser_.isSet(QStringLiteral("help"))) {
         s_.out << parser_.helpText();
+        return kExitOk;
+    }
+    if (parser_.isSet(kVersionOption)) {
+        s_.out << "dorel-rpu-cli " RPU_VERSION << Qt::endl;
         return kExitOk;
     }
     const QStringList args = parser_.positionalArguments();
@@ -568,7 +574,7 @@ JobResult Cli::SaveMemory(Connection &c, const QString &stem, const FirmwareJob 
     const QString rrg = base + QStringLiteral(".rrg");
     FileError fileError = WriteRegistrationBackup(rrg, RegistrationBackup::FromCells(saved.registration));
     if (!fileError.ok())
-        return {kExitUsage, DescribeFileError(fileError, rrg)};
+        return {kExitUsage, DescribeFileError(fileError, rrg, catalogue_)};
     SettingsImage image{};
     std::copy(saved.settings.begin(), saved.settings.end(), image.begin());
     // A block the window would refuse to show is still kept whole in the
@@ -578,7 +584,7 @@ JobResult Cli::SaveMemory(Connection &c, const QString &stem, const FirmwareJob 
     const QString cfg = base + QStringLiteral(".cfg");
     fileError = WriteSettingsFile(cfg, std::span<const quint32, kSettingsFileCells>(image.data(), kSettingsFileCells));
     if (!fileError.ok())
-        return {kExitUsage, DescribeFileError(fileError, cfg)};
+        return {kExitUsage, DescribeFileError(fileError, cfg, catalogue_)};
     return {};
 }
 

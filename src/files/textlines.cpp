@@ -1,5 +1,7 @@
 #include "files/textlines.h"
 
+#include "i18n/messagecatalogue.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -44,34 +46,39 @@ FileError SystemError(FileErrorKind kind, const QString &message)
 
 } // namespace
 
-// One multi-argument arg() each: a "%2" in a file name must stay as it is.
-QString DescribeFileError(const FileError &error, const QString &fileName)
+// The catalogue formats each argument once: a "%s" in a file name stays as it is.
+QString DescribeFileError(const FileError &error, const QString &fileName, const MessageCatalogue &catalogue)
 {
+    const auto line = FormatArg(qint64(error.line));
     switch (error.kind) {
     case FileErrorKind::None:
         return {};
     case FileErrorKind::CannotOpen:
-        return QStringLiteral("Не удалось открыть файл %1: %2").arg(fileName, error.systemMessage);
+        return catalogue.Format(10088, {fileName, error.systemMessage});
+    case FileErrorKind::IsFolder:
+        return catalogue.Format(10097, fileName);
     case FileErrorKind::CannotRead:
-        return QStringLiteral("Не удалось прочитать файл %1: %2").arg(fileName, error.systemMessage);
+        return catalogue.Format(10089, {fileName, error.systemMessage});
     case FileErrorKind::TooLarge:
-        return QStringLiteral("Файл %1 слишком велик: это не файл нужного вида.").arg(fileName);
+        return catalogue.Format(10090, fileName);
     case FileErrorKind::TooShort:
         if (error.line == 1)
-            return QStringLiteral("Файл %1 пуст.").arg(fileName);
-        return QStringLiteral("Файл %1 слишком короткий: нет строки %2, нужно строк: %3.")
-            .arg(fileName, QString::number(error.line), QString::number(error.expectedLines));
+            return catalogue.Format(10091, fileName);
+        return catalogue.Format(10092, {fileName, line, FormatArg(qint64(error.expectedLines))});
     case FileErrorKind::NotANumber:
-        return QStringLiteral("Файл %1, строка %2: \"%3\" не является числом.")
-            .arg(fileName, QString::number(error.line), error.text);
+        return catalogue.Format(10093, {fileName, line, error.text});
     case FileErrorKind::OutOfRange:
-        return QStringLiteral("Файл %1, строка %2: недопустимое значение %3.")
-            .arg(fileName, QString::number(error.line), error.text);
+        return catalogue.Format(10094, {fileName, line, error.text});
     case FileErrorKind::CannotWrite:
-        return QStringLiteral("Не удалось записать файл %1: %2. Прежний файл, если он был, не изменён.")
-            .arg(fileName, error.systemMessage);
+        return catalogue.Format(10095, {fileName, error.systemMessage});
     }
     return {};
+}
+
+QString DescribeRemoveError(const QString &fileName, const QString &systemMessage,
+                            const MessageCatalogue &catalogue)
+{
+    return catalogue.Format(10096, {fileName, systemMessage});
 }
 
 FileError TooShortError(qsizetype found, int expected)
@@ -106,7 +113,7 @@ FileResult<QStringList> ReadTextLines(const QString &path)
 {
     const QFileInfo info(path);
     if (info.isDir())
-        return {std::nullopt, SystemError(FileErrorKind::CannotOpen, QStringLiteral("это папка"))};
+        return {std::nullopt, SystemError(FileErrorKind::IsFolder, QString())};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {std::nullopt, SystemError(FileErrorKind::CannotOpen, file.errorString())};

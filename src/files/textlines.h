@@ -10,9 +10,12 @@
 
 namespace rpu {
 
+class MessageCatalogue;
+
 enum class FileErrorKind {
     None,
-    CannotOpen,   // missing, a folder, or not permitted
+    CannotOpen,   // missing or not permitted
+    IsFolder,     // the name is a folder's
     CannotRead,   // the read failed part way
     TooLarge,     // far larger than any file of this kind
     TooShort,     // fewer lines than the format needs
@@ -32,9 +35,13 @@ struct FileError {
     bool ok() const { return kind == FileErrorKind::None; }
 };
 
-// Our own wording (Russian, like the program's built-in texts) for errors the
-// catalogue has no text for. fileName is shown as given.
-QString DescribeFileError(const FileError &error, const QString &fileName);
+// The catalogue's text for a file error (numbers 10088 on), in the language
+// in use. fileName is shown as given.
+QString DescribeFileError(const FileError &error, const QString &fileName, const MessageCatalogue &catalogue);
+
+// The text for a file that could not be removed.
+QString DescribeRemoveError(const QString &fileName, const QString &systemMessage,
+                            const MessageCatalogue &catalogue);
 
 template <typename T>
 struct FileResult {

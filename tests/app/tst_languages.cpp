@@ -21,6 +21,7 @@
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QRadioButton>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -255,11 +256,24 @@ private slots:
             QCOMPARE(l.runtime->GetCurrentDefaultLocaleReg(), QString::fromLatin1(step.store));
             QCOMPARE(StateOf(f), state);
             if (demo) {
-                // Time items made from the catalogue, with the language's decimal separator.
-                const QComboBox *open = Find<QComboBox>(f, "TimeRzmk1");
-                QCOMPARE(open->itemText(0), l.h.catalogue.Text(10081));
-                QCOMPARE(open->itemText(1), l.h.catalogue.Format(10078, 0.5));
-                QCOMPARE(open->itemText(open->count() - 1), l.h.catalogue.Text(10075));
+                // Time items made from the catalogue, with the language's
+                // decimal separator, also when a mode change builds them anew.
+                const auto modes = Find<QGroupBox>(f, "ReleWorkMode1")->findChildren<QRadioButton *>();
+                QRadioButton *chosen = nullptr;
+                for (QRadioButton *mode : modes) {
+                    if (mode->isChecked())
+                        chosen = mode;
+                }
+                QVERIFY(chosen);
+                for (QRadioButton *mode : {modes.at(modes.indexOf(chosen) == 0 ? 1 : 0), chosen}) {
+                    mode->click();
+                    const QComboBox *open = Find<QComboBox>(f, "TimeRzmk1");
+                    QCOMPARE(open->itemText(0), l.h.catalogue.Text(10081));
+                    QCOMPARE(open->itemText(1), l.h.catalogue.Format(10078, 0.5));
+                    QCOMPARE(open->itemText(open->count() - 1), l.h.catalogue.Text(10075));
+                }
+                // Back to the state the page entry showed.
+                Find<QPushButton>(f, "DefaultSettingsButton")->click();
             }
             if (QLatin1String(step.code) != QLatin1String("RU")) {
                 const QStringList left = CyrillicTexts(f);
@@ -519,7 +533,7 @@ private slots:
         const auto module = LanguageModule::Load(ShippedModule(code));
         QVERIFY(module);
         QCOMPARE(CheckLanguageModule(*module), QStringList());
-        for (int n = 10001; n <= 10087; ++n)
+        for (int n = 10001; n <= kLastProgramMessage; ++n)
             QVERIFY2(!module->String(n).isEmpty(), qPrintable(QString::number(n)));
 
         FormHarness h;

@@ -170,7 +170,13 @@ private slots:
         QStringList damaged = changed;
         damaged[700] = QStringLiteral("256");
         QVERIFY(WriteTextLines(Path(QStringLiteral("damaged.rrg")), damaged).ok());
-        QCOMPARE(Cli({QStringLiteral("restore"), sim, Path(QStringLiteral("damaged.rrg"))}).exitCode, 2);
+        const CliRun refused = Cli({QStringLiteral("restore"), sim, Path(QStringLiteral("damaged.rrg"))});
+        QCOMPARE(refused.exitCode, 2);
+        QVERIFY2(refused.err.contains(QStringLiteral("строка 701: недопустимое значение 256")), qPrintable(refused.err));
+        // The file errors speak the chosen language too.
+        const CliRun english = Cli({QStringLiteral("restore"), QStringLiteral("--lang"), QStringLiteral("EN"), sim,
+                                    Path(QStringLiteral("damaged.rrg"))});
+        QVERIFY2(english.err.contains(QStringLiteral("line 701: value 256 is not allowed")), qPrintable(english.err));
         QCOMPARE(Cli({QStringLiteral("backup"), sim, Path(QStringLiteral("after.rrg"))}).exitCode, 0);
         QCOMPARE(NumberLines(Path(QStringLiteral("after.rrg"))), changed);
     }

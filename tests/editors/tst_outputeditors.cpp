@@ -50,15 +50,13 @@ QRadioButton *RpuModeButton(const QWidget &page, int n, int mode)
     return Child<QRadioButton>(page, QStringLiteral("RadioButton%1%2").arg(n).arg(mode));
 }
 
-// Names of the checked check boxes under a group captioned "Обрабатываемые извещения:".
+// Names of the checked notification boxes (every check box but the bindings).
 QStringList CheckedNotifications(const QWidget &editor)
 {
     QStringList names;
-    for (QGroupBox *group : editor.findChildren<QGroupBox *>())
-        if (group->title() == QStringLiteral("Обрабатываемые извещения:"))
-            for (QCheckBox *box : group->findChildren<QCheckBox *>())
-                if (box->isChecked())
-                    names << box->objectName();
+    for (QCheckBox *box : editor.findChildren<QCheckBox *>())
+        if (box->isChecked() && !box->objectName().startsWith(QLatin1String("privrel")))
+            names << box->objectName();
     names.sort();
     return names;
 }
@@ -252,7 +250,7 @@ void TstOutputEditors::sounderOnOutput3()
     RpuModeButton(page, 3, 4)->click();
     QCOMPARE(List(page, "TimeRzmk", "RPU", 3)->currentText(), QStringLiteral("пост./ 1 c."));
     QCOMPARE(List(page, "TimeZmk", "RPU", 3)->currentText(), QStringLiteral("---/ 1 c."));
-    QCOMPARE(List(page, "InvRele", "RPU", 3)->currentText(), QStringLiteral("Да"));
+    QCOMPARE(List(page, "InvRele", "RPU", 3)->currentIndex(), 1);
     SettingsImage image{};
     page.ComposeInto(image);
     QCOMPARE(image[95], 4u);
@@ -299,7 +297,7 @@ void TstOutputEditors::factorySettings()
              (QStringList{"AlarmEvent1", "ErrorFire1", "NoLine1", "OnOffAllLine1"}));
     QCOMPARE(List(relay, "TimeRzmk", "", 3)->currentText(), QStringLiteral("пост./ 1 c."));
     QCOMPARE(List(relay, "TimeZmk", "", 1)->currentText(), QStringLiteral("---"));
-    QCOMPARE(List(relay, "InvRele", "", 3)->currentText(), QStringLiteral("Да"));
+    QCOMPARE(List(relay, "InvRele", "", 3)->currentIndex(), 1);
     QVERIFY(List(relay, "TimeZmk", "", 1)->isEnabled());
     QVERIFY(!List(relay, "TimeZmk", "", 3)->isEnabled());
     QVERIFY(!Child(relay, "BoxDamage1")->isEnabled());
@@ -316,7 +314,7 @@ void TstOutputEditors::factorySettings()
             QVERIFY(!RpuModeButton(rpu, n, m)->isChecked());
         QVERIFY(!Child(rpu, QStringLiteral("privrelrpu%1%2").arg(n).arg(1))->isEnabled());
         QVERIFY(!Child(rpu, QStringLiteral("AlarmEventRPU%1").arg(n))->isEnabled());
-        QCOMPARE(List(rpu, "InvRele", "RPU", n)->currentText(), QStringLiteral("Нет "));
+        QCOMPARE(List(rpu, "InvRele", "RPU", n)->currentIndex(), 0);
     }
 }
 

@@ -2,6 +2,7 @@
 // atomic saves and the default names.
 
 #include "files/settingsfile.h"
+#include "i18n/messagecatalogue.h"
 #include "files/filetestutil.h"
 
 #include <QDir>
@@ -45,9 +46,11 @@ class TestSettingsFile : public QObject {
     Q_OBJECT
 private:
     QTemporaryDir tmp_;
+    MessageCatalogue catalogue_;
     QString Path(const QString &name) const { return tmp_.filePath(name); }
 
 private slots:
+    void initTestCase() { catalogue_.Fill(BuiltinStringSource()); }
     void savedFileIsExactly96CrLfLines()
     {
         const QString path = Path("saved.cfg");
@@ -84,7 +87,7 @@ private slots:
         const QString path = Path("tolerant.cfg");
         QVERIFY(WriteBytes(path, bytes));
         const auto read = ReadSettingsFile(path);
-        QVERIFY2(read.ok(), qPrintable(DescribeFileError(read.error, path)));
+        QVERIFY2(read.ok(), qPrintable(DescribeFileError(read.error, path, catalogue_)));
         for (int i = 0; i < kSettingsFileCells; ++i)
             QCOMPARE(read.value->cells[i], quint32(i + 1));
         QCOMPARE(read.value->lines.size(), lineCount);
@@ -154,8 +157,9 @@ private slots:
         QCOMPARE(read.error.kind, kind);
         QCOMPARE(read.error.line, line);
         QCOMPARE(read.error.text, text);
-        const QString message = DescribeFileError(read.error, "refused %2.cfg");
-        QVERIFY(message.contains("refused %2.cfg"));
+        // A file name is shown as it is, placeholders and all.
+        const QString message = DescribeFileError(read.error, "refused %s %2.cfg", catalogue_);
+        QVERIFY2(message.contains("refused %s %2.cfg"), qPrintable(message));
         const bool emptyFile = kind == FileErrorKind::TooShort && line == 1;
         QVERIFY(emptyFile || message.contains(QString::number(line)));
     }
@@ -164,7 +168,7 @@ private slots:
     {
         QCOMPARE(ReadSettingsFile(Path("missing.cfg")).error.kind, FileErrorKind::CannotOpen);
         QVERIFY(QDir(tmp_.path()).mkdir("folder.cfg"));
-        QCOMPARE(ReadSettingsFile(Path("folder.cfg")).error.kind, FileErrorKind::CannotOpen);
+        QCOMPARE(ReadSettingsFile(Path("folder.cfg")).error.kind, FileErrorKind::IsFolder);
         const QString big = Path("big.cfg");
         QVERIFY(WriteBytes(big, NumberedLines(96, "\r\n") + QByteArray(kMaxNumberFileSize, '\n')));
         QCOMPARE(ReadSettingsFile(big).error.kind, FileErrorKind::TooLarge);

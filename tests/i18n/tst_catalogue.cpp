@@ -187,10 +187,10 @@ private slots:
     {
         MessageCatalogue catalogue;
         LoadMessageCatalogue(catalogue, QString(), kProgram);
-        for (int n = 10001; n <= 10087; ++n)
+        for (int n = 10001; n <= kLastProgramMessage; ++n)
             QVERIFY2(!catalogue.Text(n).isEmpty(), qPrintable(QString::number(n)));
-        QVERIFY(catalogue.Text(10088).isEmpty());
-        for (int n = 10001; n <= 10087; ++n)
+        QVERIFY(catalogue.Text(kLastProgramMessage + 1).isEmpty());
+        for (int n = 10001; n <= kLastProgramMessage; ++n)
             QVERIFY2(catalogue.Text(n).size() <= kMaxMessageLength, qPrintable(QString::number(n)));
     }
 

@@ -104,15 +104,15 @@ private slots:
         QTest::addColumn<QByteArray>("module");
         QTest::addColumn<int>("lastFromModule");
         QTest::addColumn<bool>("russianAfter");
-        QTest::newRow("all texts") << Messages(10001, 10087) << 10087 << false;
+        QTest::newRow("all texts") << Messages(10001, kLastProgramMessage) << kLastProgramMessage << false;
         QTest::newRow("texts to 10120") << Messages(10001, 10120) << 10120 << false;
         QTest::newRow("stops after 10050") << Messages(10001, 10050) << 10050 << true;
-        QTest::newRow("gap at 10030") << Messages(10001, 10087, {10030}) << 10029 << true;
-        QTest::newRow("empty at 10030") << Messages(10001, 10087).replace("10030 = M10030", "10030 =") << 10029
+        QTest::newRow("gap at 10030") << Messages(10001, kLastProgramMessage, {10030}) << 10029 << true;
+        QTest::newRow("empty at 10030") << Messages(10001, kLastProgramMessage).replace("10030 = M10030", "10030 =") << 10029
                                         << true;
         QTest::newRow("no module file") << QByteArray() << 10000 << true;
-        QTest::newRow("not UTF-8") << Messages(10001, 10087) + "10088 = \xff\n" << 10000 << true;
-        QTest::newRow("BOM and CRLF") << "\xEF\xBB\xBF" + Messages(10001, 10087).replace("\n", "\r\n") << 10087
+        QTest::newRow("not UTF-8") << Messages(10001, kLastProgramMessage) + "10098 = \xff\n" << 10000 << true;
+        QTest::newRow("BOM and CRLF") << "\xEF\xBB\xBF" + Messages(10001, kLastProgramMessage).replace("\n", "\r\n") << kLastProgramMessage
                                       << false;
     }
     void catalogueFromModuleFile()
@@ -148,18 +148,18 @@ private slots:
 
     void checkForTranslators()
     {
-        QByteArray text = Messages(10001, 10087, {10040});
+        QByteArray text = Messages(10001, kLastProgramMessage, {10040});
         text.replace("10022 = M10022", "10022 = Writing %s").replace("10051 = M10051", "10051 = %d %%");
         const auto module = LanguageModule::Parse(QString::fromUtf8(text + "@layout\nobject A: TA\n"));
         QCOMPARE(CheckLanguageModule(*module),
-                 QStringList({QStringLiteral("line 90: property name or \"end\" expected"),
+                 QStringList({QStringLiteral("line 100: property name or \"end\" expected"),
                               QStringLiteral("message 10022: placeholders differ from the Russian text "
                                              "\"Запись ПО в прибор...%d %%\""),
                               QStringLiteral("message 10028: placeholders differ from the Russian text "
                                              "\"Вы уверены, что хотите удалить файл регистрации %s ?\""),
                               QStringLiteral("message 10040 is missing or empty: the messages from there on are not read")}));
         QString complete = QStringLiteral("@messages\n");
-        for (int n = 10001; n <= 10087; ++n)
+        for (int n = 10001; n <= kLastProgramMessage; ++n)
             complete += QStringLiteral("%1 = '%2'\n").arg(n).arg(BuiltinRussianText(n));
         QVERIFY(CheckLanguageModule(*LanguageModule::Parse(complete)).isEmpty());
     }

@@ -22,9 +22,6 @@ namespace {
 constexpr int kFirstTimeText = 10074;
 constexpr int kLastTimeText = 10081;
 
-constexpr std::array<const char *, kWorkModeCount> kModeCaptions = {
-    "ПЦН тревога", "Контрольная лампа", "Взят/снят", "Звуковой", "Тревога", "Исполнительный", "Специальный"};
-
 void SelectItem(QComboBox *list, int item)
 {
     // An item the list does not have leaves it without a selection.
@@ -60,12 +57,12 @@ OutputEditor::OutputEditor(int n, const OutputEditorLayout &layout, const Messag
     auto *grid = new QGridLayout(this);
     grid->setContentsMargins(4, 4, 4, 4);
     grid->setSpacing(4);
-    auto *bindings = new QGroupBox(QString::fromUtf8(layout.bindingsTitle), this);
-    auto *modes = new QGroupBox(
-        QString::fromUtf8(n == kReleOutputCount ? layout.okModeTitle : layout.modeTitle), this);
+    auto *bindings = new QGroupBox(this);
+    auto *modes = new QGroupBox(this);
     modes->setObjectName(Named(layout.modeGroupName, n));
-    auto *notifications = new QGroupBox(QStringLiteral("Обрабатываемые извещения:"), this);
-    auto *lists = new QGroupBox(QStringLiteral("Дополнительно:"), this);
+    auto *notifications = new QGroupBox(this);
+    auto *lists = new QGroupBox(this);
+    parts_ = {bindings, notifications, lists};
     grid->addWidget(bindings, 0, 0);
     grid->addWidget(modes, 0, 1);
     grid->addWidget(notifications, 1, 0);
@@ -74,10 +71,19 @@ OutputEditor::OutputEditor(int n, const OutputEditorLayout &layout, const Messag
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(1, 1);
 
+    connect(this, &QObject::objectNameChanged, this, &OutputEditor::NameParts);
     BuildBindings(bindings);
     BuildModes(modes);
     BuildNotifications(notifications);
     BuildLists(lists);
+}
+
+void OutputEditor::NameParts()
+{
+    for (size_t i = 0; i < parts_.size(); ++i)
+        parts_[i]->setObjectName(objectName() + QStringLiteral("_QGroupBox%1").arg(i + 1));
+    for (qsizetype i = 0; i < listCaptions_.size(); ++i)
+        listCaptions_[i]->setObjectName(parts_.back()->objectName() + QStringLiteral("_QLabel%1").arg(i + 1));
 }
 
 void OutputEditor::BuildBindings(QGroupBox *group)
@@ -96,7 +102,7 @@ void OutputEditor::BuildModes(QGroupBox *group)
     auto *column = Compact(new QVBoxLayout(group), 0);
     modes_ = new QButtonGroup(group);
     for (int mode = 1; mode <= kWorkModeCount; ++mode) {
-        auto *button = new QRadioButton(QString::fromUtf8(kModeCaptions[mode - 1]), group);
+        auto *button = new QRadioButton(group);
         if (*layout_.modeButtonPrefix)
             button->setObjectName(Named(layout_.modeButtonPrefix, n_) + QString::number(mode));
         if (std::find(layout_.lockedModes.begin(), layout_.lockedModes.end(), mode)
@@ -117,7 +123,7 @@ void OutputEditor::BuildNotifications(QGroupBox *group)
 {
     auto *column = Compact(new QVBoxLayout(group), 0);
     for (const NotificationBoxSpec &design : layout_.boxes) {
-        auto *box = new QCheckBox(QString::fromUtf8(design.caption), group);
+        auto *box = new QCheckBox(group);
         box->setObjectName(Named(design.prefix, n_));
         box->setEnabled(design.enabledAtStart);
         box->setVisible(!design.hidden);
@@ -131,8 +137,9 @@ void OutputEditor::BuildLists(QGroupBox *group)
 {
     auto *grid = Compact(new QGridLayout(group), 4);
     int row = 0;
-    auto addList = [&](const char *prefix, const char *label) {
-        auto *caption = new QLabel(QString::fromUtf8(label), group);
+    auto addList = [&](const char *prefix) {
+        auto *caption = new QLabel(group);
+        listCaptions_.append(caption);
         auto *list = new QComboBox(group);
         list->setObjectName(Named(prefix, n_, layout_.nameSuffix));
         list->setEditable(false);
@@ -145,14 +152,14 @@ void OutputEditor::BuildLists(QGroupBox *group)
         ++row;
         return std::pair{caption, list};
     };
-    openFor_ = addList("TimeRzmk", "Размыкание на время").second;
-    closeFor_ = addList("TimeZmk", "Замыкание на время").second;
-    duration_ = addList("TimePeriod", "Длительность извещения ").second;
-    inverse_ = addList("InvRele", "Инверсный режим").second;
-    inverse_->addItems({QStringLiteral("Нет "), QStringLiteral("Да")});
+    openFor_ = addList("TimeRzmk").second;
+    closeFor_ = addList("TimeZmk").second;
+    duration_ = addList("TimePeriod").second;
+    inverse_ = addList("InvRele").second;
+    inverse_->addItems(QStringList(2)); // no, yes
     // Kept for the layout's language modules; nothing reads or sets it.
-    const auto [controlLabel, control] = addList("ReleControl", "Управление реле");
-    control->addItems({QStringLiteral("по команде"), QStringLiteral("по событию")});
+    const auto [controlLabel, control] = addList("ReleControl");
+    control->addItems(QStringList(2)); // by command, by event
     control->setEnabled(false);
     control->hide();
     controlLabel->hide();
@@ -347,47 +354,45 @@ OutputSettings<B> OutputEditor::Collect() const
 namespace {
 
 constexpr NotificationBoxSpec kRelayBoxes[] = {
-    {"AlarmEvent", "Тревога/пожар (разделы)", RelayAlarmEvent, true, true, false, false},
-    {"BoxDamage", "Вскрытие (разделы)", -1, false, true, true, false},
-    {"OnOffLine", "Взятие по одному/Снятие по всем ", RelayOnOffLine, true, true, false, false},
-    {"OnOffAllLine", "Взятие по всем/Снятие по одному", RelayOnOffAllLine, true, true, false, false},
-    {"ErrorFire", "Неисправность (разделы)", RelayErrorFire, true, true, false, false},
-    {"NoConnect", "Неисправность РК (разделы)", -1, false, true, true, false},
-    {"ErrorPower", "Неисправ. питания (разделы)", -1, false, false, false, false},
-    {"RadioChanBlck", "Блокирование РК (оборуд-е)", RelayRadioChanBlck, true, true, false, false},
-    {"DamageCD", "Вскрытие (оборуд-е)", RelayDamageCD, true, true, false, false},
-    {"PowerCD", "Неисправ. питания (оборуд-е)", RelayPowerCD, true, true, false, false},
-    {"SelfDamage", "Собственное вскрытие", RelaySelfDamage, true, true, false, false},
-    {"NoLine", "Неисп. линии связи (оборуд-е)", RelayNoLine, true, true, false, false},
+    {"AlarmEvent", RelayAlarmEvent, true, true, false, false},
+    {"BoxDamage", -1, false, true, true, false},
+    {"OnOffLine", RelayOnOffLine, true, true, false, false},
+    {"OnOffAllLine", RelayOnOffAllLine, true, true, false, false},
+    {"ErrorFire", RelayErrorFire, true, true, false, false},
+    {"NoConnect", -1, false, true, true, false},
+    {"ErrorPower", -1, false, false, false, false},
+    {"RadioChanBlck", RelayRadioChanBlck, true, true, false, false},
+    {"DamageCD", RelayDamageCD, true, true, false, false},
+    {"PowerCD", RelayPowerCD, true, true, false, false},
+    {"SelfDamage", RelaySelfDamage, true, true, false, false},
+    {"NoLine", RelayNoLine, true, true, false, false},
 };
 
 const OutputEditorLayout kRelayLayout = {
-    SettingsSection::Relay, "", "privrele", kRelayPartitions, 4, "Привязки к разделам:", kRelayBoxes,
-    "ReleWorkMode", "Режим работы реле:", "Режим работы выхода ОК:", "", {},
+    SettingsSection::Relay, "", "privrele", kRelayPartitions, 4, kRelayBoxes, "ReleWorkMode", "", {},
 };
 
 constexpr NotificationBoxSpec kRpuBoxes[] = {
-    {"AlarmEventRPU", "Тревога/пожар", RpuAlarmEvent, true, true, false, false},
-    {"OnAllLineRPU", "Взятие по всем ШС/Снятие", -1, true, true, true, false},
-    {"AhtungFireIIRPU", "Внимание (пожар ИИ)", RpuAhtungFireII, true, true, false, false},
-    {"OnOfLineRPU", "Взятие по одному из ШС/Снятие", -1, true, true, true, false},
-    {"DamageIIRPU", "Вскрытие ИИ", RpuDamageII, false, true, false, false},
-    {"NoLinkRPU", "Нет связи с ИИ", RpuNoLink, true, true, false, false},
-    {"RadioChanBlckRPU", "Блокирование РК", RpuRadioChanBlck, true, true, false, false},
-    {"SelfDamageRPU", "Собств. вскрытие", -1, false, true, false, true},
-    {"PowerCDRPU", "Неисправность питания ИИ", RpuPowerCD, false, true, false, false},
-    {"ErrorFireRPU", "Неисправность (пожар ИИ)", RpuErrorFire, false, true, false, false},
-    {"ErrorPowerRPU", "Неисправность питания РПУ", RpuErrorPower, true, true, false, false},
-    {"BoxDamageRPU", "Вскрытие РПУ", RpuBoxDamage, true, true, false, false},
+    {"AlarmEventRPU", RpuAlarmEvent, true, true, false, false},
+    {"OnAllLineRPU", -1, true, true, true, false},
+    {"AhtungFireIIRPU", RpuAhtungFireII, true, true, false, false},
+    {"OnOfLineRPU", -1, true, true, true, false},
+    {"DamageIIRPU", RpuDamageII, false, true, false, false},
+    {"NoLinkRPU", RpuNoLink, true, true, false, false},
+    {"RadioChanBlckRPU", RpuRadioChanBlck, true, true, false, false},
+    {"SelfDamageRPU", -1, false, true, false, true},
+    {"PowerCDRPU", RpuPowerCD, false, true, false, false},
+    {"ErrorFireRPU", RpuErrorFire, false, true, false, false},
+    {"ErrorPowerRPU", RpuErrorPower, true, true, false, false},
+    {"BoxDamageRPU", RpuBoxDamage, true, true, false, false},
 };
 
 // Only "Звуковой", "Тревога" and "Специальный" can be chosen on this page.
 constexpr int kRpuLockedModes[] = {1, 2, 3, 6};
 
 const OutputEditorLayout kRpuLayout = {
-    SettingsSection::Rpu, "RPU", "privrelrpu", kRpuSources, 8,
-    "Привязка к источникам информации (ИИ) №:", kRpuBoxes, "GrB_ReleWorkModeRPU", "Режим работы реле",
-    "Режим работы выхода ОК", "RadioButton", kRpuLockedModes,
+    SettingsSection::Rpu, "RPU", "privrelrpu", kRpuSources, 8, kRpuBoxes, "GrB_ReleWorkModeRPU",
+    "RadioButton", kRpuLockedModes,
 };
 
 } // namespace

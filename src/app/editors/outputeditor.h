@@ -9,6 +9,7 @@
 #include <QLocale>
 #include <QWidget>
 
+#include <array>
 #include <functional>
 #include <span>
 
@@ -16,6 +17,7 @@ class QButtonGroup;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QLabel;
 
 namespace rpu {
 
@@ -23,7 +25,6 @@ class MessageCatalogue;
 
 struct NotificationBoxSpec {
     const char *prefix;   // object name without the output number
-    const char *caption;
     int bit;              // notification bit, or -1 for a box without a cell
     bool enabledAtStart;
     bool followsOutput;   // enabled and cleared with the output's other boxes
@@ -37,11 +38,8 @@ struct OutputEditorLayout {
     const char *bindingPrefix; // "privrele" or "privrelrpu"
     int bindingCount;
     int bindingRows;
-    const char *bindingsTitle;
     std::span<const NotificationBoxSpec> boxes;
     const char *modeGroupName; // group name without the output number
-    const char *modeTitle;
-    const char *okModeTitle;   // the open-collector output's caption
     const char *modeButtonPrefix; // "" leaves the buttons unnamed
     std::span<const int> lockedModes; // buttons the user cannot choose
 };
@@ -52,6 +50,8 @@ public:
     int Output() const { return n_; }
     // Selected work-mode value, 0 for none.
     int CheckedMode() const;
+    // The locale the time lists are written in; follows a language change.
+    void SetLocale(const QLocale &locale) { locale_ = locale; }
 
 protected:
     OutputEditor(int n, const OutputEditorLayout &layout, const MessageCatalogue &catalogue,
@@ -75,6 +75,10 @@ protected:
     OutputSettings<B> Collect() const;
 
 private:
+    // The groups and list captions have no names of their own; they are
+    // named after the editor, the way the layout knows them, once the
+    // editor has its name.
+    void NameParts();
     void BuildBindings(QGroupBox *group);
     void BuildModes(QGroupBox *group);
     void BuildNotifications(QGroupBox *group);
@@ -88,7 +92,7 @@ private:
     const int n_;
     const OutputEditorLayout &layout_;
     const MessageCatalogue &catalogue_;
-    const QLocale locale_;
+    QLocale locale_;
 
     QList<QCheckBox *> bindings_;
     QList<QCheckBox *> boxes_; // in the order of layout_.boxes
@@ -97,6 +101,8 @@ private:
     QComboBox *closeFor_ = nullptr;
     QComboBox *duration_ = nullptr;
     QComboBox *inverse_ = nullptr;
+    std::array<QGroupBox *, 3> parts_{}; // bindings, notifications, lists
+    QList<QLabel *> listCaptions_;
 
     std::array<QStringList, NoList> items_;
     QString itemsKey_;

@@ -7,8 +7,6 @@ namespace rpu {
 
 namespace {
 
-constexpr std::array<const char *, kReleOutputCount> kTabCaptions = {"Реле №1", "Реле №2", "Выход ОК №1"};
-
 constexpr SettingsSection SectionOf(int bindingCount)
 {
     return bindingCount == kRelayPartitions ? SettingsSection::Relay : SettingsSection::Rpu;
@@ -41,7 +39,7 @@ OutputTabsPage<Editor, B>::OutputTabsPage(const char *tabsName,
     for (int n = 1; n <= kReleOutputCount; ++n) {
         auto *editor = new Editor(n, catalogue, locale, tabs_);
         editor->setObjectName(QLatin1String(tabNames[n - 1]));
-        tabs_->addTab(editor, QString::fromUtf8(kTabCaptions[n - 1]));
+        tabs_->addTab(editor, QString());
         editors_[n - 1] = editor;
     }
 }

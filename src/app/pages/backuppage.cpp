@@ -69,22 +69,16 @@ BackupPage::BackupPage(PageContext &context, QWidget *parent) : QWidget(parent),
 
 void BackupPage::BuildControls()
 {
-    QLabel *heading = MakeLabel(this, "RegBackupHeaderLabel",
-                                QStringLiteral("Создание файла, восстановление из файла или удаление "
-                                               "файла резервной копии памяти регистрации"),
-                                8, 8, 645, 34);
+    QLabel *heading = MakeLabel(this, "RegBackupHeaderLabel", 8, 8, 645, 34);
     heading->setWordWrap(true);
     SetBold(heading);
-    Dev2TypeLabel2 = LabelPair(this, "Dev2TypeLabel", QStringLiteral("Тип подключенного прибора: "),
-                               "Dev2TypeLabel2", 12, 50, 190, 420);
+    Dev2TypeLabel2 = LabelPair(this, "Dev2TypeLabel", "Dev2TypeLabel2", 12, 50, 190, 420);
 
-    RPU_RTRRadioGr = MakeGroup(this, "RPU_RTRRadioGr", QStringLiteral("Режим работы в системе:"), 12,
-                               80, 300, 70);
+    RPU_RTRRadioGr = MakeGroup(this, "RPU_RTRRadioGr", 12, 80, 300, 70);
     RPU_RTRRadioItems = new QButtonGroup(this);
     RPU_RTRRadioItems->setObjectName(QStringLiteral("RPU_RTRRadioItems"));
-    const QString roles[2] = {QStringLiteral("РПУ"), QStringLiteral("РТР")};
     for (int id = 0; id < 2; ++id) {
-        auto *item = new QRadioButton(roles[id], RPU_RTRRadioGr);
+        auto *item = new QRadioButton(RPU_RTRRadioGr);
         item->setObjectName(id == 0 ? QStringLiteral("RPU_RTRRadioGr_RPU")
                                     : QStringLiteral("RPU_RTRRadioGr_RTR"));
         item->setGeometry(12, 20 + id * 23, 200, 20);
@@ -92,28 +86,23 @@ void BackupPage::BuildControls()
     }
     RPU_RTRRadioGr->setEnabled(false);
 
-    MakeLabel(this, "ObjNumLabel", QStringLiteral("Номер объекта(системы): "), 12, 166, 190, 17);
+    MakeLabel(this, "ObjNumLabel", 12, 166, 190, 17);
     ObjNumEdit = Named(new QLineEdit(this), "ObjNumEdit");
     ObjNumEdit->setGeometry(206, 163, 120, 22);
     ObjNumEdit->setEnabled(false);
-    MakeLabel(this, "ModuleNumLabel", QStringLiteral("Адрес прибора в системе:"), 12, 196, 190, 17);
+    MakeLabel(this, "ModuleNumLabel", 12, 196, 190, 17);
     ModuleNumCmB = Named(new QComboBox(this), "ModuleNumCmB");
     ModuleNumCmB->setEditable(true);
     ModuleNumCmB->setInsertPolicy(QComboBox::NoInsert);
     ModuleNumCmB->setMaxVisibleItems(10);
     ModuleNumCmB->setGeometry(206, 193, 120, 22);
     ModuleNumCmB->setEnabled(false);
-    RegFNameLabel2 = LabelPair(this, "RegFNameLabel", QStringLiteral("Имя файла резервной копии:"),
-                               "RegFNameLabel2", 12, 226, 190, 440);
-    ConfCodeLabel2 = LabelPair(this, "ConfCodeLabel", QStringLiteral("Код конфигурации:"),
-                               "ConfCodeLabel2", 12, 252, 190, 120);
+    RegFNameLabel2 = LabelPair(this, "RegFNameLabel", "RegFNameLabel2", 12, 226, 190, 440);
+    ConfCodeLabel2 = LabelPair(this, "ConfCodeLabel", "ConfCodeLabel2", 12, 252, 190, 120);
 
-    RegBackupCreateButton =
-        MakeButton(this, "RegBackupCreateButton", QStringLiteral("Создать"), QString(), 340, 86);
-    RegBackupRestoreButton = MakeButton(this, "RegBackupRestoreButton",
-                                        QStringLiteral("Восстановить"), QString(), 340, 118);
-    RegBackupDeleteButton =
-        MakeButton(this, "RegBackupDeleteButton", QStringLiteral("Удалить"), QString(), 340, 150);
+    RegBackupCreateButton = MakeButton(this, "RegBackupCreateButton", 340, 86);
+    RegBackupRestoreButton = MakeButton(this, "RegBackupRestoreButton", 340, 118);
+    RegBackupDeleteButton = MakeButton(this, "RegBackupDeleteButton", 340, 150);
     RegBackupCreateButton->setEnabled(false);
     RegBackupRestoreButton->setEnabled(false);
 }
@@ -327,7 +316,7 @@ void BackupPage::ModuleNumCmBExit()
 
 void BackupPage::FileErrorBox(const FileError &error, const QString &fileName) const
 {
-    context_.Box(kTitleError, DescribeFileError(error, fileName), Dialogs::Icon::Error);
+    context_.Box(kTitleError, DescribeFileError(error, fileName, context_.catalogue()), Dialogs::Icon::Error);
 }
 
 QString BackupPage::AskBackupPath(int statusMessage, int titleMessage, int cancelMessage)
@@ -441,7 +430,7 @@ void BackupPage::DeleteRegistrationFile()
     const RemoveResult removed = RemoveRegistrationBackup(path);
     if (!removed.succeeded()) {
         context_.Box(kTitleError,
-                     QStringLiteral("Не удалось удалить файл %1: %2").arg(fileName, removed.systemMessage),
+                     DescribeRemoveError(fileName, removed.systemMessage, context_.catalogue()),
                      Dialogs::Icon::Error);
         return;
     }

@@ -21,60 +21,41 @@ CommandColumn::CommandColumn(QWidget *parent) : QWidget(parent)
     setObjectName(QStringLiteral("CommandColumn"));
     setGeometry(kColumnX, 0, 794 - kColumnX, 545);
 
-    QGroupBox *port = MakeGroup(this, "GroupBox1", QStringLiteral("Порт связи"), 0, 15, kGroupWidth, 48);
-    auto *usb = Named(new QCheckBox(QStringLiteral("USB-порт"), port), "CheckBox1");
+    QGroupBox *port = MakeGroup(this, "GroupBox1", 0, 15, kGroupWidth, 48);
+    auto *usb = Named(new QCheckBox(port), "CheckBox1");
     usb->setGeometry(8, 22, 105, 18);
     usb->setChecked(true);
     port->setEnabled(false);
 
-    QGroupBox *mode = MakeGroup(this, "OperModeGrB", QStringLiteral("Режим работы:"), 0, 69, kGroupWidth, 60);
+    QGroupBox *mode = MakeGroup(this, "OperModeGrB", 0, 69, kGroupWidth, 60);
     OperModeCmB = Named(new QComboBox(mode), "OperModeCmB");
-    OperModeCmB->addItems({QStringLiteral("демо"), QStringLiteral("on-line")});
+    OperModeCmB->addItems(QStringList(2)); // "демо", "on-line"
     OperModeCmB->setGeometry(8, 24, 105, 24);
 
-    struct Pair {
+    const struct {
         const char *group;
-        QString caption;
         int top;
-        QPushButton **first;
-        const char *firstName;
-        QString firstCaption;
-        QString firstHint;
-        QPushButton **second;
-        const char *secondName;
-        QString secondCaption;
-        QString secondHint;
+        QPushButton **first, **second;
+        const char *firstName, *secondName;
+    } pairs[] = {
+        {"GroupBox39", 139, &ConnectButton, &DisconnectButton, "ConnectButton", "DisconnectButton"},
+        {"GroupBox40", 234, &WriteButton, &ReadButton, "WriteButton", "ReadButton"},
+        {"GroupBox41", 329, &SaveButton, &LoadButton, "SaveButton", "LoadButton"},
+        {"GroupBox42", 424, &DefaultSettingsButton, &Help, "DefaultSettingsButton", "Help"},
     };
-    const Pair pairs[] = {
-        {"GroupBox39", QStringLiteral("Связь"), 139, &ConnectButton, "ConnectButton",
-         QStringLiteral("Установить"), QStringLiteral("Устанавливает связь с прибором"),
-         &DisconnectButton, "DisconnectButton", QStringLiteral("Разорвать"),
-         QStringLiteral("Разрывает связь с прибором")},
-        {"GroupBox40", QStringLiteral("Прибор"), 234, &WriteButton, "WriteButton",
-         QStringLiteral("Записать"), QStringLiteral("Записывает настройки в прибор"), &ReadButton,
-         "ReadButton", QStringLiteral("Считать"), QStringLiteral("Считывает настройки из прибора")},
-        {"GroupBox41", QStringLiteral("Файл"), 329, &SaveButton, "SaveButton",
-         QStringLiteral("Сохранить"), QStringLiteral("Записывает настройки в файл"), &LoadButton,
-         "LoadButton", QStringLiteral("Загрузить"), QStringLiteral("Считывает настройки из файла")},
-        {"GroupBox42", QStringLiteral("Прочее"), 424, &DefaultSettingsButton,
-         "DefaultSettingsButton", QStringLiteral("Завод. настройки"),
-         QStringLiteral("Выставление заводских настроек"), &Help, "Help", QStringLiteral("Help  "),
-         QStringLiteral("Вызов справки по программе")},
-    };
-    for (const Pair &p : pairs) {
-        QGroupBox *group = MakeGroup(this, p.group, p.caption, 0, p.top, kGroupWidth, 88);
-        *p.first = MakeButton(group, p.firstName, p.firstCaption, p.firstHint, 8, 22);
-        *p.second = MakeButton(group, p.secondName, p.secondCaption, p.secondHint, 8, 54);
+    for (const auto &p : pairs) {
+        QGroupBox *group = MakeGroup(this, p.group, 0, p.top, kGroupWidth, 88);
+        *p.first = MakeButton(group, p.firstName, 8, 22);
+        *p.second = MakeButton(group, p.secondName, 8, 54);
     }
 
     // Language controls: the button covers the label and the combo box.
-    MakeLabel(this, "LngLabel", QStringLiteral("Язык:"), 2, 520, 34, 17);
+    MakeLabel(this, "LngLabel", 2, 520, 34, 17);
     auto *languages = Named(new QComboBox(this), "LangCmB");
-    languages->addItems({QStringLiteral("Russian"), QStringLiteral("English"), QStringLiteral("Turkish")});
+    languages->addItems(QStringList(3)); // Russian, English, Turkish
     languages->setCurrentIndex(0);
     languages->setGeometry(38, 516, 82, 24);
-    btn_ChangeLang = MakeButton(this, "btn_ChangeLang", QStringLiteral("Сменить язык"), QString(), 1,
-                                516, 119, 25);
+    btn_ChangeLang = MakeButton(this, "btn_ChangeLang", 1, 516, 119, 25);
     btn_ChangeLang->raise();
 
     connect(OperModeCmB, &QComboBox::activated, this, &CommandColumn::workModeChosen);

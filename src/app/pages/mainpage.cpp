@@ -80,66 +80,43 @@ MainPage::MainPage(PageContext &context, QWidget *parent) : QWidget(parent), con
 
 void MainPage::BuildControls()
 {
-    Label_maintabsh_header_rpu = MakeLabel(
-        this, "Label_maintabsh_header_rpu",
-        QStringLiteral("Выбор режима работы, обновление или смена ПО подключенного радиоустройства"),
-        8, 8, 645, 20);
-    Label_maintabsh_header_sela =
-        MakeLabel(this, "Label_maintabsh_header_sela",
-                  QStringLiteral("Обновление ПО подключенного радиоустройства"), 8, 8, 645, 20);
+    Label_maintabsh_header_rpu = MakeLabel(this, "Label_maintabsh_header_rpu", 8, 8, 645, 20);
+    Label_maintabsh_header_sela = MakeLabel(this, "Label_maintabsh_header_sela", 8, 8, 645, 20);
     SetBold(Label_maintabsh_header_rpu);
     SetBold(Label_maintabsh_header_sela);
     Label_maintabsh_header_rpu->hide();
 
-    SoftUpdateGrB2 = MakeGroup(this, "SoftUpdateGrB2", QStringLiteral("Сведения о приборе:"), 8, 34,
-                               645, 72);
-    DevTypeLabel2 = LabelPair(SoftUpdateGrB2, "DevTypeLabel",
-                              QStringLiteral("Тип подключенного прибора: "), "DevTypeLabel2", 12, 22,
-                              190, 425);
-    CurrentSoftVerLabel2 = LabelPair(SoftUpdateGrB2, "CurrentSoftVerLabel",
-                                     QStringLiteral("Текущая версия ПО: "), "CurrentSoftVerLabel2",
-                                     12, 44, 190, 425);
+    SoftUpdateGrB2 = MakeGroup(this, "SoftUpdateGrB2", 8, 34, 645, 72);
+    DevTypeLabel2 = LabelPair(SoftUpdateGrB2, "DevTypeLabel", "DevTypeLabel2", 12, 22, 190, 425);
+    CurrentSoftVerLabel2 = LabelPair(SoftUpdateGrB2, "CurrentSoftVerLabel", "CurrentSoftVerLabel2", 12, 44,
+                                     190, 425);
 
-    DevOperModeGrB = MakeGroup(this, "DevOperModeGrB",
-                               QStringLiteral("Выберите режим работы прибора: "), 8, 112, 645, 92);
+    DevOperModeGrB = MakeGroup(this, "DevOperModeGrB", 8, 112, 645, 92);
     const struct {
         QRadioButton **button;
         const char *name;
-        QString caption;
-    } modes[] = {{&RPU_rb, "RPU_rb", QStringLiteral("Радиоприемное устройство (РПУ)")},
-                 {&RTR_rb, "RTR_rb", QStringLiteral("Ретранслятор + модуль реле (РТР)")},
-                 {&MRO_rb, "MRO_rb", QStringLiteral("Модуль реле и оповещения (МРО)")}};
+    } modes[] = {{&RPU_rb, "RPU_rb"}, {&RTR_rb, "RTR_rb"}, {&MRO_rb, "MRO_rb"}};
     int y = 20;
     for (const auto &mode : modes) {
-        *mode.button = Named(new QRadioButton(mode.caption, DevOperModeGrB), mode.name);
+        *mode.button = Named(new QRadioButton(DevOperModeGrB), mode.name);
         (*mode.button)->setGeometry(12, y, 400, 20);
         y += 23;
     }
     // This edition never shows the device-mode buttons; code still sets them.
     DevOperModeGrB->hide();
 
-    SoftUpdatesGroupBox = MakeGroup(this, "SoftUpdatesGroupBox", QStringLiteral("Выберите файл ПО:"),
-                                    8, 112, 300, 330);
+    SoftUpdatesGroupBox = MakeGroup(this, "SoftUpdatesGroupBox", 8, 112, 300, 330);
     SoftUpdatesListBox = Named(new QListWidget(SoftUpdatesGroupBox), "SoftUpdatesListBox");
     SoftUpdatesListBox->setGeometry(10, 22, 280, 298);
-    WriteSWButton = MakeButton(this, "WriteSWButton", QStringLiteral("Обновить ПО устройства"),
-                               QString(), 8, 450, 200, 28);
+    WriteSWButton = MakeButton(this, "WriteSWButton", 8, 450, 200, 28);
     WriteSWButton->setEnabled(false);
 
-    SoftUpdateGrB = MakeGroup(this, "SoftUpdateGrB", QStringLiteral("Сведения о файле ПО:"), 318, 112,
-                              335, 148);
-    SoftFNameLabel2 = LabelPair(SoftUpdateGrB, "SoftFNameLabel", QStringLiteral("Имя файла: "),
-                                "SoftFNameLabel2", 10, 24, 150, 165);
-    SoftFTypeLabel2 = LabelPair(SoftUpdateGrB, "SoftFTypeLabel", QStringLiteral("Тип файла: "),
-                                "SoftFTypeLabel2", 10, 48, 150, 165);
-    SoftFSizeLabel2 = LabelPair(SoftUpdateGrB, "SoftFSizeLabel",
-                                QStringLiteral("Размер файла (байт):"), "SoftFSizeLabel2", 10, 72,
-                                150, 165);
-    NewSoftVerLabel2 = LabelPair(SoftUpdateGrB, "NewSoftVerLabel", QStringLiteral("Версия ПО: "),
-                                 "NewSoftVerLabel2", 10, 96, 150, 165);
-    SoftFDateLabel2 = LabelPair(SoftUpdateGrB, "SoftFDateLabel",
-                                QStringLiteral("Дата создания файла: "), "SoftFDateLabel2", 10, 120,
-                                150, 165);
+    SoftUpdateGrB = MakeGroup(this, "SoftUpdateGrB", 318, 112, 335, 148);
+    SoftFNameLabel2 = LabelPair(SoftUpdateGrB, "SoftFNameLabel", "SoftFNameLabel2", 10, 24, 150, 165);
+    SoftFTypeLabel2 = LabelPair(SoftUpdateGrB, "SoftFTypeLabel", "SoftFTypeLabel2", 10, 48, 150, 165);
+    SoftFSizeLabel2 = LabelPair(SoftUpdateGrB, "SoftFSizeLabel", "SoftFSizeLabel2", 10, 72, 150, 165);
+    NewSoftVerLabel2 = LabelPair(SoftUpdateGrB, "NewSoftVerLabel", "NewSoftVerLabel2", 10, 96, 150, 165);
+    SoftFDateLabel2 = LabelPair(SoftUpdateGrB, "SoftFDateLabel", "SoftFDateLabel2", 10, 120, 150, 165);
     SoftUpdateGrB->hide();
 
     // The value buffer holds whole registration images and firmware files:

@@ -95,7 +95,7 @@ void SettingsFileFlow::SaveSettingsFile()
     std::copy_n(image.begin(), kSettingsFileCells, cells.begin());
     const FileError error = WriteSettingsFile(path, cells);
     if (!error.ok()) {
-        FileErrorBox(DescribeFileError(error, QFileInfo(path).fileName()));
+        FileErrorBox(DescribeFileError(error, QFileInfo(path).fileName(), context_.catalogue()));
         return;
     }
     context_.Status(filemsg::kSettingsSaved);
@@ -122,7 +122,7 @@ void SettingsFileFlow::LoadSettingsFile()
     if (!content.ok()) {
         // The catalogue has a text for a file of the wrong size; it names no
         // file, so ours follows it.
-        const QString described = DescribeFileError(content.error, fileName);
+        const QString described = DescribeFileError(content.error, fileName, context_.catalogue());
         FileErrorBox(content.error.kind == FileErrorKind::TooShort
                          ? context_.Msg(filemsg::kSettingsWrongSize) + QLatin1Char('\n') + described
                          : described);
@@ -141,7 +141,7 @@ void SettingsFileFlow::LoadSettingsFile()
         error.kind = FileErrorKind::OutOfRange;
         error.line = bad->offset + 1;
         error.text = QString::number(bad->value);
-        FileErrorBox(DescribeFileError(error, fileName));
+        FileErrorBox(DescribeFileError(error, fileName, context_.catalogue()));
         return;
     }
     context_.Status(filemsg::kSettingsRead);

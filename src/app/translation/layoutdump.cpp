@@ -1,5 +1,9 @@
 #include "app/translation/layoutdump.h"
 
+#include "app/translation/widgetlists.h"
+#include "i18n/formtranslator.h"
+#include "i18n/languagemodule.h"
+
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QComboBox>
@@ -204,6 +208,18 @@ QStringList BuiltinRussianLayouts()
         }
     }
     return layouts;
+}
+
+QString ApplyBuiltinLayout(QWidget &window)
+{
+    static const LayoutSet builtin = [] {
+        RegisterWidgetListHandlers();
+        LayoutSet set;
+        for (const QString &layout : BuiltinRussianLayouts())
+            set.AddText(layout);
+        return set;
+    }();
+    return TranslateForms(builtin, {&window});
 }
 
 } // namespace rpu

@@ -24,11 +24,13 @@ QString DumpWindowLayout(const QWidget &window, const QString &name, const QStri
 void NameTranslatableControls(QWidget &window);
 
 // The built-in Russian layouts (main window and language dialog), compiled
-// into the program, one text per window. They are written from the window
-// (DumpWindowLayout) and applied when it is built, where they find nothing
-// to change: the pages still set their Russian captions in code as well.
-// Taking the captions out of the page code is left for when nobody is
-// editing the pages.
+// into the program, one text per window. They are the one source of the
+// windows' captions, hints and item texts: the code builds the controls
+// without texts, and the layout is applied when a window is built.
 QStringList BuiltinRussianLayouts();
+
+// Applies the built-in layout of the window's class; returns the
+// translator's error text, empty when all went well.
+QString ApplyBuiltinLayout(QWidget &window);
 
 } // namespace rpu
