@@ -45,6 +45,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     (void)rpu::LocaleToExtension(rpu::ExtensionToLocale(code));
     (void)rpu::LanguageModulePath(QStringLiteral("/opt/rpu/dorel-rpu-sela"), code);
     for (const QString &key : {code, QStringLiteral("RU"), QStringLiteral("EN"), QStringLiteral("TR")})
-        (void)rpu::HelpPath(QStringLiteral("/opt/rpu"), rpu::ReadHelpFileName(ini, key));
+        (void)rpu::HelpPath({QStringLiteral("/opt/rpu")}, rpu::ReadHelpFileName(ini, key));
     return 0;
 }
