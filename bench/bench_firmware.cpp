@@ -5,6 +5,8 @@
 // program adds on top of them.
 //   bench_firmware [packets]   (default 2047: 131018 bytes)
 
+#include "benchkit.h"
+
 #include "app/appservices.h"
 #include "app/dialogs.h"
 #include "app/mainform.h"
@@ -25,6 +27,7 @@
 #include <cstdio>
 
 using namespace rpu;
+using namespace rpu::bench;
 
 namespace {
 
@@ -50,41 +53,21 @@ private:
     QtPacer real;
 };
 
-class AnswerYes final : public Dialogs {
-public:
-    Answer MessageBox(QWidget *, const QString &, const QString &text, Icon, Buttons buttons) override
-    {
-        texts << text;
-        return buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
-    }
-    QString OpenFileName(QWidget *, const QString &, const QString &, const QString &, const QString &) override
-    {
-        return {};
-    }
-    QString SaveFileName(QWidget *, const QString &, const QString &, const QString &,
-                         const QString &, const QString &) override
-    {
-        return {};
-    }
-    QStringList texts;
-};
-
 } // namespace
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir folder;
+    PrepareWindowBench(folder.path());
     QApplication app(argc, argv);
     const int packets = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 2047;
 
-    QTemporaryDir folder;
     const QString programPath = folder.path() + QStringLiteral("/dorel-rpu-sela");
     // A device already past the file's version: nothing is offered on connect.
     SimDevice device(60);
     UsbLink link(std::make_unique<SimBackend>(device, 1));
     CountingPacer pacer;
-    AnswerYes dialogs;
+    QuietDialogs dialogs(Dialogs::Answer::Yes);
     MessageCatalogue catalogue;
     LoadMessageCatalogue(catalogue, QStringLiteral("RU"), programPath);
     TMainForm form(MakeAppServices(programPath, dialogs, pacer, link, catalogue));

@@ -3,6 +3,8 @@
 // protocol asks for; wall/floor shows what the link code adds on top.
 //   bench_link [repeats]   (default 5; the firmware case runs 2 times)
 
+#include "benchkit.h"
+
 #include "app/qtpacer.h"
 #include "i18n/messagecatalogue.h"
 #include "link/devicelink.h"
@@ -16,6 +18,7 @@
 #include <functional>
 
 using namespace rpu;
+using namespace rpu::bench;
 
 namespace {
 
@@ -87,12 +90,6 @@ struct Case {
     int repeats;
     std::function<int(LinkContext &)> run;
 };
-
-double MedianOf(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 // How long the program's pause of ms really takes here.
 void MeasureSleep(int ms, int times)

@@ -5,6 +5,8 @@
 // what the window and the link add on top (goal: at most 1.05).
 //   bench_settings [repeats]   (default 10)
 
+#include "benchkit.h"
+
 #include "app/appservices.h"
 #include "app/dialogs.h"
 #include "app/mainform.h"
@@ -26,6 +28,7 @@
 #include <vector>
 
 using namespace rpu;
+using namespace rpu::bench;
 
 namespace {
 
@@ -53,33 +56,6 @@ public:
     QtPacer real;
 };
 
-// Every box answered at once; the bench counts the ones that report errors.
-class QuietDialogs final : public Dialogs {
-public:
-    Answer MessageBox(QWidget *, const QString &, const QString &, Icon icon, Buttons buttons) override
-    {
-        if (icon == Icon::Error)
-            ++errors;
-        return buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
-    }
-    QString OpenFileName(QWidget *, const QString &, const QString &, const QString &, const QString &) override
-    {
-        return {};
-    }
-    QString SaveFileName(QWidget *, const QString &, const QString &, const QString &, const QString &,
-                         const QString &) override
-    {
-        return {};
-    }
-    int errors = 0;
-};
-
-double MedianOf(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 // Microseconds per compose + show of one page, over many runs.
 void ComposeAndShow(SettingsPage &page, const SettingsImage &source, int runs)
 {
@@ -106,12 +82,11 @@ void ComposeAndShow(SettingsPage &page, const SettingsImage &source, int runs)
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen")
-                                                                     : qgetenv("QT_QPA_PLATFORM"));
+    QTemporaryDir folder;
+    PrepareWindowBench(folder.path());
     QApplication app(argc, argv);
     const int repeats = argc > 1 ? std::max(1, atoi(argv[1])) : 10;
 
-    QTemporaryDir folder;
     const QString programPath = folder.path() + QStringLiteral("/dorel-rpu-sela");
     SimDevice device(104);
     QuietDialogs dialogs;
