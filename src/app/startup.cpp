@@ -65,7 +65,11 @@ int RunEntrySequence(QApplication &app, Dialogs &dialogs)
     // The window registers itself with the runtime for re-translation.
     TMainForm form(MakeAppServices(programPath, dialogs, pacer, *link, catalogue));
     form.show();
-    app.exec();
+    // RPU_QUIT_WHEN_SHOWN times the start (bench/bench_start): draw once, leave.
+    if (qEnvironmentVariableIsSet("RPU_QUIT_WHEN_SHOWN"))
+        QCoreApplication::processEvents();
+    else
+        app.exec();
     SetProgramRuntime(nullptr);
     return 0;
 }
