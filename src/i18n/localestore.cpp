@@ -31,7 +31,12 @@ void LocaleOverrideStore::SetDefaultLocaleReg(const QString &programFilePath, co
 {
     QDir().mkpath(QFileInfo(storeFile_).absolutePath());
     QSettings store(storeFile_, QSettings::IniFormat);
-    store.setValue(KeyOf(programFilePath), code);
+    const QString key = KeyOf(programFilePath);
+    // Each start records the language; an unchanged record is not written
+    // again (the write syncs to disk).
+    if (store.contains(key) && store.value(key).toString() == code)
+        return;
+    store.setValue(key, code);
     store.sync();
 }
 

@@ -245,6 +245,22 @@ private slots:
         // Once the per-user store exists, it alone is read.
         runtime->SetDefaultLocaleReg(program(), QString());
         QCOMPARE(runtime->GetCurrentDefaultLocaleReg(), QString());
+        // An unchanged record is not written again; an empty one is still kept
+        // (it hides the machine-wide one).
+        const QString store = dir_.filePath(QStringLiteral("store.ini"));
+        QVERIFY(QFile::remove(store));
+        runtime->SetDefaultLocaleReg(program(), QString());
+        QVERIFY(QFile::exists(store));
+        QCOMPARE(runtime->GetCurrentDefaultLocaleReg(), QString());
+        {
+            QFile file(store);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QVERIFY(file.setFileTime(QDateTime(QDate(2020, 1, 1), QTime(0, 0)), QFileDevice::FileModificationTime));
+        }
+        runtime->SetDefaultLocaleReg(program(), QString());
+        QCOMPARE(QFileInfo(store).lastModified().date(), QDate(2020, 1, 1));
+        runtime->SetDefaultLocaleReg(program(), QStringLiteral("EN"));
+        QVERIFY(QFileInfo(store).lastModified().date() > QDate(2020, 1, 1));
 
         // A store that cannot be written keeps nothing, silently.
         Write(dir_.filePath(QStringLiteral("plainfile")), QStringLiteral("x"));
