@@ -80,6 +80,9 @@ int RunProgram(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(kApplicationTitle);
+    // Ties the window to its menu entry (Wayland's app id; X11 uses the
+    // application name, named in the entry as StartupWMClass).
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.DorelRpuSela"));
 
     QtDialogs dialogs;
     try {
