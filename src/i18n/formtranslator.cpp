@@ -259,8 +259,10 @@ void TStringsModule::Translate(QObject *component, QObject *obj, const QString &
 
 void TTranslatorModules::Register(std::unique_ptr<TTranslatorModule> module)
 {
+    const TTranslatorModule &added = *module;
     for (const auto &existing : modules_) {
-        if (typeid(*existing) == typeid(*module))
+        const TTranslatorModule &known = *existing;
+        if (typeid(known) == typeid(added))
             return;
     }
     modules_.push_back(std::move(module));
