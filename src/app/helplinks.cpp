@@ -3,6 +3,7 @@
 #include "app/dialogs.h"
 #include "app/pagecontext.h"
 #include "i18n/messagecatalogue.h"
+#include "i18n/messageids.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -15,7 +16,7 @@
 namespace rpu {
 
 namespace {
-constexpr int kMsgHelpOpenError = 10067;
+constexpr int kMsgHelpOpenError = msg::kHelpOpenError;
 
 // The help documents shipped with the program, for a configuration file
 // that names none.

@@ -12,6 +12,7 @@
 #include "app/translation/widgetlists.h"
 #include "i18n/languagechoice.h"
 #include "i18n/messagecatalogue.h"
+#include "i18n/messageids.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -30,8 +31,8 @@ namespace rpu {
 
 namespace {
 
-constexpr int kMsgCaption = 10087;
-constexpr int kLastOwnMessage = 10087;
+constexpr int kMsgCaption = msg::kWindowCaption;
+constexpr int kLastOwnMessage = msg::kWindowCaption;
 
 ResourceLocale *g_programRuntime = nullptr;
 

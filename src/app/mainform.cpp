@@ -9,6 +9,7 @@
 #include "app/pages/welcomearea.h"
 #include "app/widgetkit.h"
 #include "i18n/messagecatalogue.h"
+#include "i18n/messageids.h"
 #include "link/usblink.h"
 #include "session/valuebuffer.h"
 
@@ -38,8 +39,8 @@ namespace {
 
 constexpr int kClientWidth = 794;
 constexpr int kClientHeight = 570;
-constexpr int kMsgCaption = 10087;
-constexpr int kMsgQuit = 10012;
+constexpr int kMsgCaption = msg::kWindowCaption;
+constexpr int kMsgQuit = msg::kQuitQuestion;
 
 QString RegistrationDateStampOf(const QDate &date)
 {

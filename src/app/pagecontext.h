@@ -6,6 +6,7 @@
 #include "app/dialogs.h"
 #include "files/programfolders.h"
 #include "files/settingsfile.h"
+#include "i18n/messageids.h"
 #include "session/commandrule.h"
 #include "session/devicesession.h"
 #include "session/outcomemessages.h"
@@ -22,9 +23,9 @@ class ValueBuffer;
 
 enum class PageId { Main, Backup, RelaySettings, RpuSettings };
 
-inline constexpr int kTitleError = 10001;
-inline constexpr int kTitleWarning = 10009;
-inline constexpr int kTitleSystem = 10013;
+inline constexpr int kTitleError = msg::kTitleError;
+inline constexpr int kTitleWarning = msg::kTitleWarning;
+inline constexpr int kTitleSystem = msg::kTitleSystem;
 
 inline const QString kApplicationTitle = QStringLiteral("Dorel-RPU-KSY");
 

@@ -5,6 +5,7 @@
 #include "app/pages/mainpage.h"
 #include "app/pages/settingspage.h"
 #include "i18n/messagecatalogue.h"
+#include "i18n/messageids.h"
 
 #include <QScopedValueRollback>
 #include <QTabWidget>
@@ -13,13 +14,13 @@
 namespace rpu {
 
 namespace {
-constexpr int kMsgDeviceFound = 10011;
-constexpr int kMsgLinkBroken = 10015;
-constexpr int kMsgBreakNotSent = 10007;
-constexpr int kMsgConnecting = 10061;
-constexpr int kMsgLinkLost = 10083;
-constexpr int kMsgLinked = 10064;
-constexpr int kMsgLinkFailed = 10065;
+constexpr int kMsgDeviceFound = msg::kDeviceFound;
+constexpr int kMsgLinkBroken = msg::kLinkBroken;
+constexpr int kMsgBreakNotSent = msg::kBreakNotSent;
+constexpr int kMsgConnecting = msg::kLinking;
+constexpr int kMsgLinkLost = msg::kLinkLost;
+constexpr int kMsgLinked = msg::kLinked;
+constexpr int kMsgLinkFailed = msg::kLinkFailed;
 } // namespace
 
 PageFlow::PageFlow(DeviceSession &session, ProgressSink &status, QObject *parent)

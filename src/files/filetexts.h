@@ -3,6 +3,8 @@
 // what each of their file dialogs is set up with. The window reads the texts
 // from the catalogue, so a language module translates them.
 
+#include "i18n/messageids.h"
+
 #include <QDir>
 #include <QString>
 
@@ -10,29 +12,29 @@ namespace rpu {
 
 // Status texts, questions and box titles.
 namespace filemsg {
-inline constexpr int kErrorTitle = 10001;
-inline constexpr int kSystemTitle = 10013;
-inline constexpr int kOverwriteQuestion = 10042;
-inline constexpr int kSaveCancelled = 10068;
-inline constexpr int kReadCancelled = 10070;
-inline constexpr int kDeleteCancelled = 10069;
+inline constexpr int kErrorTitle = msg::kTitleError;
+inline constexpr int kSystemTitle = msg::kTitleSystem;
+inline constexpr int kOverwriteQuestion = msg::kOverwriteQuestion;
+inline constexpr int kSaveCancelled = msg::kSaveCancelled;
+inline constexpr int kReadCancelled = msg::kReadCancelled;
+inline constexpr int kDeleteCancelled = msg::kDeleteCancelled;
 
-inline constexpr int kSavingSettings = 10044;
-inline constexpr int kSettingsSaved = 10045;
-inline constexpr int kReadingSettings = 10034;
-inline constexpr int kSettingsRead = 10038;
+inline constexpr int kSavingSettings = msg::kSavingSettings;
+inline constexpr int kSettingsSaved = msg::kSettingsSaved;
+inline constexpr int kReadingSettings = msg::kReadingSettings;
+inline constexpr int kSettingsRead = msg::kSettingsRead;
 // "wrong size": the catalogue's text for a settings file that is too short.
-inline constexpr int kSettingsWrongSize = 10037;
+inline constexpr int kSettingsWrongSize = msg::kSettingsWrongSize;
 
-inline constexpr int kNeedModuleAndObject = 10039;
-inline constexpr int kInvalidModuleNumber = 10030;
-inline constexpr int kSavingBackup = 10040;
-inline constexpr int kBackupSaved = 10043;
-inline constexpr int kReadingBackup = 10031;
-inline constexpr int kBackupRead = 10033;
-inline constexpr int kDeletingBackup = 10026;
-inline constexpr int kDeleteQuestion = 10028;  // %s: the file name
-inline constexpr int kBackupDeleted = 10029;
+inline constexpr int kNeedModuleAndObject = msg::kNeedModuleAndObject;
+inline constexpr int kInvalidModuleNumber = msg::kInvalidModuleNumber;
+inline constexpr int kSavingBackup = msg::kSavingBackup;
+inline constexpr int kBackupSaved = msg::kBackupSaved;
+inline constexpr int kReadingBackup = msg::kReadingBackup;
+inline constexpr int kBackupRead = msg::kBackupRead;
+inline constexpr int kDeletingBackup = msg::kDeletingBackup;
+inline constexpr int kDeleteQuestion = msg::kDeleteBackupQuestion;  // %s: the file name
+inline constexpr int kBackupDeleted = msg::kBackupDeleted;
 } // namespace filemsg
 
 inline const QString kSettingsFolderName = QStringLiteral("conf");
@@ -50,10 +52,10 @@ struct FileDialogSpec {
     }
 };
 
-inline const FileDialogSpec kSaveSettingsDialog{10044, 10036, QStringLiteral("cfg"), kSettingsFolderName};
-inline const FileDialogSpec kOpenSettingsDialog{10035, 10036, QStringLiteral("cfg"), kSettingsFolderName};
-inline const FileDialogSpec kSaveBackupDialog{10041, 10027, QStringLiteral("rrg"), kBackupFolderName};
-inline const FileDialogSpec kOpenBackupDialog{10032, 10027, QStringLiteral("rrg"), kBackupFolderName};
-inline const FileDialogSpec kDeleteBackupDialog{10026, 10027, QStringLiteral("rrg"), kBackupFolderName};
+inline const FileDialogSpec kSaveSettingsDialog{msg::kSavingSettings, msg::kSettingsFilter, QStringLiteral("cfg"), kSettingsFolderName};
+inline const FileDialogSpec kOpenSettingsDialog{msg::kOpenSettingsTitle, msg::kSettingsFilter, QStringLiteral("cfg"), kSettingsFolderName};
+inline const FileDialogSpec kSaveBackupDialog{msg::kSaveBackupTitle, msg::kBackupFilter, QStringLiteral("rrg"), kBackupFolderName};
+inline const FileDialogSpec kOpenBackupDialog{msg::kOpenBackupTitle, msg::kBackupFilter, QStringLiteral("rrg"), kBackupFolderName};
+inline const FileDialogSpec kDeleteBackupDialog{msg::kDeletingBackup, msg::kBackupFilter, QStringLiteral("rrg"), kBackupFolderName};
 
 } // namespace rpu

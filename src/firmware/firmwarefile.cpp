@@ -1,5 +1,8 @@
 #include "firmware/firmwarefile.h"
 
+#include "i18n/messagecatalogue.h"
+#include "i18n/messageids.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -26,11 +29,11 @@ FirmwareFile ReadFirmwareFile(const QString &path)
     const QFileInfo info(path);
     result.fileName = info.fileName();
     if (!info.exists()) {
-        result.errorText = QStringLiteral("%1: no such file").arg(path);
+        result.readError = FirmwareReadError::Missing;
         return result;
     }
     if (info.isDir()) {
-        result.errorText = QStringLiteral("%1: is a folder").arg(path);
+        result.readError = FirmwareReadError::IsFolder;
         return result;
     }
     result.size = info.size();
@@ -45,20 +48,22 @@ FirmwareFile ReadFirmwareFile(const QString &path)
     // put in place of the entry would otherwise hold the window for good.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        result.errorText = QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+        result.readError = FirmwareReadError::CannotOpen;
+        result.systemMessage = QString::fromLocal8Bit(std::strerror(errno));
         return result;
     }
     struct stat st{};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        result.errorText = QStringLiteral("%1: not a regular file").arg(path);
+        result.readError = FirmwareReadError::NotRegular;
         return result;
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     QFile file;
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        result.errorText = QStringLiteral("%1: %2").arg(path, file.errorString());
+        result.readError = FirmwareReadError::CannotOpen;
+        result.systemMessage = file.errorString();
         return result;
     }
     // One byte more than allowed tells a file that grew since it was listed.
@@ -67,7 +72,8 @@ FirmwareFile ReadFirmwareFile(const QString &path)
     const QString readError = file.errorString();
     file.close();
     if (readFailed) {
-        result.errorText = QStringLiteral("%1: %2").arg(path, readError);
+        result.readError = FirmwareReadError::CannotRead;
+        result.systemMessage = readError;
         return result;
     }
     result.size = bytes.size();
@@ -94,6 +100,34 @@ FirmwareFile ReadFirmwareFile(const QString &path)
     result.verdict = FirmwareVerdict::Accepted;
     result.bytes = std::move(bytes);
     return result;
+}
+
+int FirmwareVerdictMessage(FirmwareVerdict verdict)
+{
+    switch (verdict) {
+    case FirmwareVerdict::BadFormat: return msg::kFirmwareBadFormat;
+    case FirmwareVerdict::WrongType: return msg::kFirmwareWrongType;
+    case FirmwareVerdict::Accepted:
+    case FirmwareVerdict::Unreadable: break;
+    }
+    return 0;
+}
+
+QString DescribeFirmwareFile(const FirmwareFile &file, const QString &shownName,
+                             const MessageCatalogue &catalogue)
+{
+    switch (file.readError) {
+    case FirmwareReadError::None: break;
+    case FirmwareReadError::Missing: return catalogue.Format(msg::kFileMissing, shownName);
+    case FirmwareReadError::IsFolder: return catalogue.Format(msg::kFileIsFolder, shownName);
+    case FirmwareReadError::NotRegular: return catalogue.Format(msg::kFileNotRegular, shownName);
+    case FirmwareReadError::CannotOpen:
+        return catalogue.Format(msg::kFileCannotOpen, {shownName, file.systemMessage});
+    case FirmwareReadError::CannotRead:
+        return catalogue.Format(msg::kFileCannotRead, {shownName, file.systemMessage});
+    }
+    const int verdictMessage = FirmwareVerdictMessage(file.verdict);
+    return verdictMessage ? catalogue.Text(verdictMessage) : QString();
 }
 
 QString FormatFirmwareVersion(int v)

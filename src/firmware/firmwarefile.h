@@ -15,6 +15,8 @@
 
 namespace rpu {
 
+class MessageCatalogue;
+
 inline constexpr std::uint8_t kFirmwareHeaderByte = 0x55;
 // Smallest image the transfer can send: frame and tail, no packets.
 inline constexpr qint64 kMinFirmwareFileSize = kFirmwareFrameBytes + kFirmwareTailBytes;
@@ -29,6 +31,9 @@ enum class FirmwareVerdict {
     Unreadable  // missing, a folder, or the read failed
 };
 
+// Why an Unreadable file could not be read.
+enum class FirmwareReadError { None, Missing, IsFolder, NotRegular, CannotOpen, CannotRead };
+
 struct FirmwareFile {
     FirmwareVerdict verdict = FirmwareVerdict::Unreadable;
     QString fileName;        // without folder
@@ -37,7 +42,8 @@ struct FirmwareFile {
     std::uint8_t typeCode = 0;
     std::uint8_t versionByte = 0;
     QByteArray bytes;        // the whole file, header included (empty unless read)
-    QString errorText;       // why an Unreadable file could not be read
+    FirmwareReadError readError = FirmwareReadError::None;
+    QString systemMessage;   // the system's reason for an open or read failure
 
     bool accepted() const { return verdict == FirmwareVerdict::Accepted; }
     // Name, size and date are meaningful (the file is a firmware image,
@@ -60,6 +66,14 @@ bool FirmwareLengthFitsPackets(qint64 length);
 // cannot send whole (BadFormat); else Accepted. Name, size and date are
 // filled whenever the file exists.
 FirmwareFile ReadFirmwareFile(const QString &path);
+
+// The catalogue's text for a file that was not accepted: why it could not
+// be read, or the verdict's own message (wrong format, wrong type). Empty
+// for an accepted file.
+QString DescribeFirmwareFile(const FirmwareFile &file, const QString &shownName,
+                             const MessageCatalogue &catalogue);
+// The catalogue number of a content verdict (format or type); 0 otherwise.
+int FirmwareVerdictMessage(FirmwareVerdict verdict);
 
 // Version text of a firmware version byte: 47 → "4_7", 5 → "0_5",
 // 123 → "1_3" (the tens digit of three-digit values is not shown).

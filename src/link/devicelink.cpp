@@ -1,15 +1,16 @@
 #include "link/devicelink.h"
 
 #include "i18n/messagecatalogue.h"
+#include "i18n/messageids.h"
 
 namespace rpu {
 
 namespace {
 
-constexpr int kMsgWriteProgress = 10051;
-constexpr int kMsgReadProgress = 10055;
-constexpr int kMsgReadDone = 10057;
-constexpr int kMsgFirmwareProgress = 10022;
+constexpr int kMsgWriteProgress = msg::kWritingBlocks;
+constexpr int kMsgReadProgress = msg::kReadingBlocks;
+constexpr int kMsgReadDone = msg::kBlocksRead;
+constexpr int kMsgFirmwareProgress = msg::kWritingFirmware;
 constexpr int kStepMs = 10;
 constexpr int kVerdictMs = 25;
 
@@ -170,9 +171,9 @@ int DeviceClassOfVersion(int versionByte)
 int DeviceTypeMessage(int deviceClass)
 {
     switch (deviceClass) {
-    case 0: return 10005;
-    case 1: return 10006;
-    case 2: return 10072;
+    case 0: return msg::kDeviceClassReceiver;
+    case 1: return msg::kDeviceClassRelayModule;
+    case 2: return msg::kDeviceClassSela;
     default: return 0;
     }
 }

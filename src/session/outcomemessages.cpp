@@ -1,5 +1,7 @@
 #include "session/outcomemessages.h"
 
+#include "i18n/messageids.h"
+
 namespace rpu {
 
 namespace {
@@ -12,23 +14,23 @@ struct OutcomeText {
     int message;
 };
 constexpr OutcomeText kOutcomeTexts[] = {
-    {Exchange::Open, int(OpenOutcome::NoDevice), 10008},
-    {Exchange::Open, int(OpenOutcome::SeveralDevices), 10010},
-    {Exchange::Init, int(InitOutcome::FrameNotSent), 10002},
-    {Exchange::Init, int(InitOutcome::NoAnswer), 10084},
-    {Exchange::Init, int(InitOutcome::BadHeader), 10003},
-    {Exchange::Init, int(InitOutcome::BadCrc), 10004},
-    {Exchange::Read, int(BlockReadOutcome::FrameNotSent), 10054},
-    {Exchange::Read, int(BlockReadOutcome::ReadFailed), 10084},
-    {Exchange::Read, int(BlockReadOutcome::BadHeader), 10056},
-    {Exchange::Read, int(BlockReadOutcome::BadCrc), 10058},
-    {Exchange::Write, int(BlockWriteOutcome::FrameNotSent), 10050},
-    {Exchange::Write, int(BlockWriteOutcome::NoAcknowledgement), 10084},
-    {Exchange::Write, int(BlockWriteOutcome::Refused), 10053},
-    {Exchange::Write, int(BlockWriteOutcome::DataNotSent), 10085},
-    {Exchange::Firmware, int(FirmwareOutcome::WriteFailed), 10085},
-    {Exchange::Firmware, int(FirmwareOutcome::Refused), 10024},
-    {Exchange::Firmware, int(FirmwareOutcome::NoAnswer), 10084},
+    {Exchange::Open, int(OpenOutcome::NoDevice), msg::kNoDevice},
+    {Exchange::Open, int(OpenOutcome::SeveralDevices), msg::kSeveralDevices},
+    {Exchange::Init, int(InitOutcome::FrameNotSent), msg::kInitNotSent},
+    {Exchange::Init, int(InitOutcome::NoAnswer), msg::kNoDataFromDevice},
+    {Exchange::Init, int(InitOutcome::BadHeader), msg::kBadAnswerHeader},
+    {Exchange::Init, int(InitOutcome::BadCrc), msg::kAnswerCrcError},
+    {Exchange::Read, int(BlockReadOutcome::FrameNotSent), msg::kReadInitNotSent},
+    {Exchange::Read, int(BlockReadOutcome::ReadFailed), msg::kNoDataFromDevice},
+    {Exchange::Read, int(BlockReadOutcome::BadHeader), msg::kNoAnswer},
+    {Exchange::Read, int(BlockReadOutcome::BadCrc), msg::kBlockCrcError},
+    {Exchange::Write, int(BlockWriteOutcome::FrameNotSent), msg::kWriteInitNotSent},
+    {Exchange::Write, int(BlockWriteOutcome::NoAcknowledgement), msg::kNoDataFromDevice},
+    {Exchange::Write, int(BlockWriteOutcome::Refused), msg::kDataNotWritten},
+    {Exchange::Write, int(BlockWriteOutcome::DataNotSent), msg::kDataWriteError},
+    {Exchange::Firmware, int(FirmwareOutcome::WriteFailed), msg::kDataWriteError},
+    {Exchange::Firmware, int(FirmwareOutcome::Refused), msg::kFirmwareNotWritten},
+    {Exchange::Firmware, int(FirmwareOutcome::NoAnswer), msg::kNoDataFromDevice},
 };
 
 int Lookup(Exchange exchange, int code)

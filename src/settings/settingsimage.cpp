@@ -1,6 +1,7 @@
 #include "settings/settingsimage.h"
 
 #include "i18n/messagecatalogue.h"
+#include "i18n/messageids.h"
 #include "settings/timelists.h"
 
 #include <limits>
@@ -206,7 +207,7 @@ std::optional<BadImageCell> FindBadCell(const SettingsImage &image, SettingsSect
 
 QString BadImageByteText(const MessageCatalogue &catalogue, const BadImageCell &cell)
 {
-    return FillPlaceholders(catalogue.Text(10082),
+    return FillPlaceholders(catalogue.Text(msg::kBadImageByte),
                             {QString::number(cell.offset), QString::number(cell.value)});
 }
 

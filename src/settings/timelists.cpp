@@ -1,19 +1,20 @@
 #include "settings/timelists.h"
 
 #include "i18n/messagecatalogue.h"
+#include "i18n/messageids.h"
 
 namespace rpu {
 
 namespace {
 
-constexpr int kMinutesText = 10074;
-constexpr int kConstantText = 10075;
-constexpr int kSecondsText = 10076;
-constexpr int kMinutesSecondsText = 10077;
-constexpr int kHalfSecondsText = 10078;
-constexpr int kOutputConstantText = 10079;
-constexpr int kOutputOffText = 10080;
-constexpr int kOffText = 10081;
+constexpr int kMinutesText = msg::kMinutes;
+constexpr int kConstantText = msg::kConstant;
+constexpr int kSecondsText = msg::kSeconds;
+constexpr int kMinutesSecondsText = msg::kMinutesSeconds;
+constexpr int kHalfSecondsText = msg::kTenthSeconds;
+constexpr int kOutputConstantText = msg::kConstantOneSecond;
+constexpr int kOutputOffText = msg::kOffOneSecond;
+constexpr int kOffText = msg::kOff;
 
 constexpr int kOpenCollectorOutput = 3;
 constexpr int kLastStep = 254;

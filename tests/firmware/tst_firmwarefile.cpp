@@ -115,13 +115,13 @@ private slots:
     {
         const FirmwareFile missing = ReadFirmwareFile(Path("no_such_sela.bin"));
         QCOMPARE(missing.verdict, FirmwareVerdict::Unreadable);
-        QVERIFY(!missing.errorText.isEmpty());
+        QCOMPARE(missing.readError, FirmwareReadError::Missing);
         QVERIFY(!missing.fileDataKnown());
 
         QVERIFY(QDir(tmp_.path()).mkpath("folder_sela"));
         const FirmwareFile folder = ReadFirmwareFile(Path("folder_sela"));
         QCOMPARE(folder.verdict, FirmwareVerdict::Unreadable);
-        QVERIFY(!folder.errorText.isEmpty());
+        QCOMPARE(folder.readError, FirmwareReadError::IsFolder);
 
         // Larger than any device image, though its length would fit the packets.
         const qint64 huge = 10 + 64 * ((kMaxFirmwareFileSize / 64) + 1);

@@ -1,6 +1,7 @@
 #include "app/editors/outputeditor.h"
 
 #include "i18n/messagecatalogue.h"
+#include "i18n/messageids.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -19,8 +20,8 @@ namespace rpu {
 namespace {
 
 // Catalogue texts the time lists are built from.
-constexpr int kFirstTimeText = 10074;
-constexpr int kLastTimeText = 10081;
+constexpr int kFirstTimeText = msg::kMinutes;
+constexpr int kLastTimeText = msg::kOff;
 
 void SelectItem(QComboBox *list, int item)
 {

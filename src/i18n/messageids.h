@@ -1,0 +1,134 @@
+#pragma once
+// Every catalogue number the program shows, by name. Code never writes a raw
+// 100xx: a number used in two places is one name, and a module's translator
+// finds what a number is for by searching for its name.
+
+namespace rpu::msg {
+
+// Box titles.
+inline constexpr int kTitleError = 10001;            // "Ошибка!"
+inline constexpr int kTitleWarning = 10009;          // "Внимание!"
+inline constexpr int kTitleSystem = 10013;           // "Системное сообщение"
+
+// Link and handshake.
+inline constexpr int kInitNotSent = 10002;
+inline constexpr int kBadAnswerHeader = 10003;
+inline constexpr int kAnswerCrcError = 10004;
+inline constexpr int kDeviceClassReceiver = 10005;   // class 0
+inline constexpr int kDeviceClassRelayModule = 10006; // class 1
+inline constexpr int kBreakNotSent = 10007;
+inline constexpr int kNoDevice = 10008;
+inline constexpr int kSeveralDevices = 10010;
+inline constexpr int kDeviceFound = 10011;
+inline constexpr int kQuitQuestion = 10012;
+inline constexpr int kFactorySet = 10014;
+inline constexpr int kLinkBroken = 10015;
+inline constexpr int kLinking = 10061;
+inline constexpr int kLinked = 10064;
+inline constexpr int kLinkFailed = 10065;
+inline constexpr int kDeviceClassSela = 10072;       // class 2
+inline constexpr int kBadImageByte = 10082;          // %d offset, %d value; the program ends
+inline constexpr int kLinkLost = 10083;
+
+// Firmware.
+inline constexpr int kReadingFirmware = 10016;
+inline constexpr int kFirmwareBadFormat = 10017;
+inline constexpr int kFirmwareWrongType = 10018;
+inline constexpr int kFirmwareForRpu = 10019;
+inline constexpr int kFirmwareForMro = 10020;
+inline constexpr int kFirmwareRead = 10021;
+inline constexpr int kWritingFirmware = 10022;       // %d percent
+inline constexpr int kFirmwareWritten = 10023;
+inline constexpr int kFirmwareNotWritten = 10024;
+inline constexpr int kDeviceModeMismatch = 10025;
+inline constexpr int kNewerFirmwareFound = 10062;
+inline constexpr int kNoNewerFirmware = 10063;
+inline constexpr int kNoFirmwareInBase = 10066;
+inline constexpr int kFirmwareForSela = 10073;
+
+// Registration backup.
+inline constexpr int kDeletingBackup = 10026;
+inline constexpr int kBackupFilter = 10027;
+inline constexpr int kDeleteBackupQuestion = 10028; // %s file name
+inline constexpr int kBackupDeleted = 10029;
+inline constexpr int kInvalidModuleNumber = 10030;
+inline constexpr int kReadingBackup = 10031;
+inline constexpr int kOpenBackupTitle = 10032;
+inline constexpr int kBackupRead = 10033;
+inline constexpr int kNeedModuleAndObject = 10039;
+inline constexpr int kSavingBackup = 10040;
+inline constexpr int kSaveBackupTitle = 10041;
+inline constexpr int kBackupSaved = 10043;
+inline constexpr int kBackupWritten = 10046;
+inline constexpr int kBackupReadFromDevice = 10049;
+
+// Settings.
+inline constexpr int kReadingSettings = 10034;
+inline constexpr int kOpenSettingsTitle = 10035;
+inline constexpr int kSettingsFilter = 10036;
+inline constexpr int kSettingsWrongSize = 10037;
+inline constexpr int kSettingsRead = 10038;
+inline constexpr int kOverwriteQuestion = 10042;
+inline constexpr int kSavingSettings = 10044;
+inline constexpr int kSettingsSaved = 10045;
+inline constexpr int kWritingSettings = 10047;
+inline constexpr int kSettingsWritten = 10048;
+
+// Block transfers.
+inline constexpr int kWriteInitNotSent = 10050;
+inline constexpr int kWritingBlocks = 10051;         // %d percent
+inline constexpr int kBlocksWritten = 10052;
+inline constexpr int kDataNotWritten = 10053;
+inline constexpr int kReadInitNotSent = 10054;
+inline constexpr int kReadingBlocks = 10055;         // %d percent
+inline constexpr int kNoAnswer = 10056;
+inline constexpr int kBlocksRead = 10057;
+inline constexpr int kBlockCrcError = 10058;
+inline constexpr int kNoDataFromDevice = 10084;
+inline constexpr int kDataWriteError = 10085;
+
+// Program, language and help.
+inline constexpr int kProgramStarted = 10059;
+inline constexpr int kLanguageChanged = 10060;
+inline constexpr int kHelpOpenError = 10067;        // %s file
+inline constexpr int kSaveCancelled = 10068;
+inline constexpr int kDeleteCancelled = 10069;
+inline constexpr int kReadCancelled = 10070;
+inline constexpr int kFamilyName = 10071;
+inline constexpr int kTitleKsy = 10086;
+inline constexpr int kWindowCaption = 10087;
+
+// Time list texts.
+inline constexpr int kMinutes = 10074;               // %d
+inline constexpr int kConstant = 10075;
+inline constexpr int kSeconds = 10076;               // %d
+inline constexpr int kMinutesSeconds = 10077;        // %d %d
+inline constexpr int kTenthSeconds = 10078;          // %.1f
+inline constexpr int kConstantOneSecond = 10079;
+inline constexpr int kOffOneSecond = 10080;
+inline constexpr int kOff = 10081;
+
+// File errors: %s file name, then what each names.
+inline constexpr int kFileCannotOpen = 10088;        // %s system reason
+inline constexpr int kFileCannotRead = 10089;        // %s system reason
+inline constexpr int kFileTooLarge = 10090;
+inline constexpr int kFileEmpty = 10091;
+inline constexpr int kFileTooShort = 10092;          // %d missing line, %d lines needed
+inline constexpr int kFileNotANumber = 10093;        // %d line, %s text
+inline constexpr int kFileValueNotAllowed = 10094;   // %d line, %s value
+inline constexpr int kFileCannotWrite = 10095;       // %s system reason
+inline constexpr int kFileCannotDelete = 10096;      // %s system reason
+inline constexpr int kFileIsFolder = 10097;
+
+// Settings sections by name, and what an operation says about one.
+inline constexpr int kRelaySectionName = 10098;
+inline constexpr int kRpuSectionName = 10099;
+inline constexpr int kSectionOutOfRange = 10100;     // %s section, %d offset, %d value
+inline constexpr int kSectionKeptFromDevice = 10101; // %s section
+inline constexpr int kReadBackDiffers = 10102;       // %d cells, %d first offset, %d written, %d read
+inline constexpr int kReadBackIdentical = 10103;
+// Firmware files that cannot be read at all.
+inline constexpr int kFileMissing = 10104;
+inline constexpr int kFileNotRegular = 10105;
+
+} // namespace rpu::msg
