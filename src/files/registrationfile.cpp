@@ -33,8 +33,14 @@ QStringList RegistrationBackup::Lines() const
     return lines;
 }
 
-FileResult<RegistrationBackup> ParseRegistrationLines(const QStringList &lines)
+FileResult<RegistrationBackup> ParseRegistrationLines(const QStringList &allLines)
 {
+    // Blank lines after the data (what a text editor leaves) are no values:
+    // the configuration code stays the last number.
+    qsizetype end = allLines.size();
+    while (end > kRegistrationImageSize && allLines.at(end - 1).trimmed().isEmpty())
+        --end;
+    const QStringList lines = allLines.first(end);
     if (lines.size() < kRegistrationImageSize)
         return {std::nullopt, TooShortError(lines.size(), kRegistrationImageSize)};
     RegistrationBackup backup;

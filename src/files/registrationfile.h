@@ -32,7 +32,7 @@ struct RegistrationBackup {
 };
 
 // At least 1792 lines, every one a decimal 0..255 (leading blanks and a sign
-// allowed). Anything else is refused, so that no restore can send a short or
+// allowed); blank lines after the last value are dropped. Anything else is refused, so that no restore can send a short or
 // damaged image.
 FileResult<RegistrationBackup> ParseRegistrationLines(const QStringList &lines);
 

@@ -1,0 +1,213 @@
+#include "ops/firmwareops.h"
+
+#include "ops/backupops.h"
+#include "i18n/messageids.h"
+#include "session/outcomemessages.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QThread>
+
+namespace rpu::ops {
+
+std::optional<std::vector<std::uint8_t>> AcceptedFirmwareImage(const std::vector<std::uint32_t> &values,
+                                                                qint64 acceptedSize)
+{
+    if (qint64(values.size()) != acceptedSize || !FirmwareLengthFitsPackets(qint64(values.size())))
+        return std::nullopt;
+    std::vector<std::uint8_t> image;
+    image.reserve(values.size());
+    for (std::uint32_t v : values) {
+        if (v > 0xFF)
+            return std::nullopt;
+        image.push_back(std::uint8_t(v));
+    }
+    return image;
+}
+
+QString RefusedFirmwareText(const FirmwareFile &file, const QString &path, const MessageCatalogue &catalogue)
+{
+    const QString text = DescribeFirmwareFile(file, path, catalogue);
+    return file.readError == FirmwareReadError::None ? path + QStringLiteral(": ") + text : text;
+}
+
+FirmwareOutcome WriteFirmwareFile(DeviceSession &session, const FirmwareFile &file)
+{
+    if (!file.accepted())
+        return FirmwareOutcome::WriteFailed;
+    const std::span<const std::uint8_t> image(reinterpret_cast<const std::uint8_t *>(file.bytes.constData()),
+                                              std::size_t(file.bytes.size()));
+    return session.WriteFirmware(image);
+}
+
+namespace {
+
+// The memory read before the firmware write, for writing it back afterwards.
+struct SavedMemory {
+    RegistrationBackup registration;
+    std::vector<int> settings;
+};
+
+class Update {
+public:
+    Update(ReceiverAccess &receiver, const FirmwareUpdateRequest &request, const MessageCatalogue &catalogue)
+        : receiver_(receiver), request_(request), catalogue_(catalogue)
+    {
+    }
+
+    FirmwareUpdateVerdict Run()
+    {
+        Steps();
+        return v_;
+    }
+
+private:
+    bool Steps();
+    bool Fail(UpdateStep step, int message = 0, const QString &detail = {})
+    {
+        v_.step = step;
+        v_.message = message;
+        v_.detail = detail;
+        return false;
+    }
+    bool ChooseFirmware(const DeviceInfo &device);
+    bool SaveMemory(DeviceSession &session, const DeviceInfo &device);
+    bool Relink();
+    bool RestoreMemory(DeviceSession &session);
+
+    ReceiverAccess &receiver_;
+    const FirmwareUpdateRequest &request_;
+    const MessageCatalogue &catalogue_;
+    FirmwareUpdateVerdict v_;
+    FirmwareFile firmware_;
+    SavedMemory saved_;
+};
+
+bool Update::ChooseFirmware(const DeviceInfo &device)
+{
+    if (request_.file) {
+        firmware_ = *request_.file;
+    } else {
+        const NewerFirmwareCheck check =
+            FindNewerFirmwareIn(request_.baseDirs, device.deviceClass, device.versionByte);
+        if (check.listed.isEmpty() || !check.newer)
+            return Fail(UpdateStep::NothingNewer,
+                        check.listed.isEmpty() ? msg::kNoFirmwareInBase : msg::kNoNewerFirmware);
+        const QString path = FirmwareFilePath(request_.baseDirs, check.name);
+        firmware_ = ReadFirmwareFile(path);
+        if (!firmware_.accepted())
+            return Fail(UpdateStep::FirmwareFile, FirmwareVerdictMessage(firmware_.verdict),
+                        RefusedFirmwareText(firmware_, path, catalogue_));
+        if (request_.confirm) {
+            const std::optional<bool> answer = request_.confirm(check.name);
+            if (!answer)
+                return Fail(UpdateStep::NoAnswer);
+            if (!*answer)
+                return Fail(UpdateStep::Declined);
+        }
+    }
+    v_.firmwareName = firmware_.fileName;
+    v_.versionExpected = firmware_.versionByte;
+    if (!firmware_.accepted())
+        return Fail(UpdateStep::FirmwareFile, FirmwareVerdictMessage(firmware_.verdict),
+                    RefusedFirmwareText(firmware_, firmware_.fileName, catalogue_));
+    return true;
+}
+
+bool Update::SaveMemory(DeviceSession &session, const DeviceInfo &device)
+{
+    const BackupReadVerdict registration = ReadBackup(session, Entry::Renew);
+    if (!registration.ok())
+        return Fail(UpdateStep::Backup, registration.message);
+    const SettingsReadVerdict settings = ReadSettings(session, SectionSet::Both(), Entry::Renew);
+    if (!settings.ok())
+        return Fail(UpdateStep::Backup, settings.message);
+    saved_.registration = registration.backup;
+    // The device's block is kept whole for the restore, erased sections too.
+    saved_.settings.assign(settings.image.begin(), settings.image.end());
+
+    const QString base = QDir(request_.backupDir)
+                             .filePath(request_.backupStem + QStringLiteral("_v")
+                                       + FormatDeviceVersion(device.versionByte));
+    const QString rrg = base + QStringLiteral(".rrg");
+    if (const FileError error = WriteRegistrationBackup(rrg, saved_.registration); !error.ok())
+        return Fail(UpdateStep::Backup, 0, DescribeFileError(error, rrg, catalogue_));
+    v_.backupFiles << rrg;
+    const QString cfg = base + QStringLiteral(".cfg");
+    const SettingsSaveVerdict file = SaveDeviceSettings(cfg, settings);
+    v_.settingsFaults = file.faults;
+    if (!file.error.ok())
+        return Fail(UpdateStep::Backup, 0, DescribeFileError(file.error, cfg, catalogue_));
+    if (file.written())
+        v_.backupFiles << cfg;
+    return true;
+}
+
+bool Update::Relink()
+{
+    receiver_.Drop();
+    QDeadlineTimer deadline(request_.relinkWaitMs);
+    QString error;
+    while (!receiver_.Relink(&error)) {
+        if (deadline.hasExpired())
+            return Fail(UpdateStep::Relink, 0, error);
+        QThread::msleep(100);
+    }
+    return true;
+}
+
+bool Update::RestoreMemory(DeviceSession &session)
+{
+    v_.restore = RestoreBackup(session, saved_.registration, Entry::Renew, ReadBack::Yes);
+    if (v_.restore.ok())
+        v_.restore = WriteImage(session, kSettingsBlocks, saved_.settings, Entry::Renew, ReadBack::Yes);
+    if (!v_.restore.ok())
+        return Fail(UpdateStep::Restore, v_.restore.message);
+    v_.restored = true;
+    return true;
+}
+
+bool Update::Steps()
+{
+    DeviceSession *session = receiver_.Session();
+    if (!session)
+        return Fail(UpdateStep::Link, msg::kLinkFailed);
+    const DeviceInfo before = session->Info();
+    v_.versionBefore = before.versionByte;
+    if (before.deviceClass != kSelaDeviceClass)
+        return Fail(UpdateStep::DeviceClass, msg::kFirmwareWrongType);
+    if (!ChooseFirmware(before))
+        return false;
+    if (!request_.backupDir.isEmpty()) {
+        if (!SaveMemory(*session, before))
+            return false;
+        // The firmware goes to a device entered for the main page, as in the window.
+        if (!session->Break())
+            return Fail(UpdateStep::Link, msg::kBreakNotSent);
+        if (const int failed = OutcomeMessage(session->Init(kInitMainPage)))
+            return Fail(UpdateStep::Link, failed);
+    }
+    if (const FirmwareOutcome outcome = WriteFirmwareFile(*session, firmware_); outcome != FirmwareOutcome::Ok)
+        return Fail(UpdateStep::Write, OutcomeMessage(outcome));
+    v_.written = true;
+
+    // Renewed as after the window's update: new pipes, break and handshake,
+    // and the version the device now reports.
+    if (!Relink())
+        return false;
+    session = receiver_.Session();
+    v_.versionAfter = session->Info().versionByte;
+    if (v_.versionAfter != v_.versionExpected)
+        return Fail(UpdateStep::Version, msg::kFirmwareNotWritten);
+    return !request_.restoreAfter || RestoreMemory(*session);
+}
+
+} // namespace
+
+FirmwareUpdateVerdict UpdateFirmware(ReceiverAccess &receiver, const FirmwareUpdateRequest &request,
+                                     const MessageCatalogue &catalogue)
+{
+    return Update(receiver, request, catalogue).Run();
+}
+
+} // namespace rpu::ops
