@@ -1,20 +1,23 @@
 #include "cli/clicommands.h"
 
 #include "cli/benchdevices.h"
+#include "cli/clioptions.h"
+#include "cli/clireport.h"
 #include "files/backupname.h"
 #include "files/programfolders.h"
 #include "files/registrationfile.h"
-#include "files/settingsfile.h"
 #include "firmware/firmwarefile.h"
 #include "i18n/messagecatalogue.h"
+#include "i18n/messageids.h"
 #include "link/devicelink.h"
+#include "ops/backupops.h"
+#include "ops/firmwareops.h"
+#include "ops/settingsops.h"
 #include "session/devicesession.h"
 #include "session/outcomemessages.h"
-#include "settings/settingsimage.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -25,7 +28,7 @@
 #include <QThread>
 
 #include <algorithm>
-#include <initializer_list>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -36,10 +39,6 @@ namespace {
 // The window's configuration file, language modules and firmware folders
 // are shared: both programs live in the same folder.
 const QString kWindowProgramName = QStringLiteral("dorel-rpu-sela");
-// A receiver restarts after a firmware write; give it this long to answer.
-constexpr int kRenewAfterFirmwareMs = 5000;
-// Longest difference report after a read-back.
-constexpr int kMaxReportedDifferences = 20;
 
 class SleepingPacer final : public Pacer {
 public:
@@ -48,24 +47,6 @@ public:
     void ProcessEvents() override {}
 };
 
-
-// Cells that came back other than they were written, low 8 bits compared.
-QStringList CellDifferences(std::span<const int> written, std::span<const int> read)
-{
-    QStringList lines;
-    int count = 0;
-    for (std::size_t i = 0; i < written.size() && i < read.size(); ++i) {
-        if ((written[i] & 0xFF) == (read[i] & 0xFF))
-            continue;
-        if (++count <= kMaxReportedDifferences)
-            lines << QStringLiteral("  byte %1: written %2, read back %3")
-                         .arg(i).arg(written[i] & 0xFF).arg(read[i] & 0xFF);
-    }
-    if (count > kMaxReportedDifferences)
-        lines << QStringLiteral("  ... %1 differing bytes in all").arg(count);
-    return lines;
-}
-
 // A device reached for one command: its pipes and a session over them.
 struct Connection {
     DeviceSlot slot;
@@ -73,26 +54,28 @@ struct Connection {
     std::unique_ptr<DeviceSession> session;
 };
 
-// What one device's job came to: an exit code and the text for a person.
-struct JobResult {
-    int exitCode = kExitOk;
-    QString text;
+// One receiver reached again over new pipes whenever the job asks.
+class SlotReceiver final : public ops::ReceiverAccess {
+public:
+    using Linker = std::function<std::optional<Connection>(QString *error)>;
+    SlotReceiver(std::optional<Connection> first, Linker link) : c_(std::move(first)), link_(std::move(link)) {}
+    DeviceSession *Session() override { return c_ ? c_->session.get() : nullptr; }
+    bool Relink(QString *error) override
+    {
+        c_ = link_(error);
+        return c_.has_value();
+    }
+    void Drop() override { c_.reset(); }
+
+private:
+    std::optional<Connection> c_;
+    Linker link_;
 };
 
 // What update-firmware does on each device.
 struct FirmwareJob {
-    std::optional<FirmwareFile> file;  // nothing: the newest of baseDirs
-    QStringList baseDirs;              // a name in more than one: the first folder's
-    QString backupDir;                 // set: save memory and settings there first
-    bool restoreAfter = false;
-    bool ask = false;                  // ask before writing the newest firmware
+    ops::FirmwareUpdateRequest request; // backupStem is set per device
     bool progress = false;
-};
-
-// The memory read before a firmware write, for writing it back afterwards.
-struct SavedMemory {
-    std::vector<int> registration;
-    std::vector<int> settings;
 };
 
 class Cli {
@@ -127,21 +110,13 @@ private:
     std::optional<DeviceSlot> ChosenSlot(int *exitCode);
     // Pipes and the handshake of code, printing nothing (safe on a worker thread).
     std::optional<Connection> Link(const DeviceSlot &slot, std::uint8_t code, QString *error);
-    // Each entered with its own break and handshake; the failure text, or empty.
-    QString ReadOn(Connection &c, int blockCount, int firstBlock, std::span<int> cells);
-    QString WriteOn(Connection &c, int blockCount, int firstBlock, std::span<const int> cells);
     int Report(const JobResult &result);
-    JobResult CheckFirmware(const FirmwareFile &file, const QString &path) const;
-    JobResult SaveMemory(Connection &c, const QString &stem, const FirmwareJob &job, SavedMemory &saved);
-    JobResult RestoreMemory(Connection &c, const SavedMemory &saved);
+    // The newest firmware's question on the terminal.
+    std::optional<bool> AskToUpdate(const QString &fileName);
     JobResult UpdateDevice(const DeviceSlot &slot, const FirmwareJob &job);
     int UpdateAll(const FirmwareJob &job);
     void AttachProgress(DeviceSession &session);
     void EndProgress();
-    JobResult ReadBack(Connection &c, int blockCount, int firstBlock, std::span<const int> written);
-    // One block exchange on the chosen device, entered with its own handshake.
-    int ReadImage(int blockCount, int firstBlock, std::span<int> cells);
-    int WriteAndReadBack(int blockCount, int firstBlock, std::span<const int> cells, int doneText);
 
     int List();
     int Info();
@@ -161,50 +136,9 @@ private:
     bool progressShown_ = false;
 };
 
-const QCommandLineOption kTransportOption(QStringLiteral("transport"),
-    QStringLiteral("usb, simulator or socket:PATH; repeat for several (default: the configuration file)"),
-    QStringLiteral("T"));
-const QCommandLineOption kDeviceOption(QStringLiteral("device"),
-    QStringLiteral("the device to work on: its number in the list, or its path"), QStringLiteral("ID"));
-const QCommandLineOption kJsonOption(QStringLiteral("json"), QStringLiteral("list as JSON"));
-const QCommandLineOption kYesOption(QStringLiteral("yes"), QStringLiteral("write newer firmware without asking"));
-const QCommandLineOption kNewestOption(QStringLiteral("newest"),
-    QStringLiteral("the newest firmware of the base folder, when newer than the device's"));
-const QCommandLineOption kBaseOption(QStringLiteral("base"),
-    QStringLiteral("firmware folder (default: the window's \"base\" folders)"), QStringLiteral("DIR"));
-const QCommandLineOption kConfigOption(QStringLiteral("config"),
-    QStringLiteral("configuration file (default: the window's)"), QStringLiteral("FILE"));
-const QCommandLineOption kAllOption(QStringLiteral("all"),
-    QStringLiteral("update-firmware: every device at once, each on its own thread; ends with a table"));
-const QCommandLineOption kBackupFirstOption(QStringLiteral("backup-first"),
-    QStringLiteral("update-firmware: save registration memory (.rrg) and settings (.cfg) to DIR first"),
-    QStringLiteral("DIR"));
-const QCommandLineOption kRestoreAfterOption(QStringLiteral("restore-after"),
-    QStringLiteral("update-firmware: write the saved memory and settings back and read them back"));
-const QCommandLineOption kVersionOption(QStringLiteral("version"), QStringLiteral("show the version and stop"));
-const QCommandLineOption kLangOption(QStringLiteral("lang"),
-    QStringLiteral("language code of the messages (default: the configuration file's)"), QStringLiteral("CODE"));
-
 int Cli::Run(const QStringList &arguments)
 {
-    parser_.setApplicationDescription(QStringLiteral(
-        "Service-bench commands for РПУ-SELA receivers.\n\n"
-        "Commands:\n"
-        "  list                      every receiver found\n"
-        "  info                      handshake and show one receiver\n"
-        "  read-settings OUT.cfg     save the settings block to a file\n"
-        "  write-settings IN.cfg     write a settings file and read it back\n"
-        "  backup OUT.rrg            save the registration memory to a file\n"
-        "  restore IN.rrg            write a backup and read it back\n"
-        "  update-firmware FILE | --newest [--device ID | --all] [--yes]\n"
-        "        [--backup-first DIR [--restore-after]]\n"
-        "                            write firmware, then check the new version"));
-    parser_.addHelpOption();
-    parser_.addOption(kVersionOption);
-    parser_.addOptions({kTransportOption, kDeviceOption, kJsonOption, kYesOption, kNewestOption,
-                        kBaseOption, kConfigOption, kLangOption, kAllOption, kBackupFirstOption,
-                        kRestoreAfterOption});
-    parser_.addPositionalArgument(QStringLiteral("command"), QStringLiteral("what to do"));
+    SetUpParser(parser_);
     if (!parser_.parse(arguments))
         return Fail(kExitUsage, parser_.errorText());
     if (parser_.isSet(QStringLiteral("help"))) {
@@ -288,7 +222,7 @@ std::optional<Connection> Cli::Connect(const DeviceSlot &slot, QString *error)
 QString Cli::Enter(Connection &c, std::uint8_t code)
 {
     if (!c.session->Break())
-        return Msg(10007);
+        return Msg(msg::kBreakNotSent);
     const InitOutcome outcome = c.session->Init(code);
     return outcome == InitOutcome::Ok ? QString() : Msg(OutcomeMessage(outcome));
 }
@@ -304,7 +238,7 @@ std::optional<DeviceSlot> Cli::ChosenSlot(int *exitCode)
         s_.err << "no device \"" << name << "\"; see the list command" << Qt::endl;
     } else if (devices.empty()) {
         *exitCode = kExitDevice;
-        s_.err << Msg(10008) << Qt::endl;
+        s_.err << Msg(msg::kNoDevice) << Qt::endl;
     } else {
         s_.err << devices.size() << " devices found; choose one with --device" << Qt::endl;
     }
@@ -318,7 +252,7 @@ std::optional<Connection> Cli::Link(const DeviceSlot &slot, std::uint8_t code, Q
         return std::nullopt;
     *error = Enter(*c, code);
     if (!error->isEmpty()) {
-        *error = Msg(10065) + QLatin1Char(' ') + *error;
+        *error = Msg(msg::kLinkFailed) + QLatin1Char(' ') + *error;
         return std::nullopt;
     }
     return c;
@@ -360,74 +294,17 @@ void Cli::EndProgress()
     progressShown_ = false;
 }
 
-QString Cli::ReadOn(Connection &c, int blockCount, int firstBlock, std::span<int> cells)
-{
-    const QString error = Enter(c, kInitOtherPages);
-    if (!error.isEmpty())
-        return error;
-    const BlockReadOutcome outcome = c.session->ReadBlocks(blockCount, firstBlock, cells);
-    EndProgress();
-    return outcome == BlockReadOutcome::Ok ? QString() : Msg(OutcomeMessage(outcome));
-}
-
-QString Cli::WriteOn(Connection &c, int blockCount, int firstBlock, std::span<const int> cells)
-{
-    const QString error = Enter(c, kInitOtherPages);
-    if (!error.isEmpty())
-        return error;
-    const BlockWriteOutcome outcome = c.session->WriteBlocks(blockCount, firstBlock, cells);
-    EndProgress();
-    return outcome == BlockWriteOutcome::Ok ? QString() : Msg(OutcomeMessage(outcome));
-}
-
-JobResult Cli::ReadBack(Connection &c, int blockCount, int firstBlock, std::span<const int> written)
-{
-    std::vector<int> read(written.size());
-    if (const QString error = ReadOn(c, blockCount, firstBlock, read); !error.isEmpty())
-        return {kExitDevice, QStringLiteral("read-back: ") + error};
-    const QStringList differences = CellDifferences(written, read);
-    if (!differences.isEmpty())
-        return {kExitDevice, QStringLiteral("read-back differs from what was written:\n")
-                                 + differences.join(QLatin1Char('\n'))};
-    return {kExitOk, QStringLiteral("read-back: identical")};
-}
-
 int Cli::Report(const JobResult &result)
 {
     (result.exitCode == kExitOk ? s_.out : s_.err) << result.text << Qt::endl;
     return result.exitCode;
 }
 
-int Cli::ReadImage(int blockCount, int firstBlock, std::span<int> cells)
-{
-    int exitCode = kExitOk;
-    auto c = OneDevice(kInitOtherPages, &exitCode);
-    if (!c)
-        return exitCode;
-    const BlockReadOutcome outcome = c->session->ReadBlocks(blockCount, firstBlock, cells);
-    EndProgress();
-    return outcome == BlockReadOutcome::Ok ? kExitOk : Fail(kExitDevice, Msg(OutcomeMessage(outcome)));
-}
-
-int Cli::WriteAndReadBack(int blockCount, int firstBlock, std::span<const int> cells, int doneText)
-{
-    int exitCode = kExitOk;
-    auto c = OneDevice(kInitOtherPages, &exitCode);
-    if (!c)
-        return exitCode;
-    const BlockWriteOutcome outcome = c->session->WriteBlocks(blockCount, firstBlock, cells);
-    EndProgress();
-    if (outcome != BlockWriteOutcome::Ok)
-        return Fail(kExitDevice, Msg(OutcomeMessage(outcome)));
-    s_.out << Msg(doneText) << Qt::endl;
-    return Report(ReadBack(*c, blockCount, firstBlock, cells));
-}
-
 int Cli::List()
 {
     const std::vector<DeviceSlot> devices = registry_->Enumerate();
     if (devices.empty())
-        return Fail(kExitDevice, Msg(10008));
+        return Fail(kExitDevice, Msg(msg::kNoDevice));
     int exitCode = kExitOk;
     QJsonArray rows;
     for (const DeviceSlot &slot : devices) {
@@ -478,64 +355,69 @@ int Cli::Info()
     return kExitOk;
 }
 
-// The first section cell out of its range, in either section.
-std::optional<BadImageCell> FindBadSettingsCell(const SettingsImage &image)
-{
-    if (auto bad = FindBadCell(image, SettingsSection::Relay))
-        return bad;
-    return FindBadCell(image, SettingsSection::Rpu);
-}
-
 int Cli::ReadSettings(const QString &path)
 {
-    std::vector<int> cells(kSettingsImageCells);
-    if (const int exitCode = ReadImage(kSettingsBlockCount, kSettingsFirstBlock, cells))
+    int exitCode = kExitOk;
+    auto c = OneDevice(kInitOtherPages, &exitCode);
+    if (!c)
         return exitCode;
-    SettingsImage image{};
-    std::copy(cells.begin(), cells.end(), image.begin());
-    // The window stops on such a byte; here nothing is saved and the bench goes on.
-    if (const auto bad = FindBadSettingsCell(image))
-        return Fail(kExitDevice, BadImageByteText(catalogue_, *bad));
-    const FileError error = WriteSettingsFile(
-        path, std::span<const quint32, kSettingsFileCells>(image.data(), kSettingsFileCells));
-    if (!error.ok())
-        return FileFail(error, path);
-    s_.out << Msg(10038) << Qt::endl << Msg(10045) << ": " << path << Qt::endl;
+    const ops::SettingsReadVerdict read = ops::ReadSettings(*c->session, ops::SectionSet::Both(),
+                                                            ops::Entry::AsEntered);
+    EndProgress();
+    if (!read.ok())
+        return Fail(kExitDevice, Msg(read.message));
+    // A section out of range is named and left out; the other is still saved.
+    const ops::SettingsSaveVerdict saved = ops::SaveDeviceSettings(path, read);
+    for (const ops::SectionFault &fault : saved.faults)
+        s_.err << ops::DescribeSectionFault(fault, catalogue_) << Qt::endl;
+    if (!saved.error.ok())
+        return FileFail(saved.error, path);
+    if (!saved.written())
+        return kExitDevice;
+    s_.out << Msg(msg::kSettingsRead) << Qt::endl << Msg(msg::kSettingsSaved) << ": " << path << Qt::endl;
     return kExitOk;
 }
 
 int Cli::WriteSettings(const QString &path)
 {
-    const FileResult<SettingsFileContent> file = ReadSettingsFile(path);
-    if (!file.ok()) {
-        if (file.error.kind == FileErrorKind::TooShort)
-            return Fail(kExitUsage, path + QStringLiteral(": ") + Msg(10037));
-        return FileFail(file.error, path);
+    // Every section is checked: one the file does not carry is all 0, which
+    // every field allows.
+    const ops::SettingsFileVerdict file = ops::AcceptSettingsFile(path, ops::SectionSet::Both());
+    if (!file.ok())
+        return Fail(kExitUsage, ops::DescribeSettingsFile(file, path, catalogue_));
+    int exitCode = kExitOk;
+    auto c = OneDevice(kInitOtherPages, &exitCode);
+    if (!c)
+        return exitCode;
+    const ops::SettingsWriteVerdict verdict =
+        ops::WriteSettings(*c->session, file.image, file.carried, ops::Entry::AsEntered, ops::ReadBack::Yes);
+    EndProgress();
+    if (verdict.message != 0)
+        return Fail(kExitDevice, Msg(verdict.message));
+    for (SettingsSection section : ops::kSections) {
+        if (verdict.keptFromDevice.Has(section))
+            s_.out << catalogue_.Format(msg::kSectionKeptFromDevice, Msg(ops::SectionNameMessage(section)))
+                   << Qt::endl;
     }
-    SettingsImage loaded{};
-    std::copy(file.value->cells.begin(), file.value->cells.end(), loaded.begin());
-    if (const auto bad = FindBadSettingsCell(loaded))
-        return Fail(kExitUsage, path + QStringLiteral(": ") + BadImageByteText(catalogue_, *bad));
-    // The window writes what its two pages hold: both sections, nothing else.
-    SettingsImage image{};
-    WriteRelaySection(ReadRelaySection(loaded), image);
-    WriteRpuSection(ReadRpuSection(loaded), image);
-    const std::vector<int> cells(image.begin(), image.end());
-
-    return WriteAndReadBack(kSettingsBlockCount, kSettingsFirstBlock, cells, 10048);
+    return Report(WriteReport(verdict.write, msg::kSettingsWritten, catalogue_));
 }
 
 int Cli::Backup(const QString &path)
 {
-    std::vector<int> cells(kRegistrationImageSize);
-    if (const int exitCode = ReadImage(kRegistrationBlockCount, kRegistrationFirstBlock, cells))
+    int exitCode = kExitOk;
+    auto c = OneDevice(kInitOtherPages, &exitCode);
+    if (!c)
         return exitCode;
-    const RegistrationBackup backup = RegistrationBackup::FromCells(cells);
-    const FileError error = WriteRegistrationBackup(path, backup);
+    const ops::BackupReadVerdict read = ops::ReadBackup(*c->session, ops::Entry::AsEntered);
+    EndProgress();
+    if (!read.ok())
+        return Fail(kExitDevice, Msg(read.message));
+    const FileError error = WriteRegistrationBackup(path, read.backup);
     if (!error.ok())
         return FileFail(error, path);
-    s_.out << Msg(10049) << Qt::endl
-           << Msg(10043) << ": " << path << " (conf " << backup.ConfigurationCode() << ')' << Qt::endl;
+    s_.out << Msg(msg::kBackupReadFromDevice) << Qt::endl
+           << Msg(msg::kBackupSaved) << ": " << path << " (conf " << read.backup.ConfigurationCode() << ')'
+           << Qt::endl;
     return kExitOk;
 }
 
@@ -544,161 +426,59 @@ int Cli::Restore(const QString &path)
     const FileResult<RegistrationBackup> file = ReadRegistrationBackup(path);
     if (!file.ok())
         return FileFail(file.error, path);
-    const std::vector<int> cells = file.value->ImageCells();
-
-    return WriteAndReadBack(kRegistrationBlockCount, kRegistrationFirstBlock, cells, 10046);
+    int exitCode = kExitOk;
+    auto c = OneDevice(kInitOtherPages, &exitCode);
+    if (!c)
+        return exitCode;
+    const ops::BlockWriteVerdict verdict =
+        ops::RestoreBackup(*c->session, *file.value, ops::Entry::AsEntered, ops::ReadBack::Yes);
+    EndProgress();
+    return Report(WriteReport(verdict, msg::kBackupWritten, catalogue_));
 }
 
-JobResult Cli::CheckFirmware(const FirmwareFile &file, const QString &path) const
+std::optional<bool> Cli::AskToUpdate(const QString &fileName)
 {
-    switch (file.verdict) {
-    case FirmwareVerdict::Accepted: return {};
-    case FirmwareVerdict::BadFormat: return {kExitUsage, path + QStringLiteral(": ") + Msg(10017)};
-    case FirmwareVerdict::WrongType: return {kExitUsage, path + QStringLiteral(": ") + Msg(10018)};
-    case FirmwareVerdict::Unreadable: break;
-    }
-    return {kExitUsage, path + QStringLiteral(": ") + file.errorText};
-}
-
-JobResult Cli::SaveMemory(Connection &c, const QString &stem, const FirmwareJob &job, SavedMemory &saved)
-{
-    const QString base = QDir(job.backupDir).filePath(stem);
-    saved.registration.assign(kRegistrationImageSize, 0);
-    saved.settings.assign(kSettingsImageCells, 0);
-    QString error = ReadOn(c, kRegistrationBlockCount, kRegistrationFirstBlock, saved.registration);
-    if (error.isEmpty())
-        error = ReadOn(c, kSettingsBlockCount, kSettingsFirstBlock, saved.settings);
-    if (!error.isEmpty())
-        return {kExitDevice, QStringLiteral("backup: ") + error};
-
-    const QString rrg = base + QStringLiteral(".rrg");
-    FileError fileError = WriteRegistrationBackup(rrg, RegistrationBackup::FromCells(saved.registration));
-    if (!fileError.ok())
-        return {kExitUsage, DescribeFileError(fileError, rrg, catalogue_)};
-    SettingsImage image{};
-    std::copy(saved.settings.begin(), saved.settings.end(), image.begin());
-    // A block the window would refuse to show is still kept whole in the
-    // memory copy; only the settings file needs it in range.
-    if (const auto bad = FindBadSettingsCell(image))
-        return {kExitDevice, QStringLiteral("backup: ") + BadImageByteText(catalogue_, *bad)};
-    const QString cfg = base + QStringLiteral(".cfg");
-    fileError = WriteSettingsFile(cfg, std::span<const quint32, kSettingsFileCells>(image.data(), kSettingsFileCells));
-    if (!fileError.ok())
-        return {kExitUsage, DescribeFileError(fileError, cfg, catalogue_)};
-    return {};
-}
-
-JobResult Cli::RestoreMemory(Connection &c, const SavedMemory &saved)
-{
-    const struct {
-        int count, first;
-        const std::vector<int> &cells;
-    } parts[] = {{kRegistrationBlockCount, kRegistrationFirstBlock, saved.registration},
-                 {kSettingsBlockCount, kSettingsFirstBlock, saved.settings}};
-    for (const auto &part : parts) {
-        if (const QString error = WriteOn(c, part.count, part.first, part.cells); !error.isEmpty())
-            return {kExitDevice, QStringLiteral("restore: ") + error};
-        if (JobResult check = ReadBack(c, part.count, part.first, part.cells); check.exitCode != kExitOk)
-            return check;
-    }
-    return {};
+    s_.err << Msg(msg::kNewerFirmwareFound) << " (" << fileName << ") [y/N] " << Qt::flush;
+    const QString answer = s_.in.readLine().trimmed();
+    if (answer.isNull())
+        return std::nullopt;
+    return answer.startsWith(QLatin1Char('y'), Qt::CaseInsensitive)
+        || answer.startsWith(QChar(0x0434), Qt::CaseInsensitive);  // "д"
 }
 
 JobResult Cli::UpdateDevice(const DeviceSlot &slot, const FirmwareJob &job)
 {
     QString error;
-    auto c = Link(slot, kInitMainPage, &error);
-    if (!c)
+    auto first = Link(slot, kInitMainPage, &error);
+    if (!first)
         return {kExitDevice, error};
     if (job.progress)
-        AttachProgress(*c->session);
-    const DeviceInfo before = c->session->Info();
-    if (before.deviceClass != kSelaDeviceClass)
-        return {kExitDevice, Msg(10018)};
-
-    FirmwareFile firmware;
-    if (job.file) {
-        firmware = *job.file;
-    } else {
-        const NewerFirmwareCheck check = FindNewerFirmwareIn(job.baseDirs, before.deviceClass, before.versionByte);
-        if (check.listed.isEmpty() || !check.newer)
-            return {kExitOk, Msg(check.listed.isEmpty() ? 10066 : 10063)};
-        const QString path = FirmwareFilePath(job.baseDirs, check.name);
-        firmware = ReadFirmwareFile(path);
-        if (JobResult bad = CheckFirmware(firmware, path); bad.exitCode != kExitOk)
-            return bad;
-        if (job.ask) {
-            s_.err << Msg(10062) << " (" << check.name << ") [y/N] " << Qt::flush;
-            const QString answer = s_.in.readLine().trimmed();
-            if (answer.isNull())
-                return {kExitUsage, QStringLiteral("no answer; use --yes to update without asking")};
-            if (!answer.startsWith(QLatin1Char('y'), Qt::CaseInsensitive)
-                && !answer.startsWith(QChar(0x0434), Qt::CaseInsensitive))  // "д"
-                return {kExitOk, QStringLiteral("not updated")};
-        }
-    }
-
-    SavedMemory saved;
-    if (!job.backupDir.isEmpty()) {
-        const QString stem = QStringLiteral("device%1_%2_v%3")
-                                 .arg(slot.id, FileNameSafePiece(QFileInfo(slot.path).fileName()),
-                                      FormatDeviceVersion(before.versionByte));
-        if (JobResult backup = SaveMemory(*c, stem, job, saved); backup.exitCode != kExitOk)
-            return backup;
-        // The firmware goes to a device entered for the main page, as in the window.
-        if (error = Enter(*c, kInitMainPage); !error.isEmpty())
-            return {kExitDevice, error};
-    }
-
-    const std::span<const std::uint8_t> image(reinterpret_cast<const std::uint8_t *>(firmware.bytes.constData()),
-                                              std::size_t(firmware.bytes.size()));
-    const FirmwareOutcome outcome = c->session->WriteFirmware(image);
-    EndProgress();
-    if (outcome != FirmwareOutcome::Ok)
-        return {kExitDevice, Msg(OutcomeMessage(outcome))};
-
-    // The link is renewed as after the window's update: new pipes, break and
-    // handshake, and the version the device now reports.
-    c.reset();
-    QDeadlineTimer deadline(kRenewAfterFirmwareMs);
-    while (!(c = Link(slot, kInitMainPage, &error))) {
-        if (deadline.hasExpired())
-            return {kExitDevice, error};
-        QThread::msleep(100);
-    }
-    const int version = c->session->Info().versionByte;
-    if (version != firmware.versionByte)
-        return {kExitDevice, QStringLiteral("%1 %2 → %3, expected %4")
-                                 .arg(Msg(10024), FormatDeviceVersion(before.versionByte),
-                                      FormatDeviceVersion(version), FormatDeviceVersion(firmware.versionByte))};
-    JobResult done{kExitOk, QStringLiteral("%1: %2 → %3").arg(Msg(10023), FormatDeviceVersion(before.versionByte),
-                                                              FormatDeviceVersion(version))};
-    if (job.restoreAfter) {
-        if (JobResult restored = RestoreMemory(*c, saved); restored.exitCode != kExitOk)
-            return {restored.exitCode, done.text + QStringLiteral("; ") + restored.text};
-        done.text += QStringLiteral("; memory and settings restored, read-back identical");
-    }
-    return done;
+        AttachProgress(*first->session);
+    SlotReceiver receiver(std::move(first), [this, slot](QString *e) { return Link(slot, kInitMainPage, e); });
+    ops::FirmwareUpdateRequest request = job.request;
+    request.backupStem = QStringLiteral("device%1_%2").arg(slot.id, FileNameSafePiece(QFileInfo(slot.path).fileName()));
+    const ops::FirmwareUpdateVerdict verdict = ops::UpdateFirmware(receiver, request, catalogue_);
+    // Jobs of --all share this object and draw no bar: nothing to end there.
+    if (job.progress)
+        EndProgress();
+    return UpdateReport(verdict, catalogue_);
 }
 
 int Cli::UpdateAll(const FirmwareJob &job)
 {
     const std::vector<DeviceSlot> devices = registry_->Enumerate();
     if (devices.empty())
-        return Fail(kExitDevice, Msg(10008));
+        return Fail(kExitDevice, Msg(msg::kNoDevice));
     // The in-process simulator's devices are one object: it cannot serve two threads.
     if (devices.size() > 1 && std::any_of(devices.begin(), devices.end(), [](const DeviceSlot &d) {
             return d.transport == QLatin1String("simulator");
         }))
         return Fail(kExitUsage, QStringLiteral("--all needs devices of their own: use usb or socket: transports"));
 
-    struct Row {
-        JobResult result;
-        qint64 ms = 0;
-    };
-    std::vector<Row> rows(devices.size());
+    std::vector<TableRow> rows(devices.size());
     std::vector<std::thread> threads;
     for (std::size_t i = 0; i < devices.size(); ++i) {
+        rows[i].device = devices[i].id + QLatin1Char(' ') + devices[i].transport + QLatin1Char(':') + devices[i].path;
         threads.emplace_back([this, &job, &devices, &rows, i] {
             QElapsedTimer timer;
             timer.start();
@@ -708,23 +488,14 @@ int Cli::UpdateAll(const FirmwareJob &job)
     }
     for (std::thread &thread : threads)
         thread.join();
-
-    int exitCode = kExitOk;
-    s_.out << "device\taction\tresult\ttime" << Qt::endl;
-    for (std::size_t i = 0; i < devices.size(); ++i) {
-        const Row &row = rows[i];
-        exitCode = std::max(exitCode, row.result.exitCode);
-        s_.out << devices[i].id << ' ' << devices[i].transport << ':' << devices[i].path << '\t'
-               << "update-firmware\t" << (row.result.exitCode == kExitOk ? "ok: " : "FAILED: ")
-               << QString(row.result.text).replace(QLatin1Char('\n'), QLatin1Char(' ')) << '\t'
-               << QString::number(double(row.ms) / 1000.0, 'f', 1) << " s" << Qt::endl;
-    }
-    return exitCode;
+    PrintUpdateTable(s_.out, rows);
+    return WorstExitCode(rows);
 }
 
 int Cli::UpdateFirmware(const QStringList &args)
 {
     FirmwareJob job;
+    ops::FirmwareUpdateRequest &request = job.request;
     const bool newest = parser_.isSet(kNewestOption);
     const bool all = parser_.isSet(kAllOption);
     if (newest == (args.size() == 1) || args.size() > 1)
@@ -733,20 +504,21 @@ int Cli::UpdateFirmware(const QStringList &args)
         return Fail(kExitUsage, QStringLiteral("--all and --device exclude each other"));
     if (all && newest && !parser_.isSet(kYesOption))
         return Fail(kExitUsage, QStringLiteral("--all --newest asks no questions: add --yes"));
-    job.restoreAfter = parser_.isSet(kRestoreAfterOption);
-    job.backupDir = parser_.value(kBackupFirstOption);
-    if (job.restoreAfter && job.backupDir.isEmpty())
+    request.restoreAfter = parser_.isSet(kRestoreAfterOption);
+    request.backupDir = parser_.value(kBackupFirstOption);
+    if (request.restoreAfter && request.backupDir.isEmpty())
         return Fail(kExitUsage, QStringLiteral("--restore-after needs --backup-first DIR"));
-    if (!job.backupDir.isEmpty() && !QDir().mkpath(job.backupDir))
-        return Fail(kExitUsage, QStringLiteral("cannot create the folder %1").arg(job.backupDir));
-    job.baseDirs = parser_.isSet(kBaseOption) ? QStringList{parser_.value(kBaseOption)}
-                                              : folders_.FirmwareFolders();
-    job.ask = !parser_.isSet(kYesOption);
+    if (!request.backupDir.isEmpty() && !QDir().mkpath(request.backupDir))
+        return Fail(kExitUsage, QStringLiteral("cannot create the folder %1").arg(request.backupDir));
+    request.baseDirs = parser_.isSet(kBaseOption) ? QStringList{parser_.value(kBaseOption)}
+                                                  : folders_.FirmwareFolders();
+    if (!parser_.isSet(kYesOption))
+        request.confirm = [this](const QString &name) { return AskToUpdate(name); };
     job.progress = !all && s_.progressOnTerminal;
     if (!newest) {
-        job.file = ReadFirmwareFile(args.front());
-        if (JobResult bad = CheckFirmware(*job.file, args.front()); bad.exitCode != kExitOk)
-            return Report(bad);
+        request.file = ReadFirmwareFile(args.front());
+        if (!request.file->accepted())
+            return Fail(kExitUsage, ops::RefusedFirmwareText(*request.file, args.front(), catalogue_));
     }
     if (all)
         return UpdateAll(job);

@@ -1,0 +1,52 @@
+#include "cli/clioptions.h"
+
+namespace rpu::cli {
+
+const QCommandLineOption kTransportOption(QStringLiteral("transport"),
+    QStringLiteral("usb, simulator or socket:PATH; repeat for several (default: the configuration file)"),
+    QStringLiteral("T"));
+const QCommandLineOption kDeviceOption(QStringLiteral("device"),
+    QStringLiteral("the device to work on: its number in the list, or its path"), QStringLiteral("ID"));
+const QCommandLineOption kJsonOption(QStringLiteral("json"), QStringLiteral("list as JSON"));
+const QCommandLineOption kYesOption(QStringLiteral("yes"), QStringLiteral("write newer firmware without asking"));
+const QCommandLineOption kNewestOption(QStringLiteral("newest"),
+    QStringLiteral("the newest firmware of the base folder, when newer than the device's"));
+const QCommandLineOption kBaseOption(QStringLiteral("base"),
+    QStringLiteral("firmware folder (default: the window's \"base\" folders)"), QStringLiteral("DIR"));
+const QCommandLineOption kConfigOption(QStringLiteral("config"),
+    QStringLiteral("configuration file (default: the window's)"), QStringLiteral("FILE"));
+const QCommandLineOption kAllOption(QStringLiteral("all"),
+    QStringLiteral("update-firmware: every device at once, each on its own thread; ends with a table"));
+const QCommandLineOption kBackupFirstOption(QStringLiteral("backup-first"),
+    QStringLiteral("update-firmware: save registration memory (.rrg) and settings (.cfg) to DIR first"),
+    QStringLiteral("DIR"));
+const QCommandLineOption kRestoreAfterOption(QStringLiteral("restore-after"),
+    QStringLiteral("update-firmware: write the saved memory and settings back and read them back"));
+const QCommandLineOption kVersionOption(QStringLiteral("version"), QStringLiteral("show the version and stop"));
+const QCommandLineOption kLangOption(QStringLiteral("lang"),
+    QStringLiteral("language code of the messages (default: the configuration file's)"), QStringLiteral("CODE"));
+
+void SetUpParser(QCommandLineParser &parser)
+{
+    parser.setApplicationDescription(QStringLiteral(
+        "Service-bench commands for РПУ-SELA receivers.\n\n"
+        "Commands:\n"
+        "  list                      every receiver found\n"
+        "  info                      handshake and show one receiver\n"
+        "  read-settings OUT.cfg     save the settings block to a file; a section\n"
+        "                            out of range is named and left out\n"
+        "  write-settings IN.cfg     write a settings file and read it back; a\n"
+        "                            section the file does not carry stays as it is\n"
+        "  backup OUT.rrg            save the registration memory to a file\n"
+        "  restore IN.rrg            write a backup and read it back\n"
+        "  update-firmware FILE | --newest [--device ID | --all] [--yes]\n"
+        "        [--backup-first DIR [--restore-after]]\n"
+        "                            write firmware, then check the new version"));
+    parser.addHelpOption();
+    parser.addOption(kVersionOption);
+    parser.addOptions({kTransportOption, kDeviceOption, kJsonOption, kYesOption, kNewestOption, kBaseOption,
+                       kConfigOption, kLangOption, kAllOption, kBackupFirstOption, kRestoreAfterOption});
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("what to do"));
+}
+
+} // namespace rpu::cli

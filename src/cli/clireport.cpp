@@ -1,0 +1,90 @@
+#include "cli/clireport.h"
+
+#include "i18n/messagecatalogue.h"
+#include "i18n/messageids.h"
+
+#include <algorithm>
+
+namespace rpu::cli {
+
+JobResult WriteReport(const ops::BlockWriteVerdict &verdict, int doneMessage, const MessageCatalogue &catalogue)
+{
+    QStringList lines;
+    if (verdict.written)
+        lines << catalogue.Text(doneMessage);
+    if (verdict.message != 0) {
+        lines << catalogue.Text(verdict.message);
+        return {kExitDevice, lines.join(QLatin1Char('\n'))};
+    }
+    if (verdict.readBack.done)
+        lines << ops::DescribeReadBack(verdict.readBack, catalogue);
+    return {verdict.ok() ? kExitOk : kExitDevice, lines.join(QLatin1Char('\n'))};
+}
+
+JobResult UpdateReport(const ops::FirmwareUpdateVerdict &v, const MessageCatalogue &catalogue)
+{
+    using ops::UpdateStep;
+    const auto msg = [&catalogue](int n) { return catalogue.Text(n); };
+    const auto orDetail = [&](const QString &text) { return v.detail.isEmpty() ? text : v.detail; };
+    QStringList notes;
+    for (const ops::SectionFault &fault : v.settingsFaults)
+        notes << ops::DescribeSectionFault(fault, catalogue);
+    if (!v.backupFiles.isEmpty())
+        notes << QStringLiteral("copy: ") + v.backupFiles.join(QStringLiteral(", "));
+    const auto withNotes = [&notes](int code, QString text) {
+        for (const QString &note : notes)
+            text += QStringLiteral("; ") + note;
+        return JobResult{code, text};
+    };
+    const QString written = QStringLiteral("%1: %2 → %3").arg(msg(msg::kFirmwareWritten),
+                                                              FormatDeviceVersion(v.versionBefore),
+                                                              FormatDeviceVersion(v.versionAfter));
+    switch (v.step) {
+    case UpdateStep::Done:
+        return withNotes(kExitOk, v.restored ? written + QStringLiteral("; ") + msg(msg::kReadBackIdentical)
+                                             : written);
+    case UpdateStep::NothingNewer: return {kExitOk, msg(v.message)};
+    case UpdateStep::Declined: return {kExitOk, QStringLiteral("not updated")};
+    case UpdateStep::NoAnswer:
+        return {kExitUsage, QStringLiteral("no answer; use --yes to update without asking")};
+    case UpdateStep::FirmwareFile: return {kExitUsage, orDetail(msg(v.message))};
+    case UpdateStep::Link:
+    case UpdateStep::Relink: return withNotes(kExitDevice, orDetail(msg(v.message)));
+    case UpdateStep::DeviceClass:
+    case UpdateStep::Write: return withNotes(kExitDevice, msg(v.message));
+    case UpdateStep::Backup:
+        return withNotes(v.detail.isEmpty() ? kExitDevice : kExitUsage,
+                         QStringLiteral("backup: ") + orDetail(msg(v.message)));
+    case UpdateStep::Version:
+        return withNotes(kExitDevice, QStringLiteral("%1 %2 → %3, expected %4")
+                                          .arg(msg(v.message), FormatDeviceVersion(v.versionBefore),
+                                               FormatDeviceVersion(v.versionAfter),
+                                               FormatDeviceVersion(v.versionExpected)));
+    case UpdateStep::Restore: {
+        const QString why = v.restore.message ? msg(v.restore.message)
+                                              : ops::DescribeReadBack(v.restore.readBack, catalogue);
+        return withNotes(kExitDevice, written + QStringLiteral("; restore: ") + why);
+    }
+    }
+    return {kExitDevice, QString()};
+}
+
+void PrintUpdateTable(QTextStream &out, const std::vector<TableRow> &rows)
+{
+    out << "device\taction\tresult\ttime" << Qt::endl;
+    for (const TableRow &row : rows) {
+        out << row.device << '\t' << "update-firmware\t" << (row.result.exitCode == kExitOk ? "ok: " : "FAILED: ")
+            << QString(row.result.text).replace(QLatin1Char('\n'), QLatin1Char(' ')) << '\t'
+            << QString::number(double(row.ms) / 1000.0, 'f', 1) << " s" << Qt::endl;
+    }
+}
+
+int WorstExitCode(const std::vector<TableRow> &rows)
+{
+    int code = kExitOk;
+    for (const TableRow &row : rows)
+        code = std::max(code, row.result.exitCode);
+    return code;
+}
+
+} // namespace rpu::cli

@@ -1,0 +1,37 @@
+#pragma once
+// What dorel-rpu-cli prints about a verdict: a line for a person and an
+// exit code, and the table that ends update-firmware --all.
+
+#include "cli/clicommands.h"
+#include "ops/firmwareops.h"
+
+#include <QString>
+#include <QTextStream>
+#include <vector>
+
+namespace rpu {
+class MessageCatalogue;
+}
+
+namespace rpu::cli {
+
+// What one command or one device's job came to.
+struct JobResult {
+    int exitCode = kExitOk;
+    QString text;
+};
+
+// A write with its read-back: the failure, or the done text and the read-back's.
+JobResult WriteReport(const ops::BlockWriteVerdict &verdict, int doneMessage, const MessageCatalogue &catalogue);
+JobResult UpdateReport(const ops::FirmwareUpdateVerdict &verdict, const MessageCatalogue &catalogue);
+
+struct TableRow {
+    QString device;    // id, transport and path
+    JobResult result;
+    qint64 ms = 0;
+};
+// device, action, result, time: one row per device, in list order.
+void PrintUpdateTable(QTextStream &out, const std::vector<TableRow> &rows);
+int WorstExitCode(const std::vector<TableRow> &rows);
+
+} // namespace rpu::cli
