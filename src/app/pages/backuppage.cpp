@@ -4,6 +4,8 @@
 #include "app/widgetkit.h"
 #include "files/filetexts.h"
 #include "files/registrationfile.h"
+#include "i18n/messageids.h"
+#include "ops/backupops.h"
 #include "session/valuebuffer.h"
 #include "settings/timelists.h"
 
@@ -23,30 +25,6 @@
 namespace rpu {
 
 namespace {
-
-constexpr int kRegistrationCells = kRegistrationBlockCount * kBlockSize;
-static_assert(kRegistrationCells == kRegistrationImageSize);
-constexpr int kMsgRegistrationRead = 10049;
-constexpr int kMsgRegistrationWritten = 10046;
-constexpr int kMsgWriteRefused = 10053;
-
-// The buffer as a backup: at least the image, every value a byte. Anything
-// else (settings values, firmware bytes) must never reach the registration
-// memory or a backup file.
-std::optional<RegistrationBackup> BufferBackup(const ValueBuffer &buffer)
-{
-    const std::vector<std::uint32_t> &values = buffer.Values();
-    if (values.size() < std::size_t(kRegistrationImageSize))
-        return std::nullopt;
-    RegistrationBackup backup;
-    backup.values.reserve(qsizetype(values.size()));
-    for (std::uint32_t value : values) {
-        if (value > 0xFF)
-            return std::nullopt;
-        backup.values.append(char(value));
-    }
-    return backup;
-}
 
 void ClearSelection(QButtonGroup *group)
 {
@@ -193,18 +171,16 @@ void BackupPage::EnterDemo()
 
 void BackupPage::ReadRegistration()
 {
-    std::vector<int> image(kRegistrationCells, 0);
-    const BlockReadOutcome outcome =
-        context_.session.ReadBlocks(kRegistrationBlockCount, kRegistrationFirstBlock, image);
-    if (outcome != BlockReadOutcome::Ok) {
-        context_.FailAndDropLink(OutcomeMessage(outcome));
+    const ops::BackupReadVerdict read = ops::ReadBackup(context_.session, ops::Entry::AsEntered);
+    if (!read.ok()) {
+        context_.FailAndDropLink(read.message);
         return;
     }
-    context_.buffer.SetCells(image);
-    ConfCodeLabel2->setText(QString::number(image.back()));
+    context_.buffer.SetCells(read.backup.ImageCells());
+    ConfCodeLabel2->setText(QString::number(read.backup.ConfigurationCode()));
     context_.host.SetProgress(0);
-    context_.Status(kMsgRegistrationRead);
-    context_.Box(kTitleSystem, context_.Msg(kMsgRegistrationRead), Dialogs::Icon::Information);
+    context_.Status(msg::kBackupReadFromDevice);
+    context_.Box(kTitleSystem, context_.Msg(msg::kBackupReadFromDevice), Dialogs::Icon::Information);
     ChangeOffer(&CommandOffer::save, true);
 }
 
@@ -212,21 +188,20 @@ void BackupPage::WriteRegistration()
 {
     // Lines 1..1792 are the image; a longer backup keeps its extra lines
     // for re-saving only.
-    const std::optional<RegistrationBackup> backup = BufferBackup(context_.buffer);
+    const std::optional<RegistrationBackup> backup = ops::BackupFromValues(context_.buffer.Values());
     if (!backup) {
-        context_.Fail(kMsgWriteRefused);
+        context_.Fail(msg::kDataNotWritten);
         return;
     }
-    const std::vector<int> image = backup->ImageCells();
-    const BlockWriteOutcome outcome =
-        context_.session.WriteBlocks(kRegistrationBlockCount, kRegistrationFirstBlock, image);
+    const ops::BlockWriteVerdict verdict =
+        ops::RestoreBackup(context_.session, *backup, ops::Entry::AsEntered, ops::ReadBack::No);
     context_.host.SetProgress(0);
-    if (outcome == BlockWriteOutcome::Ok) {
-        context_.Status(kMsgRegistrationWritten);
-        context_.Box(kTitleSystem, context_.Msg(kMsgRegistrationWritten), Dialogs::Icon::Information);
+    if (verdict.ok()) {
+        context_.Status(msg::kBackupWritten);
+        context_.Box(kTitleSystem, context_.Msg(msg::kBackupWritten), Dialogs::Icon::Information);
         return;
     }
-    context_.FailAndDropLink(OutcomeMessage(outcome));
+    context_.FailAndDropLink(verdict.message);
 }
 
 // --- The page's own controls ---
@@ -368,9 +343,9 @@ void BackupPage::SaveRegistrationFile()
         context_.Status(filemsg::kSaveCancelled);
         return;
     }
-    const std::optional<RegistrationBackup> backup = BufferBackup(context_.buffer);
+    const std::optional<RegistrationBackup> backup = ops::BackupFromValues(context_.buffer.Values());
     if (!backup) {
-        context_.Fail(kMsgWriteRefused);
+        context_.Fail(msg::kDataNotWritten);
         return;
     }
     const FileError error = WriteRegistrationBackup(path, *backup);

@@ -2,6 +2,8 @@
 
 #include "app/widgetkit.h"
 #include "firmware/firmwarefile.h"
+#include "i18n/messageids.h"
+#include "ops/firmwareops.h"
 #include "session/valuebuffer.h"
 
 #include <QApplication>
@@ -18,15 +20,6 @@
 namespace rpu {
 
 namespace {
-
-constexpr int kMsgReadingFirmware = 10016;
-constexpr int kMsgBadFormat = 10017;
-constexpr int kMsgWrongType = 10018;
-constexpr int kMsgFirmwareRead = 10021;
-constexpr int kMsgModeMismatch = 10025;
-constexpr int kMsgNewerFound = 10062;
-constexpr int kMsgNoNewer = 10063;
-constexpr int kFirmwareTypeText = 10073;
 
 // The hourglass for the length of a file read or transfer; restored at the
 // latest when the handler is left, also by an error.
@@ -198,19 +191,19 @@ QString MainPage::BasePath(const QString &name) const
 
 bool MainPage::ParseFirmwareFile(const QString &path)
 {
-    context_.Status(kMsgReadingFirmware);
+    context_.Status(msg::kReadingFirmware);
     const FirmwareFile fw = ReadFirmwareFile(path);
 
     if (fw.verdict == FirmwareVerdict::Unreadable) {
         // Not a rejection of the content: the file itself could not be read.
         context_.host.ShowStatus(QString());
-        context_.ErrorBox(fw.errorText);
+        context_.ErrorBox(DescribeFirmwareFile(fw, path, context_.catalogue()));
         return false;
     }
     FirmwareFileSize = int(fw.size);
 
     if (!fw.fileDataKnown()) {
-        context_.Fail(kMsgBadFormat, kTitleSystem);
+        context_.Fail(msg::kFirmwareBadFormat, kTitleSystem);
         return false;
     }
 
@@ -219,16 +212,16 @@ bool MainPage::ParseFirmwareFile(const QString &path)
     SoftFDateLabel2->setText(QLocale().toString(fw.modified.date(), QLocale::ShortFormat));
 
     if (fw.verdict == FirmwareVerdict::WrongType) {
-        context_.Box(kTitleSystem, context_.Msg(kMsgWrongType), Dialogs::Icon::Error);
-        context_.Status(kMsgWrongType);
+        context_.Box(kTitleSystem, context_.Msg(msg::kFirmwareWrongType), Dialogs::Icon::Error);
+        context_.Status(msg::kFirmwareWrongType);
         return false;
     }
 
-    SoftFTypeLabel2->setText(context_.Msg(kFirmwareTypeText));
+    SoftFTypeLabel2->setText(context_.Msg(msg::kFirmwareForSela));
     NewSoftVerLabel2->setText(FormatFirmwareVersion(fw.versionByte));
     const auto *data = reinterpret_cast<const std::uint8_t *>(fw.bytes.constData());
     context_.buffer.SetBytes(std::span<const std::uint8_t>(data, std::size_t(fw.bytes.size())));
-    context_.Status(kMsgFirmwareRead);
+    context_.Status(msg::kFirmwareRead);
     return true;
 }
 
@@ -260,18 +253,11 @@ bool MainPage::FindNewerFirmware(QString &name)
 
 std::optional<FirmwareOutcome> MainPage::WriteBufferedFirmware()
 {
-    const std::vector<std::uint32_t> &values = context_.buffer.Values();
     // Only an image that was accepted whole may reach the device.
-    if (int(values.size()) != FirmwareFileSize || !FirmwareLengthFitsPackets(qint64(values.size())))
+    const auto image = ops::AcceptedFirmwareImage(context_.buffer.Values(), FirmwareFileSize);
+    if (!image)
         return std::nullopt;
-    std::vector<std::uint8_t> image;
-    image.reserve(values.size());
-    for (std::uint32_t v : values) {
-        if (v > 0xFF)
-            return std::nullopt;
-        image.push_back(std::uint8_t(v));
-    }
-    return context_.session.WriteFirmware(image);
+    return context_.session.WriteFirmware(*image);
 }
 
 void MainPage::FinishFirmwareWrite(FirmwareOutcome outcome)
@@ -309,7 +295,7 @@ void MainPage::WriteSelectedFirmware()
     cursor.Restore();
     if (!outcome) {
         // Nothing was sent: the buffer no longer holds the accepted file.
-        context_.Fail(kMsgBadFormat, kTitleSystem);
+        context_.Fail(msg::kFirmwareBadFormat, kTitleSystem);
         return;
     }
     FinishFirmwareWrite(*outcome);
@@ -328,10 +314,10 @@ void MainPage::OfferNewerFirmware()
 
     QString name;
     if (!FindNewerFirmware(name)) {
-        context_.Status(kMsgNoNewer);
+        context_.Status(msg::kNoNewerFirmware);
         return;
     }
-    if (context_.Box(kTitleSystem, context_.Msg(kMsgNewerFound), Dialogs::Icon::Question,
+    if (context_.Box(kTitleSystem, context_.Msg(msg::kNewerFirmwareFound), Dialogs::Icon::Question,
                      Dialogs::Buttons::YesNo)
         != Dialogs::Answer::Yes)
         return;
@@ -386,7 +372,7 @@ void MainPage::DevOperModeGrB_rbClick()
             apply({false, true, false});
     } else {
         apply({false, false, false});
-        context_.Box(kTitleSystem, context_.Msg(kMsgModeMismatch), Dialogs::Icon::Information);
+        context_.Box(kTitleSystem, context_.Msg(msg::kDeviceModeMismatch), Dialogs::Icon::Information);
     }
 
     // Refreshes the list and disables the write button; the answer is not used.

@@ -2,50 +2,17 @@
 
 #include "files/filetexts.h"
 #include "files/settingsfile.h"
+#include "ops/settingsops.h"
 #include "session/valuebuffer.h"
 
 #include <QFileInfo>
-#include <algorithm>
-#include <limits>
 
 namespace rpu {
-
-namespace {
-
-constexpr quint32 kUnselectedTime = std::numeric_limits<quint32>::max();
-
-std::vector<std::uint32_t> FileCells(const SettingsImage &image)
-{
-    return {image.begin(), image.begin() + kSettingsFileCells};
-}
-
-bool IsRelayTime(const SettingsField &field)
-{
-    return field.kind == FieldKind::CloseFor || field.kind == FieldKind::OpenFor
-           || field.kind == FieldKind::Duration;
-}
-
-} // namespace
 
 SaveDialogMemory &WindowSaveDialogMemory()
 {
     static SaveDialogMemory memory;
     return memory;
-}
-
-void NormaliseUnselectedRelayTimes(SettingsImage &image)
-{
-    for (const SettingsField &field : SettingsFields(SettingsSection::Relay)) {
-        if (IsRelayTime(field) && image[field.offset] == kUnselectedTime)
-            image[field.offset] = 0;
-    }
-}
-
-std::optional<BadImageCell> FindBadSettingsFileCell(const SettingsImage &image)
-{
-    if (auto bad = FindBadCell(image, SettingsSection::Relay))
-        return bad;
-    return FindBadCell(image, SettingsSection::Rpu);
 }
 
 SettingsFileFlow::SettingsFileFlow(PageContext &context, SettingsImageView &view, QWidget *owner,
@@ -82,7 +49,8 @@ void SettingsFileFlow::SaveSettingsFile()
     // Only the page in view contributes; the other section stays 0.
     SettingsImage image{};
     view_.ComposeOwnSection(image);
-    context_.buffer.SetValues(FileCells(image));
+    const SettingsFileCells cells = ops::FileCells(image);
+    context_.buffer.SetValues({cells.begin(), cells.end()});
 
     if (QFileInfo::exists(path)
         && context_.Box(filemsg::kSystemTitle, context_.Msg(filemsg::kOverwriteQuestion),
@@ -91,8 +59,6 @@ void SettingsFileFlow::SaveSettingsFile()
         context_.Status(filemsg::kSaveCancelled);
         return;
     }
-    SettingsFileCells cells{};
-    std::copy_n(image.begin(), kSettingsFileCells, cells.begin());
     const FileError error = WriteSettingsFile(path, cells);
     if (!error.ok()) {
         FileErrorBox(DescribeFileError(error, QFileInfo(path).fileName(), context_.catalogue()));
@@ -118,30 +84,21 @@ void SettingsFileFlow::LoadSettingsFile()
     const QString fileName = QFileInfo(path).fileName();
 
     context_.buffer.Clear();
-    const auto content = ReadSettingsFile(path);
-    if (!content.ok()) {
-        // The catalogue has a text for a file of the wrong size; it names no
-        // file, so ours follows it.
-        const QString described = DescribeFileError(content.error, fileName, context_.catalogue());
-        FileErrorBox(content.error.kind == FileErrorKind::TooShort
-                         ? context_.Msg(filemsg::kSettingsWrongSize) + QLatin1Char('\n') + described
-                         : described);
+    // Only the page in view reads the file, so only its section is checked.
+    const ops::SettingsFileVerdict file = ops::AcceptSettingsFile(path, ops::SectionSet::Only(view_.Section()));
+    if (!file.fileError.ok()) {
+        FileErrorBox(ops::DescribeSettingsFile(file, fileName, context_.catalogue()));
         return;
     }
-    SettingsImage image{};
-    std::copy(content.value->cells.begin(), content.value->cells.end(), image.begin());
-    context_.buffer.SetValues(FileCells(image));
-    NormaliseUnselectedRelayTimes(image);
-
-    std::optional<BadImageCell> bad = FindBadSettingsFileCell(image);
+    const SettingsFileCells cells = ops::FileCells(file.image);
+    context_.buffer.SetValues({cells.begin(), cells.end()});
+    std::optional<BadImageCell> bad = file.bad;
     if (!bad)
-        bad = view_.ShowImage(image);
+        bad = view_.ShowImage(file.image);
     if (bad) {
-        FileError error;
-        error.kind = FileErrorKind::OutOfRange;
-        error.line = bad->offset + 1;
-        error.text = QString::number(bad->value);
-        FileErrorBox(DescribeFileError(error, fileName, context_.catalogue()));
+        ops::SettingsFileVerdict refused = file;
+        refused.bad = bad;
+        FileErrorBox(ops::DescribeSettingsFile(refused, fileName, context_.catalogue()));
         return;
     }
     context_.Status(filemsg::kSettingsRead);

@@ -1,8 +1,9 @@
 #pragma once
 // "Сохранить" and "Загрузить" on a settings page: the settings file of the
-// page in view. A loaded file is range-checked as a whole before the page
-// shows any of it; a bad cell is refused with its line and value, never a
-// reason to end the program.
+// page in view. A loaded file is accepted by the operations layer, which
+// range-checks the section of the page in view before the page shows any of
+// it; a bad cell is refused with its line and value, never a reason to end
+// the program.
 
 #include "app/pagecontext.h"
 #include "settings/settingsimage.h"
@@ -32,12 +33,6 @@ struct SaveDialogMemory {
     QString lastName;
 };
 SaveDialogMemory &WindowSaveDialogMemory();
-
-// Relay time cells whose list had no selection were saved as 4294967295;
-// the editor now stores 0 for that, and so does loading.
-void NormaliseUnselectedRelayTimes(SettingsImage &image);
-// The first cell of either section outside its range, in showing order.
-std::optional<BadImageCell> FindBadSettingsFileCell(const SettingsImage &image);
 
 class SettingsFileFlow {
 public:

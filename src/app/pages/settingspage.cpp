@@ -1,6 +1,8 @@
 #include "app/pages/settingspage.h"
 
 #include "app/editors/settingspages.h"
+#include "i18n/messageids.h"
+#include "ops/settingsops.h"
 
 #include <QVBoxLayout>
 
@@ -11,11 +13,6 @@
 namespace rpu {
 
 namespace {
-constexpr int kMsgFactorySet = 10014;
-constexpr int kMsgSettingsRead = 10038;
-constexpr int kMsgWritingSettings = 10047;
-constexpr int kMsgSettingsWritten = 10048;
-
 // No event handling and nothing saved after the fatal data error.
 void EndProgramAtOnce(int exitCode)
 {
@@ -101,44 +98,48 @@ void SettingsPage::AbortOnBadImageByte(const BadImageCell &cell)
 
 void SettingsPage::ReadSettings()
 {
-    std::vector<int> cells(kSettingsBlockCount * kBlockSize, 0);
-    const BlockReadOutcome outcome =
-        context_.session.ReadBlocks(kSettingsBlockCount, kSettingsFirstBlock, cells);
+    // Only the page in view shows the block, so only its section must be in range.
+    const ops::SettingsReadVerdict read =
+        ops::ReadSettings(context_.session, ops::SectionSet::Only(Section()), ops::Entry::AsEntered);
     // A read that failed late (CRC) would otherwise leave the bar full.
     context_.host.SetProgress(0);
-    if (outcome != BlockReadOutcome::Ok) {
-        context_.FailAndDropLink(OutcomeMessage(outcome));
+    if (!read.ok()) {
+        context_.FailAndDropLink(read.message);
         return;
     }
-    SettingsImage image{};
-    for (int i = 0; i < kSettingsImageCells; ++i)
-        image[i] = quint32(cells[i]) & 0xFF;
-    if (const std::optional<BadImageCell> bad = ShowImage(image)) {
+    if (!read.faults.empty()) {
+        AbortOnBadImageByte(read.faults.front().cell);
+        return;
+    }
+    if (const std::optional<BadImageCell> bad = ShowImage(read.image)) {
         AbortOnBadImageByte(*bad);
         return;
     }
-    context_.Status(kMsgSettingsRead);
+    context_.Status(msg::kSettingsRead);
 }
 
 void SettingsPage::WriteSettings()
 {
-    context_.Status(kMsgWritingSettings);
+    context_.Status(msg::kWritingSettings);
     // Both sections always travel: the one in view and the sibling's as its
     // controls stand.
     SettingsImage image{};
     ComposeOwnSection(image);
     if (sibling_)
         sibling_->ComposeOwnSection(image);
-    std::vector<int> cells(image.begin(), image.end());
-    const BlockWriteOutcome outcome =
-        context_.session.WriteBlocks(kSettingsBlockCount, kSettingsFirstBlock, cells);
+    const ops::SettingsWriteVerdict verdict = ops::WriteSettings(
+        context_.session, image, ops::SectionSet::Both(), ops::Entry::AsEntered, ops::ReadBack::No);
     context_.host.SetProgress(0);
-    if (outcome != BlockWriteOutcome::Ok) {
-        context_.FailAndDropLink(OutcomeMessage(outcome));
+    if (!verdict.ok()) {
+        // The editors compose cells in range; a refusal sent nothing.
+        if (verdict.refused)
+            context_.Fail(msg::kDataNotWritten);
+        else
+            context_.FailAndDropLink(verdict.message ? verdict.message : verdict.write.message);
         return;
     }
-    context_.Status(kMsgSettingsWritten);
-    context_.Box(kTitleSystem, context_.Msg(kMsgSettingsWritten), Dialogs::Icon::Information);
+    context_.Status(msg::kSettingsWritten);
+    context_.Box(kTitleSystem, context_.Msg(msg::kSettingsWritten), Dialogs::Icon::Information);
 }
 
 void SettingsPage::SaveSettingsFile()
@@ -157,7 +158,7 @@ void SettingsPage::DefaultSettingsButtonClick()
         relay_->ShowFactorySettings();
     else
         rpu_->ShowFactorySettings();
-    context_.Status(kMsgFactorySet);
+    context_.Status(msg::kFactorySet);
 }
 
 } // namespace rpu
