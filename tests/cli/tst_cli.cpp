@@ -294,7 +294,11 @@ private slots:
         for (int n = 1; n <= 4; ++n) {
             const bool cut = n == 3;
             QVERIFY2(table[n].contains(cut ? QStringLiteral("FAILED: Ошибка записи данных в прибор!")
-                                           : QStringLiteral("ok: ПО успешно записано в прибор: 4_6 → 4_9; memory")),
+                                           : QStringLiteral("ok: ПО успешно записано в прибор: 4_6 → 4_9; "
+                                                            "Контрольное чтение: данные совпадают с записанными")),
+                     qPrintable(table[n]));
+            // Each row names the files that hold its receiver's copy, the cut one's too.
+            QVERIFY2(table[n].contains(QStringLiteral("copy: ") + Path(QStringLiteral("saved/device%1_").arg(n))),
                      qPrintable(table[n]));
         }
         const QJsonArray rows = ListJson(transports);

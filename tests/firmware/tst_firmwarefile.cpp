@@ -1,6 +1,8 @@
 // Firmware files, the base folder listing and the newer-firmware rule.
 
 #include "firmware/firmwarefile.h"
+#include "i18n/messagecatalogue.h"
+#include "i18n/messageids.h"
 
 #include <QDir>
 #include <QFile>
@@ -102,6 +104,40 @@ private slots:
         QCOMPARE(fw.fileName, QStringLiteral("case.bin"));
         QCOMPARE(fw.size, qint64(bytes.size()));
         QVERIFY(fw.modified.isValid());
+    }
+
+    // Every refusal is a catalogue text, so a language module translates it.
+    void refusalTexts_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes"); // empty: no file made
+        QTest::addColumn<int>("message");
+        QTest::newRow("missing") << "gone_sela.bin" << QByteArray() << msg::kFileMissing;
+        QTest::newRow("a folder") << "dir_sela" << QByteArray("dir") << msg::kFileIsFolder;
+        QTest::newRow("bad header") << "hdr_sela.bin" << Image({0x55, 0x54, 0x12, 47}, 74) << msg::kFirmwareBadFormat;
+        QTest::newRow("other type") << "type_sela.bin" << Image({0x55, 0x55, 0x11, 47}, 74) << msg::kFirmwareWrongType;
+        QTest::newRow("accepted") << "ok_sela.bin" << Image({0x55, 0x55, 0x12, 47}, 74) << 0;
+    }
+    void refusalTexts()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, message);
+        if (bytes == "dir")
+            QVERIFY(QDir(tmp_.path()).mkpath(name));
+        else if (!bytes.isEmpty())
+            QVERIFY(WriteFile(Path(name), bytes));
+        MessageCatalogue catalogue;
+        catalogue.Fill(BuiltinStringSource());
+        const QString text = DescribeFirmwareFile(ReadFirmwareFile(Path(name)), name, catalogue);
+        if (message == 0) {
+            QVERIFY(text.isEmpty());
+            return;
+        }
+        const QString expected = message >= msg::kFileCannotOpen ? catalogue.Format(message, name)
+                                                                 : catalogue.Text(message);
+        QCOMPARE(text, expected);
+        QVERIFY2(!text.contains(QLatin1String("no such file")), qPrintable(text));
     }
 
     void smallestImageIsAccepted()
