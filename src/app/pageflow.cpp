@@ -52,13 +52,7 @@ void PageFlow::RunGuarded(const std::function<void()> &handler) const
 
 CommandOffer PageFlow::ActiveOffer() const
 {
-    switch (ActivePage()) {
-    case PageId::Main: return parts_.main->Offer();
-    case PageId::Backup: return parts_.backup->Offer();
-    case PageId::RelaySettings: return parts_.relay->Offer();
-    case PageId::RpuSettings: return parts_.rpu->Offer();
-    }
-    return {};
+    return PageObject(ActivePage()).Offer();
 }
 
 void PageFlow::CommandsChanged()
@@ -102,13 +96,15 @@ PageId PageFlow::ActivePage() const
     return PageId::Main;
 }
 
-SettingsPage *PageFlow::ActiveSettingsPage() const
+Page &PageFlow::PageObject(PageId page) const
 {
-    switch (ActivePage()) {
-    case PageId::RelaySettings: return parts_.relay;
-    case PageId::RpuSettings: return parts_.rpu;
-    default: return nullptr;
+    switch (page) {
+    case PageId::Backup: return *parts_.backup;
+    case PageId::RelaySettings: return *parts_.relay;
+    case PageId::RpuSettings: return *parts_.rpu;
+    case PageId::Main: break;
     }
+    return *parts_.main;
 }
 
 void PageFlow::SetPageTabVisible(PageId page, bool visible)
@@ -239,8 +235,8 @@ void PageFlow::MainPageCChange()
             parts_.main->EnterDemo();
         } else {
             parts_.backup->EnterDemo();
-            if (SettingsPage *settings = ActiveSettingsPage())
-                settings->DefaultSettingsButtonClick();
+            // A settings page shows its factory settings; the backup page has none.
+            PageObject(page).Factory();
         }
         CommandsChanged();
         return;
@@ -272,7 +268,7 @@ void PageFlow::MainPageCChange()
             if (page == PageId::Backup)
                 parts_.backup->EnterOnline();
             else
-                ActiveSettingsPage()->ReadSettings();
+                PageObject(page).Read();
         } else {
             ShowInitError(outcome);
             SetActivePage(PageId::Main);
@@ -301,42 +297,29 @@ void PageFlow::MainPageCChange()
 
 void PageFlow::ReadButtonClick()
 {
-    if (ActivePage() == PageId::Backup)
-        parts_.backup->ReadRegistration();
-    else if (SettingsPage *settings = ActiveSettingsPage())
-        settings->ReadSettings();
+    PageObject(ActivePage()).Read();
 }
 
 void PageFlow::WriteButtonClick()
 {
-    if (ActivePage() == PageId::Backup)
-        parts_.backup->WriteRegistration();
-    else if (SettingsPage *settings = ActiveSettingsPage())
-        settings->WriteSettings();
+    PageObject(ActivePage()).Write();
 }
 
 void PageFlow::SaveButtonClick()
 {
-    if (ActivePage() == PageId::Backup)
-        parts_.backup->SaveRegistrationFile();
-    else if (SettingsPage *settings = ActiveSettingsPage())
-        settings->SaveSettingsFile();
+    PageObject(ActivePage()).Save();
 }
 
 void PageFlow::LoadButtonClick()
 {
-    if (ActivePage() == PageId::Backup)
-        parts_.backup->LoadRegistrationFile();
-    else if (SettingsPage *settings = ActiveSettingsPage())
-        settings->LoadSettingsFile();
+    PageObject(ActivePage()).Load();
 }
 
 void PageFlow::DefaultSettingsButtonClick()
 {
-    if (SettingsPage *settings = ActiveSettingsPage())
-        settings->DefaultSettingsButtonClick();
-    else
-        parts_.relay->DefaultSettingsButtonClick();
+    // Off a settings page the relay page takes the factory settings.
+    if (!PageObject(ActivePage()).Factory())
+        parts_.relay->Factory();
 }
 
 } // namespace rpu

@@ -15,6 +15,7 @@ namespace rpu {
 class BackupPage;
 class CommandColumn;
 class MainPage;
+class Page;
 class SettingsPage;
 
 class PageFlow final : public QObject, public PageHost {
@@ -65,7 +66,7 @@ public:
 
 private:
     QWidget *PageWidget(PageId page) const;
-    SettingsPage *ActiveSettingsPage() const;
+    Page &PageObject(PageId page) const;
     InitOutcome InitAndShow(std::uint8_t code);
     void ShowInitError(InitOutcome outcome);
     CommandOffer ActiveOffer() const;

@@ -26,7 +26,7 @@ namespace {
 constexpr int kBlock7 = 7 * 256;
 constexpr const char *kChildArgument = "--bad-byte-child";
 
-SettingsPage *Page(TMainForm &f, const char *name)
+SettingsPage *SettingsPageOf(TMainForm &f, const char *name)
 {
     return Find<SettingsPage>(f, name);
 }
@@ -62,8 +62,8 @@ void SetDeviceBlock(FormHarness &h, const SettingsImage &image)
 SettingsImage Composed(TMainForm &f)
 {
     SettingsImage image{};
-    Page(f, "ReleSettingsTabSh")->ComposeOwnSection(image);
-    Page(f, "ReleSettingsTabRPU")->ComposeOwnSection(image);
+    SettingsPageOf(f, "ReleSettingsTabSh")->ComposeOwnSection(image);
+    SettingsPageOf(f, "ReleSettingsTabRPU")->ComposeOwnSection(image);
     return image;
 }
 
@@ -397,7 +397,7 @@ private slots:
         EnterPage(*h.form, qPrintable(page));
         const SettingsImage shown = Composed(*h.form);
         QList<int> ends;
-        Page(*h.form, qPrintable(page))->SetProgramEnd([&](int code) { ends << code; });
+        SettingsPageOf(*h.form, qPrintable(page))->SetProgramEnd([&](int code) { ends << code; });
         h.device.Memory()[kBlock7 + offset] = std::uint8_t(value);
         h.dialogs.boxes.clear();
         h.form->ReadButtonClick();

@@ -3,6 +3,7 @@
 // read into the value buffer and written back from it.
 
 #include "app/pagecontext.h"
+#include "app/pages/page.h"
 #include "files/backupname.h"
 #include "files/textlines.h"
 
@@ -17,12 +18,16 @@ class QPushButton;
 
 namespace rpu {
 
-class BackupPage final : public QWidget {
+class BackupPage final : public QWidget, public Page {
     Q_OBJECT
 public:
     BackupPage(PageContext &context, QWidget *parent);
 
-    CommandOffer Offer() const { return offer_; }
+    CommandOffer Offer() const override { return offer_; }
+    void Read() override { ReadRegistration(); }
+    void Write() override { WriteRegistration(); }
+    void Save() override { SaveRegistrationFile(); }
+    void Load() override { LoadRegistrationFile(); }
 
     void ShowDeviceType(const QString &typeText);
     // Empties the file and code labels, the role selection and the inputs.

@@ -4,6 +4,7 @@
 // device-mode buttons that decide which pages demo mode offers.
 
 #include "app/pagecontext.h"
+#include "app/pages/page.h"
 
 #include <QWidget>
 
@@ -17,12 +18,12 @@ class QRadioButton;
 
 namespace rpu {
 
-class MainPage final : public QWidget {
+class MainPage final : public QWidget, public Page {
     Q_OBJECT
 public:
     MainPage(PageContext &context, QWidget *parent);
 
-    CommandOffer Offer() const { return {}; }
+    CommandOffer Offer() const override { return {}; }
 
     // The device identified last, in the labels.
     void ShowDevice(const QString &typeText);

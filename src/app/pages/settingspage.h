@@ -5,6 +5,7 @@
 // carries both pages' sections, so each page knows its sibling.
 
 #include "app/pagecontext.h"
+#include "app/pages/page.h"
 #include "app/pages/settingsfileflow.h"
 #include "settings/settingsimage.h"
 
@@ -18,7 +19,7 @@ namespace rpu {
 class RelaySettingsPage;
 class RpuSettingsPage;
 
-class SettingsPage final : public QWidget, public SettingsImageView {
+class SettingsPage final : public QWidget, public SettingsImageView, public Page {
     Q_OBJECT
 public:
     // kind is PageId::RelaySettings or PageId::RpuSettings.
@@ -26,7 +27,16 @@ public:
 
     PageId Kind() const { return kind_; }
     SettingsSection Section() const override;
-    CommandOffer Offer() const;
+    CommandOffer Offer() const override;
+    void Read() override { ReadSettings(); }
+    void Write() override { WriteSettings(); }
+    void Save() override { SaveSettingsFile(); }
+    void Load() override { LoadSettingsFile(); }
+    bool Factory() override
+    {
+        DefaultSettingsButtonClick();
+        return true;
+    }
 
     // The other settings page; set on both sides.
     void SetSibling(SettingsPage *sibling);
