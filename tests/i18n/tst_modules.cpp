@@ -152,7 +152,8 @@ private slots:
         text.replace("10022 = M10022", "10022 = Writing %s").replace("10051 = M10051", "10051 = %d %%");
         const auto module = LanguageModule::Parse(QString::fromUtf8(text + "@layout\nobject A: TA\n"));
         QCOMPARE(CheckLanguageModule(*module),
-                 QStringList({QStringLiteral("line 100: property name or \"end\" expected"),
+                 QStringList({QStringLiteral("line %1: property name or \"end\" expected")
+                                  .arg(kLastProgramMessage - 10000 + 3), // header, messages, layout, object
                               QStringLiteral("message 10022: placeholders differ from the Russian text "
                                              "\"Запись ПО в прибор...%d %%\""),
                               QStringLiteral("message 10028: placeholders differ from the Russian text "
