@@ -97,7 +97,9 @@ private slots:
         QTest::newRow("256") << with(100, "256") << FileErrorKind::OutOfRange << 100 << "256";
         QTest::newRow("negative") << with(1, "-1") << FileErrorKind::OutOfRange << 1 << "-1";
         QTest::newRow("text") << with(1792, "x") << FileErrorKind::NotANumber << 1792 << "x";
-        QTest::newRow("blank extra line") << with(1795, "", 3) << FileErrorKind::NotANumber << 1795 << "";
+        // Blank lines after the last value are dropped; one before a value is not.
+        QTest::newRow("blank line between extra values") << with(1794, "", 3) << FileErrorKind::NotANumber
+                                                          << 1794 << "";
         QTest::newRow("settings file") << QByteArray(96 * 3, '1').replace("111", "1\r\n")
                                        << FileErrorKind::TooShort << 97 << QString();
     }
