@@ -56,9 +56,11 @@ int main(int argc, char **argv)
     if (parser.isSet(check)) {
         if (args.size() != 1)
             return Fail(QStringLiteral("give one module file to check"), 2);
-        const auto module = rpu::LanguageModule::Load(args[0]);
+        // The same reading and checks as the program's when it loads a module.
+        QString error;
+        const auto module = rpu::LanguageModule::Read(args[0], &error);
         if (!module)
-            return Fail(QStringLiteral("%1 cannot be read as UTF-8 text").arg(args[0]), 1);
+            return Fail(error, 1);
         const QStringList findings = rpu::CheckLanguageModule(*module);
         for (const QString &finding : findings)
             std::printf("%s: %s\n", qPrintable(args[0]), qPrintable(finding));
