@@ -14,11 +14,8 @@
 
 namespace rpu {
 
-namespace {
-
-// The bytes of a regular file, at most limit of them. The file is opened
-// without blocking and checked before anything is read: open() of a FIFO
-// would wait for a writer, and a device may never end.
+// The file is opened without blocking and checked before anything is read:
+// open() of a FIFO would wait for a writer, and a device may never end.
 std::optional<QByteArray> ReadRegularFile(const QString &path, qint64 limit, QString *error)
 {
     const auto fail = [&](const QString &reason) -> std::optional<QByteArray> {
@@ -53,8 +50,6 @@ std::optional<QByteArray> ReadRegularFile(const QString &path, qint64 limit, QSt
         return fail(file.errorString());
     return bytes;
 }
-
-} // namespace
 
 bool LayoutSet::AddBinary(const QByteArray &binary)
 {

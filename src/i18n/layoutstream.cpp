@@ -1121,14 +1121,19 @@ class Checker {
 public:
     explicit Checker(const QByteArray &binary) : r_(binary) {}
 
-    // Throws LayoutError; fault_ holds a value out of range.
+    // A value out of range ends the walk at once: the stream after it is
+    // not read in step any more.
+    struct RangeFault {
+        LayoutFault fault;
+    };
+
+    // Throws LayoutError or RangeFault.
     void Run()
     {
         if (!r_.ReadSignature())
             throw LayoutError(QStringLiteral("Invalid stream format"));
         Object();
     }
-    std::optional<LayoutFault> fault_;
     qint64 Pos() const { return r_.Pos(); }
 
 private:
@@ -1143,7 +1148,7 @@ private:
 
     void Properties()
     {
-        while (!fault_ && !r_.EndOfList()) {
+        while (!r_.EndOfList()) {
             const QString path = r_.ReadShortString();
             Value(path.section(QLatin1Char('.'), -1));
         }
@@ -1156,7 +1161,7 @@ private:
         const ValueTag tag = r_.ReadTag();
         switch (tag) {
         case ValueTag::List:
-            while (!fault_ && !r_.EndOfList())
+            while (!r_.EndOfList())
                 Value(name);
             return;
         case ValueTag::Set:
@@ -1164,7 +1169,7 @@ private:
             }
             return;
         case ValueTag::Collection:
-            while (!fault_ && r_.NextCollectionItem())
+            while (r_.NextCollectionItem())
                 Properties();
             return;
         case ValueTag::Int8:
@@ -1188,8 +1193,8 @@ private:
         const qint64 low = position ? kMinLayoutPosition : 0;
         const qint64 high = position ? kMaxLayoutPosition : kMaxLayoutSize;
         if (value < low || value > high)
-            fault_ = LayoutFault{at, QStringLiteral("%1 = %2 is out of range (%3..%4)").arg(name).arg(value).arg(low).arg(high),
-                                 true};
+            throw RangeFault{LayoutFault{
+                at, QStringLiteral("%1 = %2 is out of range (%3..%4)").arg(name).arg(value).arg(low).arg(high), true}};
     }
 
     LayoutReader r_;
@@ -1209,8 +1214,10 @@ std::optional<LayoutFault> CheckLayout(const QByteArray &binary)
         checker.Run();
     } catch (const LayoutError &e) {
         return LayoutFault{checker.Pos(), e.message(), false};
+    } catch (const Checker::RangeFault &e) {
+        return e.fault;
     }
-    return checker.fault_;
+    return std::nullopt;
 }
 
 QByteArray LayoutTextToBinary(const QString &text, LayoutLineMap *lines)

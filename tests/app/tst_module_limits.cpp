@@ -77,10 +77,10 @@ private slots:
         const QByteArray module = EnglishWith(after, line, &lineNo);
         QVERIFY(!module.isEmpty());
         const QString modulePath = LanguageModulePath(h.ProgramPath(), QStringLiteral("EN"));
-        {
-            QFile file(modulePath);
+        for (const auto &[path, bytes] : {std::pair(h.ProgramPath(), QByteArray("program")), std::pair(modulePath, module)}) {
+            QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(module);
+            file.write(bytes);
         }
         const QString ini = ProgramFoldersOf(h.ProgramPath()).configFile;
         auto *button = Find<QPushButton>(*h.form, "btn_ChangeLang");

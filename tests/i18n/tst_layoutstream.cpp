@@ -344,6 +344,8 @@ private slots:
                                            << "minimumHeight = 40000 is out of range (0..32767)" << true;
         QTest::newRow("maximum is free") << text("MaximumWidth = 16777215") << QString() << false;
         QTest::newRow("in a list") << text("Width = (1 2 99999)") << "Width = 99999 is out of range (0..32767)" << true;
+        QTest::newRow("before more") << text("Width = 99999\nCaption = 'x'\nobject B: TB\n Caption = 'y'\n end")
+                                     << "Width = 99999 is out of range (0..32767)" << true;
         QTest::newRow("in a child") << text("object B: TB\n Left = 70000\n end")
                                     << "Left = 70000 is out of range (-32768..32767)" << true;
         QTest::newRow("in a collection") << text("Columns = <item\n Width = 64\n end\n item\n Width = 100000\n end>")

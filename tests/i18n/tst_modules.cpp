@@ -362,6 +362,34 @@ private slots:
                                          + ": Top = 99999 is out of range (-32768..32767); the module is not used";
         QTest::newRow("clean") << complete << qint64(0) << QString();
     }
+    // Conversion too takes only regular files, and never replaces a device.
+    void converterRefusesWhatIsNoFile()
+    {
+        const QString tool = qEnvironmentVariable("RPU_BIN_DIR") + QStringLiteral("/layout-convert");
+        if (!QFileInfo(tool).isExecutable())
+            QSKIP("layout-convert is not built");
+        const QString fifo = dir_.filePath(QStringLiteral("pipe"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const QString text = dir_.filePath(QStringLiteral("form.txt"));
+        QFile file(text);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("object F: TF\nend\n");
+        file.close();
+        const auto run = [&](const QStringList &args) {
+            QProcess convert;
+            convert.start(tool, args);
+            return convert.waitForFinished(10000) ? QString::fromUtf8(convert.readAllStandardError()).trimmed()
+                                                  : QStringLiteral("hung");
+        };
+        QCOMPARE(run({fifo, dir_.filePath(QStringLiteral("out.bin"))}),
+                 QStringLiteral("layout-convert: cannot read %1: not a regular file").arg(fifo));
+        QCOMPARE(run({text, fifo}), QStringLiteral("layout-convert: cannot write %1: it is not a regular file").arg(fifo));
+        QVERIFY(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile());
+        QCOMPARE(run({text, dir_.filePath(QStringLiteral("out.bin"))}), QString());
+        QVERIFY(QFileInfo(dir_.filePath(QStringLiteral("out.bin"))).isFile());
+        QFile::remove(fifo);
+    }
+
     void converterCheckNamesTheReason()
     {
         QFETCH(QByteArray, module);
