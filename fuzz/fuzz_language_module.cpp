@@ -119,7 +119,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                           "a checked layout reads through");
         // Whatever the layout says, no control gets a place or size beyond
         // the window system's range.
-        for (const QWidget *widget : window.form.findChildren<QWidget *>() << &window.form) {
+        QList<QWidget *> widgets = window.form.findChildren<QWidget *>();
+        widgets << &window.form;
+        for (const QWidget *widget : widgets) {
             const QRect r = widget->geometry();
             fuzz::Require(r.x() >= rpu::kMinLayoutPosition && r.x() <= rpu::kMaxLayoutPosition
                               && r.y() >= rpu::kMinLayoutPosition && r.y() <= rpu::kMaxLayoutPosition
