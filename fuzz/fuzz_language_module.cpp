@@ -1,7 +1,8 @@
 // Language modules (message table and layouts in text or base64 form) as the
 // program uses them: the messages filled into the catalogue and formatted,
-// the layouts applied to a small window of real widgets; and the input as a
-// binary layout stream read back to text.
+// the layouts checked and applied to a small window of real widgets, its
+// geometry within limits after; and the input as a binary layout stream read
+// back to text.
 
 #include "app/translation/widgetlists.h"
 #include "i18n/formtranslator.h"
@@ -99,14 +100,35 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         (void)catalogue.Format(number, args);
     }
 
-    // A module's layout, else the input itself when it is a binary layout.
+    // A module's layout when the program would use the module, else the
+    // input itself when it is a binary layout (as a window's built-in one).
     const QStringList classes = module->Classes();
-    const QByteArray layout = !classes.isEmpty() ? module->Layout(classes.first())
-        : bytes.startsWith(rpu::kLayoutSignature) ? bytes
-                                                 : QByteArray();
+    const bool usable = module->Refusal().isEmpty();
+    const QByteArray layout = usable && !classes.isEmpty() ? module->Layout(classes.first())
+        : bytes.startsWith(rpu::kLayoutSignature)          ? bytes
+                                                           : QByteArray();
     if (!layout.isEmpty()) {
+        // A module's layouts passed the load check; it reads the stream the
+        // way the translation does, so the translation meets no broken stream.
+        const auto fault = rpu::CheckLayout(layout);
+        fuzz::Require(!usable || classes.isEmpty() || !fault, "a module keeps only layouts that pass the check");
         Window window;
-        (void)rpu::TranslateForms(WindowLayout(layout), {&window.form});
+        const QString error = rpu::TranslateForms(WindowLayout(layout), {&window.form});
+        if (!fault)
+            fuzz::Require(!error.endsWith(QLatin1String("Unknown value type")) && !error.endsWith(QLatin1String("Stream read error")),
+                          "a checked layout reads through");
+        // Whatever the layout says, no control gets a place or size beyond
+        // the window system's range.
+        QList<QWidget *> widgets = window.form.findChildren<QWidget *>();
+        widgets << &window.form;
+        for (const QWidget *widget : widgets) {
+            const QRect r = widget->geometry();
+            fuzz::Require(r.x() >= rpu::kMinLayoutPosition && r.x() <= rpu::kMaxLayoutPosition
+                              && r.y() >= rpu::kMinLayoutPosition && r.y() <= rpu::kMaxLayoutPosition
+                              && r.width() >= 0 && r.width() <= rpu::kMaxLayoutSize && r.height() >= 0
+                              && r.height() <= rpu::kMaxLayoutSize,
+                          "geometry stays within the layout limits");
+        }
     }
 
     try {

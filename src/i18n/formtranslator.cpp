@@ -133,6 +133,16 @@ PropertyKind PropertyHandle::Kind() const
     }
 }
 
+std::optional<std::pair<qint64, qint64>> PropertyHandle::Range() const
+{
+    if (rectPart_ >= 0)
+        return rectPart_ < 2 ? std::pair<qint64, qint64>(kMinLayoutPosition, kMaxLayoutPosition)
+                             : std::pair<qint64, qint64>(0, kMaxLayoutSize);
+    if (GeometryKindOf(QString::fromLatin1(meta_.name())) == GeometryKind::Size)
+        return std::pair<qint64, qint64>(0, kMaxLayoutSize);
+    return IntegerRange(meta_.metaType().id());
+}
+
 QVariant PropertyHandle::Read() const
 {
     const QVariant value = meta_.read(obj_);
@@ -577,7 +587,7 @@ void TFormTranslator::SetPropValue(ValueTag tag, const QVariant &value)
         if (cancel)
             return;
         if (kind == PropertyKind::Integer) {
-            const auto range = IntegerRange(current.metaType().id());
+            const auto range = FPropInfo->Range();
             const qint64 v = stored.toLongLong();
             if (range && (v < range->first || v > range->second))
                 throw LayoutError(QStringLiteral("Range check error"));

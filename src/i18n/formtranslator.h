@@ -31,6 +31,9 @@ class PropertyHandle {
 public:
     static std::optional<PropertyHandle> Find(QObject *obj, const QString &layoutName);
     PropertyKind Kind() const;
+    // The values a whole-number property takes: its type's range, and for
+    // Left/Top/Width/Height the positions and sizes a layout may give.
+    std::optional<std::pair<qint64, qint64>> Range() const;
     QVariant Read() const;
     // False when Qt refuses the value.
     bool Write(const QVariant &value) const;

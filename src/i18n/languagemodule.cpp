@@ -5,11 +5,51 @@
 #include <QFile>
 #include <QStringDecoder>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace rpu {
 
-namespace {
-constexpr qint64 kMaxModuleBytes = 16 * 1024 * 1024;
-} // namespace
+// The file is opened without blocking and checked before anything is read:
+// open() of a FIFO would wait for a writer, and a device may never end.
+std::optional<QByteArray> ReadRegularFile(const QString &path, qint64 limit, QString *error)
+{
+    const auto fail = [&](const QString &reason) -> std::optional<QByteArray> {
+        if (error)
+            *error = QStringLiteral("%1: %2").arg(path, reason);
+        return std::nullopt;
+    };
+    const QByteArray native = QFile::encodeName(path);
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return fail(file.errorString());
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0)
+        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    if (!S_ISREG(info.st_mode))
+        return fail(QStringLiteral("not a regular file"));
+    const auto tooLarge = [&](qint64 size) {
+        return fail(QStringLiteral("%1 bytes, more than a module may have (%2 bytes)").arg(size).arg(limit));
+    };
+    if (info.st_size > limit)
+        return tooLarge(info.st_size);
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    QByteArray bytes = file.read(limit + 1);
+    if (bytes.size() > limit) // grew while being read
+        return tooLarge(bytes.size());
+    if (file.error() != QFileDevice::NoError)
+        return fail(file.errorString());
+    return bytes;
+}
 
 bool LayoutSet::AddBinary(const QByteArray &binary)
 {
@@ -22,8 +62,7 @@ bool LayoutSet::AddBinary(const QByteArray &binary)
 
 void LayoutSet::AddText(const QString &text)
 {
-    const QByteArray binary = LayoutTextToBinary(text);
-    AddBinary(binary);
+    AddBinary(LayoutTextToBinary(text));
 }
 
 void LanguageModule::ParseMessageLine(const QString &line, int lineNo)
@@ -55,15 +94,37 @@ void LanguageModule::ParseMessageLine(const QString &line, int lineNo)
 void LanguageModule::AddLayoutSection(const QString &body, bool base64, int lineNo)
 {
     try {
+        QByteArray binary;
+        LayoutLineMap lines;
         if (!base64) {
             // Leading newlines keep the parser's line numbers those of the file.
-            AddText(QString(lineNo, QLatin1Char('\n')) + body);
+            binary = LayoutTextToBinary(QString(lineNo, QLatin1Char('\n')) + body, &lines);
+        } else {
+            const auto decoded =
+                QByteArray::fromBase64Encoding(body.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+            if (!decoded) {
+                problems_ << QStringLiteral("line %1: bad base64 layout").arg(lineNo);
+                return;
+            }
+            binary = *decoded;
+        }
+        // The whole layout is read now, not when a window is translated: a
+        // module that could not be applied is known before it is chosen.
+        if (const auto fault = CheckLayout(binary)) {
+            const int line = base64 ? 0 : LineOfOffset(lines, fault->offset);
+            const QString where = line > 0 ? QStringLiteral("line %1: ").arg(line)
+                                           : QStringLiteral("line %1: binary layout, offset %2: ").arg(lineNo).arg(fault->offset);
+            if (!fault->outOfRange) {
+                problems_ << where + fault->text;
+                return;
+            }
+            const QString refusal = where + fault->text + QStringLiteral("; the module is not used");
+            problems_ << refusal;
+            if (refusal_.isEmpty())
+                refusal_ = refusal;
             return;
         }
-        const auto decoded = QByteArray::fromBase64Encoding(body.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
-        if (!decoded)
-            problems_ << QStringLiteral("line %1: bad base64 layout").arg(lineNo);
-        else if (!AddBinary(*decoded))
+        if (!AddBinary(binary))
             problems_ << QStringLiteral("line %1: binary layout without a root entry").arg(lineNo);
     } catch (const LayoutError &e) {
         problems_ << e.message();
@@ -139,19 +200,32 @@ QStringList CheckLanguageModule(const LanguageModule &module)
     return findings;
 }
 
-std::unique_ptr<LanguageModule> LanguageModule::Load(const QString &path)
+std::unique_ptr<LanguageModule> LanguageModule::Read(const QString &path, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxModuleBytes)
+    const std::optional<QByteArray> bytes = ReadRegularFile(path, kMaxModuleBytes, error);
+    if (!bytes)
         return nullptr;
-    const QByteArray bytes = file.readAll();
     QStringDecoder decode(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decode(bytes);
-    if (decode.hasError())
+    QString text = decode(*bytes);
+    if (decode.hasError()) {
+        if (error)
+            *error = QStringLiteral("%1: not UTF-8 text").arg(path);
         return nullptr;
+    }
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
     return Parse(text);
+}
+
+std::unique_ptr<LanguageModule> LanguageModule::Load(const QString &path, QString *error)
+{
+    auto module = Read(path, error);
+    if (module && !module->Refusal().isEmpty()) {
+        if (error)
+            *error = QStringLiteral("%1, %2").arg(path, module->Refusal());
+        return nullptr;
+    }
+    return module;
 }
 
 } // namespace rpu

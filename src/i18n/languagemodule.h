@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
 
 namespace rpu {
 
@@ -39,11 +40,19 @@ public:
     // Never fails: lines and layouts that cannot be read are left out and
     // listed in Problems().
     static std::unique_ptr<LanguageModule> Parse(const QString &text);
-    // Null when the file cannot be read or is not UTF-8.
-    static std::unique_ptr<LanguageModule> Load(const QString &path);
+    // The file read and parsed: only a regular file (a FIFO or a device is
+    // never opened), of at most kMaxModuleBytes, in UTF-8. Null otherwise,
+    // with "<path>: <reason>" in *error.
+    static std::unique_ptr<LanguageModule> Read(const QString &path, QString *error = nullptr);
+    // What the program uses: Read, and null too when the module is refused
+    // (see Refusal), with "<path>, line N: ..." in *error.
+    static std::unique_ptr<LanguageModule> Load(const QString &path, QString *error = nullptr);
 
     QString String(int number) const override { return messages_.value(number); }
     QStringList Problems() const { return problems_; }
+    // Set when a layout gives a position or size out of range: a window
+    // cannot take it, so no part of the module is used. Also in Problems().
+    QString Refusal() const { return refusal_; }
 
 private:
     void ParseMessageLine(const QString &line, int lineNo);
@@ -51,7 +60,15 @@ private:
 
     QHash<int, QString> messages_;
     QStringList problems_;
+    QString refusal_;
 };
+
+inline constexpr qint64 kMaxModuleBytes = 16 * 1024 * 1024;
+
+// The bytes of a regular file (or a link to one) of at most limit bytes;
+// nothing, with "<path>: <reason>" in *error, for anything else. Never
+// blocks on a FIFO.
+std::optional<QByteArray> ReadRegularFile(const QString &path, qint64 limit, QString *error = nullptr);
 
 // What a translator should mend in a module: its Problems(), the first
 // message the program's numbers need that is missing (loading stops there),

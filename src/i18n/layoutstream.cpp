@@ -2,10 +2,14 @@
 
 #include <QtEndian>
 #include <bit>
+#include <cerrno>
 #include <charconv>
+#include <clocale>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <locale.h>
 
 namespace rpu {
 
@@ -13,41 +17,71 @@ namespace rpu {
 
 QByteArray DoubleToExtended(double value)
 {
-    const auto bits = std::bit_cast<quint64>(value);
-    const bool negative = bits >> 63;
-    const int exponent = int((bits >> 52) & 0x7FF);
-    const quint64 fraction = bits & ((quint64(1) << 52) - 1);
-    quint64 mantissa = 0;
-    int extExponent = 0;
-    if (exponent == 0x7FF) {
-        extExponent = 0x7FFF;
-        mantissa = (quint64(1) << 63) | (fraction << 11);
-    } else if (exponent != 0) {
-        extExponent = exponent - 1023 + 16383;
-        mantissa = (quint64(1) << 63) | (fraction << 11);
-    } else if (fraction != 0) { // subnormal double: normalise
-        const int top = 63 - std::countl_zero(fraction);
-        mantissa = fraction << (63 - top);
-        extExponent = top - 1074 + 16383;
-    }
-    QByteArray out(10, '\0');
-    qToLittleEndian(mantissa, out.data());
-    qToLittleEndian(quint16(extExponent | (negative ? 0x8000 : 0)), out.data() + 8);
-    return out;
+    return LongDoubleToExtended(value);
 }
 
 double ExtendedToDouble(const QByteArray &tenBytes)
 {
+    return double(ExtendedToLongDouble(tenBytes));
+}
+
+// Written through frexpl/ldexpl so the layout does not depend on how the
+// compiler stores long double; with the x87 format every value is exact.
+QByteArray LongDoubleToExtended(long double value)
+{
+    const bool negative = std::signbit(value);
+    const long double magnitude = std::fabs(value);
+    quint64 mantissa = 0;
+    int exponent = 0;
+    if (std::isnan(value)) {
+        exponent = 0x7FFF;
+        mantissa = quint64(3) << 62;
+    } else if (std::isinf(value)) {
+        exponent = 0x7FFF;
+        mantissa = quint64(1) << 63;
+    } else if (magnitude != 0) {
+        int e = 0;
+        const long double fraction = std::frexp(magnitude, &e); // magnitude = fraction * 2^e, fraction in [0.5, 1)
+        exponent = e - 1 + 16383;
+        long double scaled = 0;
+        if (exponent >= 1) {
+            scaled = std::nearbyint(std::ldexp(fraction, 64));
+        } else { // below the smallest normal: no integer bit
+            scaled = std::nearbyint(std::ldexp(magnitude, 16382 + 63));
+            exponent = 0;
+        }
+        if (scaled >= std::ldexp(1.0L, 64)) { // rounded up to the next power of two
+            scaled = std::ldexp(1.0L, 63);
+            ++exponent;
+        }
+        mantissa = quint64(scaled);
+        if (exponent >= 0x7FFF) {
+            exponent = 0x7FFF;
+            mantissa = quint64(1) << 63;
+        } else if (exponent == 0 && (mantissa >> 63)) {
+            exponent = 1; // a subnormal that rounded up to the smallest normal
+        }
+    }
+    QByteArray out(10, '\0');
+    qToLittleEndian(mantissa, out.data());
+    qToLittleEndian(quint16(exponent | (negative ? 0x8000 : 0)), out.data() + 8);
+    return out;
+}
+
+long double ExtendedToLongDouble(const QByteArray &tenBytes)
+{
+    if (tenBytes.size() < 10)
+        return 0;
     const auto mantissa = qFromLittleEndian<quint64>(tenBytes.constData());
     const auto signExp = qFromLittleEndian<quint16>(tenBytes.constData() + 8);
     const bool negative = signExp & 0x8000;
     const int exponent = signExp & 0x7FFF;
-    double value = 0;
+    long double value = 0;
     if (exponent == 0x7FFF) {
-        value = (mantissa << 1) ? std::numeric_limits<double>::quiet_NaN()
-                                : std::numeric_limits<double>::infinity();
+        value = (mantissa << 1) ? std::numeric_limits<long double>::quiet_NaN()
+                                : std::numeric_limits<long double>::infinity();
     } else if (mantissa != 0) {
-        value = std::ldexp(double(mantissa), exponent - 16383 - 63);
+        value = std::ldexp(static_cast<long double>(mantissa), (exponent == 0 ? 1 : exponent) - 16383 - 63);
     }
     return negative ? -value : value;
 }
@@ -328,14 +362,13 @@ struct Token {
     Tok kind = Tok::End;
     QString text;   // identifier, string value, symbol
     qint64 integer = 0;
-    double real = 0;
-    QChar suffix;   // S, C or D after a float; null otherwise
+    QChar suffix;   // S, C or D after a float (its digits in text); null otherwise
     int line = 1;
 };
 
 class TextParser {
 public:
-    explicit TextParser(const QString &text) : s_(text) { Next(); }
+    explicit TextParser(const QString &text, LayoutLineMap *lines = nullptr) : s_(text), lines_(lines) { Next(); }
 
     QByteArray Parse()
     {
@@ -433,6 +466,7 @@ private:
             const int propLine = tok_.line;
             const QString path = ExpectIdent("property name or \"end\"");
             Expect('=');
+            MarkLine(propLine);
             w_.ShortString(path, propLine);
             Value();
         }
@@ -501,6 +535,7 @@ private:
                 w_.Tag(ValueTag::List);
                 while (!IsWord("end")) {
                     const int propLine = tok_.line;
+                    MarkLine(propLine);
                     w_.ShortString(ExpectIdent("property name or \"end\""), propLine);
                     Expect('=');
                     Value();
@@ -523,24 +558,55 @@ private:
 
     void FloatValue()
     {
-        const double v = tok_.real;
+        const QByteArray digits = tok_.text.toLatin1();
         switch (tok_.suffix.toUpper().unicode()) {
-        case 'S':
+        case 'S': {
+            const float v = ParseFloat<float>(digits, "a single float");
             w_.Tag(ValueTag::Single);
-            w_.Little(std::bit_cast<quint32>(float(v)));
+            w_.Little(std::bit_cast<quint32>(v));
             break;
-        case 'C':
+        }
+        case 'C': {
+            // Kept as value x 10000 in 64 bits.
+            const long double scaled = std::round(ParseFloat<long double>(digits, "a currency value") * 10000.0L);
+            if (!(scaled >= -std::ldexp(1.0L, 63) && scaled < std::ldexp(1.0L, 63)))
+                FailRange(digits, "a currency value");
             w_.Tag(ValueTag::Currency);
-            w_.Little(qint64(std::llround(v * 10000.0)));
+            w_.Little(qint64(scaled));
             break;
+        }
         case 'D':
             w_.Tag(ValueTag::Date);
-            w_.Little(std::bit_cast<quint64>(v));
+            w_.Little(std::bit_cast<quint64>(ParseFloat<double>(digits, "a date")));
             break;
         default:
             w_.Tag(ValueTag::Extended);
-            w_.out.append(DoubleToExtended(v));
+            w_.out.append(LongDoubleToExtended(ParseFloat<long double>(digits, "an extended float")));
         }
+    }
+
+    [[noreturn]] void FailRange(const QByteArray &digits, const char *kind) const
+    {
+        Fail(QStringLiteral("%1 is beyond the range of %2").arg(QString::fromLatin1(digits), QLatin1String(kind)));
+    }
+
+    // The digits (already checked to be a decimal number) in the type itself,
+    // not through a narrower one, and whatever the program's C locale says
+    // about the decimal point. Values too small for the type become zero or
+    // subnormal as usual; values too large are refused.
+    template <typename F> F ParseFloat(const QByteArray &digits, const char *kind) const
+    {
+        static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
+        F value = 0;
+        if constexpr (std::is_same_v<F, float>)
+            value = strtof_l(digits.constData(), nullptr, cLocale);
+        else if constexpr (std::is_same_v<F, double>)
+            value = strtod_l(digits.constData(), nullptr, cLocale);
+        else
+            value = strtold_l(digits.constData(), nullptr, cLocale);
+        if (!std::isfinite(value))
+            FailRange(digits, kind);
+        return value;
     }
 
     void IdentValue()
@@ -615,6 +681,10 @@ private:
         }
         if (c.isDigit() || (c == QLatin1Char('-') && p_ + 1 < s_.size() && s_[p_ + 1].isDigit())) {
             Number();
+            return;
+        }
+        if (c == QLatin1Char('$')) {
+            HexNumber();
             return;
         }
         if (c.isLetter() || c == QLatin1Char('_')) {
@@ -718,7 +788,8 @@ private:
         bool ok = false;
         if (isFloat) {
             tok_.kind = Tok::Float;
-            tok_.real = digits.toDouble(&ok);
+            tok_.text = digits;
+            ok = true; // range checked against the float's own type
         } else {
             tok_.kind = Tok::Integer;
             tok_.integer = digits.toLongLong(&ok);
@@ -727,7 +798,30 @@ private:
             Fail(QStringLiteral("bad number \"%1\"").arg(digits));
     }
 
+    void MarkLine(int line)
+    {
+        if (lines_)
+            lines_->append({w_.out.size(), line});
+    }
+
+    // "$" and up to 16 hex digits: a 64-bit pattern, so $FFFFFFFFFFFFFFFF is -1.
+    void HexNumber()
+    {
+        const qsizetype start = ++p_;
+        while (p_ < s_.size() && s_[p_].unicode() < 0x80 && isxdigit(s_[p_].unicode()))
+            ++p_;
+        const QString digits = s_.mid(start, p_ - start);
+        bool ok = false;
+        const quint64 value = digits.toULongLong(&ok, 16);
+        const bool glued = p_ < s_.size() && IdentChar(s_[p_]);
+        if (!ok || glued)
+            Fail(QStringLiteral("bad number \"$%1\"").arg(s_.mid(start, p_ - start + (glued ? 1 : 0))));
+        tok_.kind = Tok::Integer;
+        tok_.integer = qint64(value);
+    }
+
     QString s_;
+    LayoutLineMap *lines_ = nullptr;
     qsizetype p_ = 0;
     int line_ = 1;
     Token tok_;
@@ -744,7 +838,8 @@ QString Quoted(const QString &s)
     QString out;
     bool open = false;
     for (QChar c : s) {
-        if (c.unicode() < 0x20 || c.isSurrogate()) {
+        // Only printable ASCII inside quotes: any reader takes the codes alike.
+        if (c.unicode() < 0x20 || c.unicode() >= 0x7F) {
             if (open)
                 out += QLatin1Char('\'');
             open = false;
@@ -844,6 +939,8 @@ private:
             out_ += QString::number(r_.ReadScalar(tag).toLongLong());
             return;
         case ValueTag::Extended:
+            out_ += ShortestFloat(ExtendedToLongDouble(r_.ReadBytes(10)));
+            return;
         case ValueTag::Double:
             out_ += ShortestFloat(r_.ReadScalar(tag).toDouble());
             return;
@@ -1002,14 +1099,143 @@ private:
 
 } // namespace
 
+GeometryKind GeometryKindOf(const QString &name)
+{
+    if (name.isEmpty())
+        return GeometryKind::None;
+    QString upper = name;
+    upper[0] = upper[0].toUpper();
+    static const QStringList kPositions = {QStringLiteral("Left"), QStringLiteral("Top")};
+    // A minimum size grows the control (and the window) as a size does.
+    static const QStringList kSizes = {QStringLiteral("Width"), QStringLiteral("Height"), QStringLiteral("MinimumWidth"),
+                                       QStringLiteral("MinimumHeight")};
+    if (kPositions.contains(upper))
+        return GeometryKind::Position;
+    return kSizes.contains(upper) ? GeometryKind::Size : GeometryKind::None;
+}
+
+namespace {
+
+// Walks a stream as a translation would read it, checking geometry.
+class Checker {
+public:
+    explicit Checker(const QByteArray &binary) : r_(binary) {}
+
+    // A value out of range ends the walk at once: the stream after it is
+    // not read in step any more.
+    struct RangeFault {
+        LayoutFault fault;
+    };
+
+    // Throws LayoutError or RangeFault.
+    void Run()
+    {
+        if (!r_.ReadSignature())
+            throw LayoutError(QStringLiteral("Invalid stream format"));
+        Object();
+    }
+    qint64 Pos() const { return r_.Pos(); }
+
+private:
+    void Object()
+    {
+        const DepthGuard guard(r_.Depth(), QStringLiteral("Invalid data"));
+        r_.ReadEntryHeader();
+        Properties();
+        while (!r_.EndOfList())
+            Object();
+    }
+
+    void Properties()
+    {
+        while (!r_.EndOfList()) {
+            const QString path = r_.ReadShortString();
+            Value(path.section(QLatin1Char('.'), -1));
+        }
+    }
+
+    void Value(const QString &name)
+    {
+        const DepthGuard guard(r_.Depth(), QStringLiteral("Invalid data"));
+        const qint64 at = r_.Pos();
+        const ValueTag tag = r_.ReadTag();
+        switch (tag) {
+        case ValueTag::List:
+            while (!r_.EndOfList())
+                Value(name);
+            return;
+        case ValueTag::Set:
+            while (!r_.ReadShortString().isEmpty()) {
+            }
+            return;
+        case ValueTag::Collection:
+            while (r_.NextCollectionItem())
+                Properties();
+            return;
+        case ValueTag::Int8:
+        case ValueTag::Int16:
+        case ValueTag::Int32:
+        case ValueTag::Int64:
+            CheckGeometry(name, r_.ReadScalar(tag).toLongLong(), at);
+            return;
+        default:
+            r_.ReadScalar(tag);
+        }
+    }
+
+    void CheckGeometry(const QString &name, qint64 value, qint64 at)
+    {
+        const GeometryKind kind = GeometryKindOf(name);
+        const bool position = kind == GeometryKind::Position;
+        const bool size = kind == GeometryKind::Size;
+        if (!position && !size)
+            return;
+        const qint64 low = position ? kMinLayoutPosition : 0;
+        const qint64 high = position ? kMaxLayoutPosition : kMaxLayoutSize;
+        if (value < low || value > high)
+            throw RangeFault{LayoutFault{
+                at, QStringLiteral("%1 = %2 is out of range (%3..%4)").arg(name).arg(value).arg(low).arg(high), true}};
+    }
+
+    LayoutReader r_;
+};
+
+} // namespace
+
 QList<LayoutValue> FlattenLayout(const QByteArray &binary)
 {
     return Flattener(binary).Run();
 }
 
-QByteArray LayoutTextToBinary(const QString &text)
+std::optional<LayoutFault> CheckLayout(const QByteArray &binary)
 {
-    return TextParser(text).Parse();
+    Checker checker(binary);
+    try {
+        checker.Run();
+    } catch (const LayoutError &e) {
+        return LayoutFault{checker.Pos(), e.message(), false};
+    } catch (const Checker::RangeFault &e) {
+        return e.fault;
+    }
+    return std::nullopt;
+}
+
+QByteArray LayoutTextToBinary(const QString &text, LayoutLineMap *lines)
+{
+    if (lines)
+        lines->clear();
+    return TextParser(text, lines).Parse();
+}
+
+int LineOfOffset(const LayoutLineMap &lines, qint64 offset)
+{
+    int line = 0;
+    for (const auto &[start, atLine] : lines) {
+        if (start > offset)
+            break;
+        line = atLine;
+    }
+    return line;
 }
 
 bool ParseStringLiteral(const QString &text, QString &out)

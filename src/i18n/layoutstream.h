@@ -6,7 +6,9 @@
 #include <QList>
 #include <QString>
 #include <QVariant>
+#include <optional>
 #include <stdexcept>
+#include <utility>
 
 namespace rpu {
 
@@ -120,6 +122,8 @@ public:
     void SkipValue();
     // Nesting level for DepthGuard, shared by everything reading this stream.
     int &Depth() { return depth_; }
+    // Offset of the next byte to read.
+    qint64 Pos() const { return pos_; }
 
 private:
     int depth_ = 0;
@@ -128,8 +132,16 @@ private:
     qint64 pos_ = 0;
 };
 
-// Text form to binary stream. Throws LayoutError("line N: ...") on bad text.
-QByteArray LayoutTextToBinary(const QString &text);
+// Where each property of a layout in text form starts in its binary stream:
+// (offset of the property name, line of the text), in stream order.
+using LayoutLineMap = QList<std::pair<qint64, int>>;
+// The line of the text that wrote the byte at an offset; 0 when unknown.
+int LineOfOffset(const LayoutLineMap &lines, qint64 offset);
+
+// Text form to binary stream. Throws LayoutError("line N: ...") on bad text:
+// also for a number that does not fit its kind (an integer beyond 64 bits, a
+// float beyond its type's range).
+QByteArray LayoutTextToBinary(const QString &text, LayoutLineMap *lines = nullptr);
 // Binary stream to text form. Throws LayoutError on a broken stream.
 QString LayoutBinaryToText(const QByteArray &binary);
 // A text made of one string literal ('...' parts, #nnn codes, "+").
@@ -152,9 +164,34 @@ struct LayoutValue {
 // Throws LayoutError on a broken stream.
 QList<LayoutValue> FlattenLayout(const QByteArray &binary);
 
+// Positions and sizes a layout may give a control. Larger ones overflow the
+// window system's arithmetic or make it allocate without end.
+inline constexpr qint64 kMinLayoutPosition = -32768;
+inline constexpr qint64 kMaxLayoutPosition = 32767;
+inline constexpr qint64 kMaxLayoutSize = 32767;
+
+// Property names (first letter in either case) that place or size a
+// control: Left and Top; Width, Height and the minimum sizes.
+enum class GeometryKind { None, Position, Size };
+GeometryKind GeometryKindOf(const QString &name);
+
+// Why a layout cannot be used as it stands.
+struct LayoutFault {
+    qint64 offset = 0; // of the byte or value at fault
+    QString text;
+    bool outOfRange = false; // the stream reads, but a value is beyond its range
+};
+// Reads the whole stream as a translation does, and checks positions and
+// sizes (GeometryKindOf, also inside lists and collections) against
+// the limits above. Nothing when the layout is sound. This is the check a
+// language module's layouts pass when the module is read.
+std::optional<LayoutFault> CheckLayout(const QByteArray &binary);
+
 // 80-bit extended floats of the stream, little-endian.
 QByteArray DoubleToExtended(double value);
 double ExtendedToDouble(const QByteArray &tenBytes);
+QByteArray LongDoubleToExtended(long double value);
+long double ExtendedToLongDouble(const QByteArray &tenBytes);
 
 } // namespace rpu
 

@@ -233,6 +233,7 @@ QString ResourceLocale::FindModuleFile(const QString &code) const
 
 const LayoutSource *ResourceLocale::LoadNewResourceFile(const QString &code)
 {
+    refusal_.clear();
     const QString wanted = code.startsWith(QLatin1Char('.')) ? code.mid(1) : code;
     if (wanted.isEmpty()) {
         module_.reset();
@@ -249,7 +250,12 @@ const LayoutSource *ResourceLocale::LoadNewResourceFile(const QString &code)
         const QString path = FindModuleFile(attempt);
         if (path.isEmpty())
             continue;
-        if (auto module = LanguageModule::Load(path)) {
+        QString why;
+        auto module = LanguageModule::Load(path, &why);
+        if (!module && refusal_.isEmpty())
+            refusal_ = why;
+        if (module) {
+            refusal_.clear();
             previous_ = loaded_;
             loaded_ = attempt;
             module_ = std::move(module);
@@ -273,6 +279,10 @@ bool ResourceLocale::SetNewResourceFile(const QString &code, ResourceOptions opt
     if (!LoadNewResourceFile(code)) {
         if (options & roSaveLocale)
             SetCurrentDefaultLocaleReg();
+        // A module that is there but cannot be used says why; a missing
+        // one stays silent.
+        if (translateError && !refusal_.isEmpty())
+            *translateError = refusal_;
         return false;
     }
     const LocaleId id = ExtensionToLocale(code.isEmpty() ? builtinCode : code);
@@ -303,6 +313,8 @@ void ResourceLocale::ApplyStartupLanguage(const QString &code)
 {
     SetDefaultLocaleReg(programFilePath_, code);
     SetNewResourceFile(code, 0, QString::fromLatin1(kBuiltinLocaleCode));
+    if (!refusal_.isEmpty())
+        qWarning("%s", qPrintable(refusal_));
 }
 
 QString ResourceLocale::TranslateNewWindow(QObject *window)

@@ -80,10 +80,14 @@ public:
     // Makes the module of a code the layout source (empty: the built-in
     // layouts); null and no change when no module could be loaded.
     const LayoutSource *LoadNewResourceFile(const QString &code);
+    // Why the last load found a module file and did not use it (not a
+    // regular file, too large, not UTF-8, a layout out of range); empty when
+    // it loaded or no file was there.
+    QString ModuleRefusal() const { return refusal_; }
     // Switches the source, applies the locale and re-translates the open
-    // windows. False when no module could be loaded, or when the
-    // re-translation failed (then translateError holds its text and the new
-    // module stays the source).
+    // windows. False when no module could be loaded (translateError then
+    // holds ModuleRefusal()), or when the re-translation failed (then
+    // translateError holds its text and the new module stays the source).
     bool SetNewResourceFile(const QString &code, ResourceOptions options, const QString &builtinCode,
                             QString *translateError = nullptr);
 
@@ -125,6 +129,7 @@ private:
     LayoutSet builtin_;
     QString loaded_;
     QString previous_;
+    QString refusal_;
     ResourceOptions options_ = 0;
     bool rightToLeft_ = false;
     QList<QPointer<QObject>> windows_;

@@ -279,6 +279,16 @@ private slots:
                                       << "Could not translate TestControl.Level: Range check error";
         QTest::newRow("negative into unsigned") << "object Button1: TestControl\n  Level = -1\nend"
                                                 << "Could not translate TestControl.Level: Range check error";
+        // Geometry that would overflow the rectangle's arithmetic, even from a
+        // layout that never passed a module's check.
+        QTest::newRow("width at int max") << "object Button1: TestControl\n  Width = 2147483647\nend"
+                                          << "Could not translate TestControl.Width: Range check error";
+        QTest::newRow("left at int min") << "object Button1: TestControl\n  Left = -2147483648\nend"
+                                         << "Could not translate TestControl.Left: Range check error";
+        QTest::newRow("height one over") << "object Button1: TestControl\n  Height = 32768\nend"
+                                         << "Could not translate TestControl.Height: Range check error";
+        QTest::newRow("negative width") << "object Button1: TestControl\n  Width = -5\nend"
+                                        << "Could not translate TestControl.Width: Range check error";
     }
     void errorsEndTheRun()
     {

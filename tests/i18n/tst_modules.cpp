@@ -5,8 +5,11 @@
 #include "i18n/languagemodule.h"
 #include "i18n/layoutstream.h"
 
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 using namespace rpu;
 
@@ -242,6 +245,173 @@ private slots:
         QLocale::setDefault(QLocale(QLocale::Turkish, QLocale::Turkey));
         QCOMPARE(c.Format(10078, 1.5), QStringLiteral("1,5 с."));
         QLocale::setDefault(before);
+    }
+
+    // What the program and "layout-convert --check" read alike: anything but
+    // a regular UTF-8 file within the size limit is refused before its bytes
+    // are taken, with the reason; the catalogue stays Russian.
+    void unreadableModuleFiles_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("FIFO") << "fifo" << "not a regular file";
+        QTest::newRow("folder") << "folder" << "not a regular file";
+        QTest::newRow("too large") << "large" << "16777217 bytes, more than a module may have (16777216 bytes)";
+        QTest::newRow("not UTF-8") << "latin1" << "not UTF-8 text";
+        QTest::newRow("missing") << "missing" << "No such file or directory";
+    }
+    void unreadableModuleFiles()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        const QString path = LanguageModulePath(program_, QStringLiteral("EN"));
+        QFile file(path);
+        if (kind == QLatin1String("fifo")) {
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        } else if (kind == QLatin1String("folder")) {
+            QVERIFY(QDir().mkpath(path));
+        } else if (kind != QLatin1String("missing")) {
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(kind == QLatin1String("large") ? Messages(10001, 10003) : QByteArray("@messages\n10001 = \xE9t\xE9\n"));
+            if (kind == QLatin1String("large"))
+                QVERIFY(file.resize(kMaxModuleBytes + 1));
+            file.close();
+        }
+        QString error;
+        QVERIFY(!LanguageModule::Read(path, &error));
+        QCOMPARE(error, path + QStringLiteral(": ") + reason);
+        QVERIFY(!LanguageModule::Load(path));
+        MessageCatalogue catalogue;
+        LoadMessageCatalogue(catalogue, QStringLiteral("EN"), program_);
+        QCOMPARE(catalogue.Text(10001), BuiltinRussianText(10001));
+        QDir(path).removeRecursively();
+    }
+
+    // A layout that cannot be read is left out; one that gives a position or
+    // size out of range refuses the whole module, named by file and line.
+    void layoutFaultsInModules_data()
+    {
+        QTest::addColumn<QString>("layout");
+        QTest::addColumn<QString>("problem");
+        QTest::addColumn<bool>("refused");
+        const auto base64 = [](const QString &text) {
+            return QStringLiteral("@layout base64\n") + QString::fromLatin1(LayoutTextToBinary(text).toBase64()) + u'\n';
+        };
+        const QString form = QStringLiteral("object MainForm: TMainForm\n  Caption = 'x'\n%1end\n");
+        QTest::newRow("sizes at the limits") << "@layout\n" + form.arg("  Width = 32767\n  Left = -32768\n") << QString()
+                                             << false;
+        QTest::newRow("text: width") << "@layout\n" + form.arg("  Width = 2147483647\n")
+                                     << "line 6: Width = 2147483647 is out of range (0..32767); the module is not used"
+                                     << true;
+        QTest::newRow("text: left of a child")
+            << "@layout\n" + form.arg("  object B: QPushButton\n    Left = -2147483648\n  end\n")
+            << "line 7: Left = -2147483648 is out of range (-32768..32767); the module is not used" << true;
+        QTest::newRow("base64: height") << base64(form.arg("  Height = 2147483000\n"))
+                                        << "line 3: binary layout, offset 41: Height = 2147483000 is out of range "
+                                           "(0..32767); the module is not used"
+                                        << true;
+        QByteArray unknownTag = LayoutTextToBinary(form.arg(QString()));
+        unknownTag[unknownTag.indexOf("Caption") + 7] = char(22);
+        QTest::newRow("base64: unknown tag") << "@layout base64\n" + QString::fromLatin1(unknownTag.toBase64()) + "\n"
+                                             << "line 3: binary layout, offset 31: Unknown value type" << false;
+    }
+    void layoutFaultsInModules()
+    {
+        QFETCH(QString, layout);
+        QFETCH(QString, problem);
+        QFETCH(bool, refused);
+        const QString path = LanguageModulePath(program_, QStringLiteral("EN"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("@messages\n10001 = x\n" + layout.toUtf8());
+        file.close();
+
+        const auto read = LanguageModule::Read(path);
+        QVERIFY(read);
+        QCOMPARE(read->Problems(), problem.isEmpty() ? QStringList() : QStringList{problem});
+        QCOMPARE(CheckLanguageModule(*read).contains(problem), !problem.isEmpty());
+        QCOMPARE(read->Layout(QStringLiteral("TMainForm")).isEmpty(), !problem.isEmpty());
+        QString error;
+        const auto loaded = LanguageModule::Load(path, &error);
+        QCOMPARE(!loaded, refused);
+        QCOMPARE(error, refused ? path + QStringLiteral(", ") + problem : QString());
+        MessageCatalogue catalogue;
+        LoadMessageCatalogue(catalogue, QStringLiteral("EN"), program_);
+        QCOMPARE(catalogue.Text(10001), refused ? BuiltinRussianText(10001) : QStringLiteral("x"));
+    }
+
+    // The converter's check names the reason the program would have.
+    void converterCheckNamesTheReason_data()
+    {
+        QTest::addColumn<QByteArray>("module");
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<QString>("output");
+        QByteArray unknownTag = LayoutTextToBinary(QStringLiteral("object F: TF\n  Caption = 'x'\nend\n"));
+        unknownTag[unknownTag.indexOf("Caption") + 7] = char(30);
+        QByteArray complete("@messages\n");
+        for (int n = 10001; n <= kLastProgramMessage; ++n)
+            complete += QStringLiteral("%1 = '%2'\n").arg(n).arg(BuiltinRussianText(n)).toUtf8();
+        QTest::newRow("size limit") << complete << kMaxModuleBytes + 100
+                                    << "layout-convert: %1: 16777316 bytes, more than a module may have (16777216 bytes)";
+        QTest::newRow("unknown tag") << complete + "@layout base64\n" + unknownTag.toBase64()
+                                     << qint64(0)
+                                     << "%1: line " + QString::number(kLastProgramMessage - 10001 + 3)
+                                            + ": binary layout, offset 17: Unknown value type";
+        QTest::newRow("geometry") << complete + "@layout\nobject F: TF\n  Top = 99999\nend\n"
+                                  << qint64(0)
+                                  << "%1: line " + QString::number(kLastProgramMessage - 10001 + 5)
+                                         + ": Top = 99999 is out of range (-32768..32767); the module is not used";
+        QTest::newRow("clean") << complete << qint64(0) << QString();
+    }
+    // Conversion too takes only regular files, and never replaces a device.
+    void converterRefusesWhatIsNoFile()
+    {
+        const QString tool = qEnvironmentVariable("RPU_BIN_DIR") + QStringLiteral("/layout-convert");
+        if (!QFileInfo(tool).isExecutable())
+            QSKIP("layout-convert is not built");
+        const QString fifo = dir_.filePath(QStringLiteral("pipe"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const QString text = dir_.filePath(QStringLiteral("form.txt"));
+        QFile file(text);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("object F: TF\nend\n");
+        file.close();
+        const auto run = [&](const QStringList &args) {
+            QProcess convert;
+            convert.start(tool, args);
+            return convert.waitForFinished(10000) ? QString::fromUtf8(convert.readAllStandardError()).trimmed()
+                                                  : QStringLiteral("hung");
+        };
+        QCOMPARE(run({fifo, dir_.filePath(QStringLiteral("out.bin"))}),
+                 QStringLiteral("layout-convert: cannot read %1: not a regular file").arg(fifo));
+        QCOMPARE(run({text, fifo}), QStringLiteral("layout-convert: cannot write %1: it is not a regular file").arg(fifo));
+        QVERIFY(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile());
+        QCOMPARE(run({text, dir_.filePath(QStringLiteral("out.bin"))}), QString());
+        QVERIFY(QFileInfo(dir_.filePath(QStringLiteral("out.bin"))).isFile());
+        QFile::remove(fifo);
+    }
+
+    void converterCheckNamesTheReason()
+    {
+        QFETCH(QByteArray, module);
+        QFETCH(qint64, size);
+        QFETCH(QString, output);
+        const QString tool = qEnvironmentVariable("RPU_BIN_DIR") + QStringLiteral("/layout-convert");
+        if (!QFileInfo(tool).isExecutable())
+            QSKIP("layout-convert is not built");
+        const QString path = LanguageModulePath(program_, QStringLiteral("EN"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(module);
+        if (size > 0)
+            QVERIFY(file.resize(size));
+        file.close();
+        QProcess check;
+        check.start(tool, {QStringLiteral("--check"), path});
+        QVERIFY(check.waitForFinished(30000));
+        const QString said = QString::fromUtf8(check.readAllStandardOutput() + check.readAllStandardError()).trimmed();
+        QCOMPARE(said, output.isEmpty() ? QString() : output.arg(path));
+        QCOMPARE(check.exitCode(), output.isEmpty() ? 0 : 1);
     }
 
 private:

@@ -231,6 +231,43 @@ private slots:
         QCOMPARE(runtime->GetCurrentDefaultLocaleReg(), QString()); // not recorded
     }
 
+    // A module whose layout gives a window a size it cannot take is refused
+    // whole, at start and on a switch: the source, the record and the
+    // catalogue stay as they were, and the switch says where the fault is.
+    void moduleWithGeometryOutOfRangeIsRefused()
+    {
+        WriteModule(QStringLiteral("EN"), Module(QStringLiteral("Window"), QStringLiteral("  Width = 2147483647\n")));
+        const QString path = LanguageModulePath(program(), QStringLiteral("EN"));
+        const QString why = path + QStringLiteral(", line 6: Width = 2147483647 is out of range (0..32767); "
+                                                  "the module is not used");
+        const auto runtime = Runtime();
+        Window window;
+        runtime->RegisterWindow(&window);
+        QString error;
+        QVERIFY(!runtime->SetNewResourceFile(QStringLiteral("EN"), roSaveLocale, QStringLiteral("RU"), &error));
+        QCOMPARE(error, why);
+        QCOMPARE(runtime->ModuleRefusal(), why);
+        QCOMPARE(runtime->LoadedResourceLocale(), QString());
+        QCOMPARE(window.windowTitle, QStringLiteral("Окно"));
+        QCOMPARE(runtime->GetCurrentDefaultLocaleReg(), QString()); // nothing loaded, nothing recorded
+
+        QTest::ignoreMessage(QtWarningMsg, qPrintable(why));
+        runtime->ApplyStartupLanguage(QStringLiteral("EN"));
+        QCOMPARE(runtime->LoadedResourceLocale(), QString());
+        MessageCatalogue catalogue;
+        LoadMessageCatalogue(catalogue, *runtime);
+        QCOMPARE(catalogue.Text(10001), QStringLiteral("Ошибка!"));
+
+        // A missing module stays silent; a sound one clears the refusal.
+        error.clear();
+        QVERIFY(!runtime->SetNewResourceFile(QStringLiteral("TR"), 0, QStringLiteral("RU"), &error));
+        QCOMPARE(error, QString());
+        WriteModule(QStringLiteral("EN"), Module(QStringLiteral("Window"), QStringLiteral("  Width = 32767\n")));
+        QVERIFY(runtime->SetNewResourceFile(QStringLiteral("EN"), 0, QStringLiteral("RU"), &error));
+        QCOMPARE(runtime->ModuleRefusal(), QString());
+        QCOMPARE(window.windowTitle, QStringLiteral("Window"));
+    }
+
     void overrideStore()
     {
         const QString machine = dir_.filePath(QStringLiteral("machine.ini"));

@@ -12,6 +12,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <cstdio>
@@ -56,9 +57,11 @@ int main(int argc, char **argv)
     if (parser.isSet(check)) {
         if (args.size() != 1)
             return Fail(QStringLiteral("give one module file to check"), 2);
-        const auto module = rpu::LanguageModule::Load(args[0]);
+        // The same reading and checks as the program's when it loads a module.
+        QString error;
+        const auto module = rpu::LanguageModule::Read(args[0], &error);
         if (!module)
-            return Fail(QStringLiteral("%1 cannot be read as UTF-8 text").arg(args[0]), 1);
+            return Fail(error, 1);
         const QStringList findings = rpu::CheckLanguageModule(*module);
         for (const QString &finding : findings)
             std::printf("%s: %s\n", qPrintable(args[0]), qPrintable(finding));
@@ -67,10 +70,11 @@ int main(int argc, char **argv)
     if (args.size() != 2)
         return Fail(QStringLiteral("give an input and an output file (see --help)"), 2);
 
-    QFile in(args[0]);
-    if (!in.open(QIODevice::ReadOnly))
-        return Fail(QStringLiteral("cannot read %1: %2").arg(args[0], in.errorString()), 2);
-    const QByteArray input = in.readAll();
+    QString readError;
+    const std::optional<QByteArray> read = rpu::ReadRegularFile(args[0], rpu::kMaxModuleBytes, &readError);
+    if (!read)
+        return Fail(QStringLiteral("cannot read %1").arg(readError), 2);
+    const QByteArray input = *read;
 
     QByteArray output;
     try {
@@ -90,6 +94,10 @@ int main(int argc, char **argv)
         return Fail(QStringLiteral("%1: %2").arg(args[0], e.message()), 1);
     }
 
+    // The save renames a new file over the target: never over a device or FIFO.
+    const QFileInfo target(args[1]);
+    if ((target.exists() || target.isSymLink()) && !target.isFile())
+        return Fail(QStringLiteral("cannot write %1: it is not a regular file").arg(args[1]), 2);
     QSaveFile out(args[1]);
     if (!out.open(QIODevice::WriteOnly) || out.write(output) != output.size() || !out.commit())
         return Fail(QStringLiteral("cannot write %1: %2").arg(args[1], out.errorString()), 2);
