@@ -123,10 +123,25 @@ std::unique_ptr<Transport> DeviceRegistry::Open(const DeviceSlot &slot, QString 
         *error = !readPipe && !readError.isEmpty() ? readError : writeError;
         return nullptr;
     }
+    if (!tracePath_.isEmpty()) {
+        // One capture per device for the whole command, however often it reconnects.
+        auto &trace = traces_[slot.id];
+        if (!trace)
+            trace = WireTrace::Create(traceNumbered_ ? NumberedTraceFileName(tracePath_, slot.id.toInt()) : tracePath_, error);
+        if (!trace)
+            return nullptr;
+        TracePipes(writePipe, readPipe, trace);
+    }
     auto transport = std::make_unique<PipeTransport>(std::move(writePipe), std::move(readPipe));
     transport->FlushPipe(PipeKind::Write);
     transport->FlushPipe(PipeKind::Read);
     return transport;
+}
+
+void DeviceRegistry::SetTraceFile(const QString &path, bool numbered)
+{
+    tracePath_ = path;
+    traceNumbered_ = numbered;
 }
 
 std::optional<DeviceSlot> ChooseDevice(const std::vector<DeviceSlot> &devices, const QString &name)

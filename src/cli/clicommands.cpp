@@ -181,6 +181,9 @@ const QCommandLineOption kBackupFirstOption(QStringLiteral("backup-first"),
     QStringLiteral("DIR"));
 const QCommandLineOption kRestoreAfterOption(QStringLiteral("restore-after"),
     QStringLiteral("update-firmware: write the saved memory and settings back and read them back"));
+const QCommandLineOption kTraceOption(QStringLiteral("trace"),
+    QStringLiteral("record the device traffic to FILE, a usbmon capture (with --all: FILE-1, FILE-2, ... per device)"),
+    QStringLiteral("FILE"));
 const QCommandLineOption kVersionOption(QStringLiteral("version"), QStringLiteral("show the version and stop"));
 const QCommandLineOption kLangOption(QStringLiteral("lang"),
     QStringLiteral("language code of the messages (default: the configuration file's)"), QStringLiteral("CODE"));
@@ -203,7 +206,7 @@ int Cli::Run(const QStringList &arguments)
     parser_.addOption(kVersionOption);
     parser_.addOptions({kTransportOption, kDeviceOption, kJsonOption, kYesOption, kNewestOption,
                         kBaseOption, kConfigOption, kLangOption, kAllOption, kBackupFirstOption,
-                        kRestoreAfterOption});
+                        kRestoreAfterOption, kTraceOption});
     parser_.addPositionalArgument(QStringLiteral("command"), QStringLiteral("what to do"));
     if (!parser_.parse(arguments))
         return Fail(kExitUsage, parser_.errorText());
@@ -271,6 +274,8 @@ bool Cli::Setup()
     if (transports.empty())
         transports.push_back(base);
     registry_ = std::make_unique<DeviceRegistry>(transports);
+    if (parser_.isSet(kTraceOption))
+        registry_->SetTraceFile(parser_.value(kTraceOption), parser_.isSet(kAllOption));
     return true;
 }
 

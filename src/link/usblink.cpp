@@ -1,5 +1,9 @@
 #include "link/usblink.h"
 
+#include "link/wiretrace.h"
+
+#include <QDir>
+
 #include <algorithm>
 
 namespace rpu {
@@ -54,9 +58,32 @@ bool UsbLink::OpenUsbDevice()
         readPipe_.reset();
         return false;
     }
+    if (count == 1 && !traceFolder_.isEmpty())
+        StartTrace();
     FlushPipe(PipeKind::Write);
     FlushPipe(PipeKind::Read);
     return count == 1;
+}
+
+void UsbLink::SetTraceFolder(const QString &folder, TraceErrorReporter reportTraceError)
+{
+    traceFolder_ = folder;
+    reportTraceError_ = std::move(reportTraceError);
+}
+
+void UsbLink::StartTrace()
+{
+    QString why;
+    const QString path = NewTraceFileName(traceFolder_);
+    std::shared_ptr<WireTrace> trace;
+    if (!QDir().mkpath(traceFolder_))
+        why = QStringLiteral("the folder %1 cannot be made").arg(QDir::toNativeSeparators(traceFolder_));
+    else
+        trace = WireTrace::Create(path, &why);
+    if (trace)
+        TracePipes(writePipe_, readPipe_, trace);
+    else if (reportTraceError_)
+        reportTraceError_(QDir::toNativeSeparators(path), why);
 }
 
 void UsbLink::CloseUsbDevice()

@@ -1,0 +1,248 @@
+#include "link/wiretrace.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QtEndian>
+
+#include <cerrno>
+#include <chrono>
+
+namespace rpu {
+
+namespace {
+
+constexpr std::uint16_t kLinkTypeUsbLinuxMmapped = 220;
+constexpr std::uint8_t kBulk = 3;
+constexpr int kUsbmonHeaderSize = 64;
+
+template <typename T>
+void Put(QByteArray &out, T value)
+{
+    char bytes[sizeof(T)];
+    qToLittleEndian(value, bytes);
+    out.append(bytes, sizeof(T));
+}
+
+// A pcapng block: type, length, body padded to 32 bits, length again.
+QByteArray Block(std::uint32_t type, const QByteArray &body)
+{
+    QByteArray padded = body;
+    while (padded.size() % 4 != 0)
+        padded.append('\0');
+    const auto length = static_cast<std::uint32_t>(12 + padded.size());
+    QByteArray block;
+    Put(block, type);
+    Put(block, length);
+    block.append(padded);
+    Put(block, length);
+    return block;
+}
+
+QByteArray Option(std::uint16_t code, const QByteArray &value)
+{
+    QByteArray option;
+    Put(option, code);
+    Put(option, static_cast<std::uint16_t>(value.size()));
+    option.append(value);
+    while (option.size() % 4 != 0)
+        option.append('\0');
+    return option;
+}
+
+QByteArray SectionHeader()
+{
+    QByteArray body;
+    Put(body, std::uint32_t(0x1A2B3C4D)); // byte-order magic
+    Put(body, std::uint16_t(1));
+    Put(body, std::uint16_t(0));
+    Put(body, std::int64_t(-1)); // section length not known
+    body.append(Option(4, QByteArrayLiteral("Dorel-RPU-SELA wire trace"))); // shb_userappl
+    Put(body, std::uint32_t(0));                                              // end of options
+    return Block(0x0A0D0D0A, body);
+}
+
+QByteArray InterfaceDescription()
+{
+    QByteArray body;
+    Put(body, kLinkTypeUsbLinuxMmapped);
+    Put(body, std::uint16_t(0));
+    Put(body, std::uint32_t(262144)); // snap length: whole transfers
+    body.append(Option(2, QByteArrayLiteral("usbmon1"))); // if_name
+    Put(body, std::uint32_t(0));
+    return Block(1, body);
+}
+
+class TracingPipe final : public Pipe {
+public:
+    TracingPipe(std::unique_ptr<Pipe> inner, PipeKind kind, std::shared_ptr<WireTrace> trace)
+        : inner_(std::move(inner)), kind_(kind), trace_(std::move(trace))
+    {
+    }
+
+    bool Write(std::span<const std::uint8_t> bytes) override
+    {
+        const std::int64_t submitted = WireTrace::Now();
+        const bool ok = inner_->Write(bytes);
+        trace_->Out(bytes, ok ? 0 : -EPIPE, submitted, WireTrace::Now());
+        return ok;
+    }
+
+    int Read(std::span<std::uint8_t> buffer) override
+    {
+        const std::int64_t submitted = WireTrace::Now();
+        const int n = inner_->Read(buffer);
+        const std::int64_t completed = WireTrace::Now();
+        // The libusb backend asks for a whole packet whatever the caller wants.
+        if (n > 0)
+            trace_->In(kPacketSize, buffer.first(static_cast<std::size_t>(n)), 0, submitted, completed);
+        else
+            trace_->In(kPacketSize, {}, n == 0 ? -ENOENT : -EPIPE, submitted, completed);
+        return n;
+    }
+
+    void Flush() override
+    {
+        const std::int64_t submitted = WireTrace::Now();
+        inner_->Flush();
+        // Only the read pipe's flush touches the bus: a drain that finds nothing.
+        if (kind_ == PipeKind::Read)
+            trace_->In(kPacketSize, {}, -ENOENT, submitted, WireTrace::Now());
+    }
+
+private:
+    std::unique_ptr<Pipe> inner_;
+    PipeKind kind_;
+    std::shared_ptr<WireTrace> trace_;
+};
+
+} // namespace
+
+std::shared_ptr<WireTrace> WireTrace::Create(const QString &path, QString *error, WireTraceAddress address)
+{
+    std::shared_ptr<WireTrace> trace(new WireTrace(address));
+    trace->file_.setFileName(path);
+    // Not a QSaveFile: a trace must survive the program that writes it, so
+    // it is written where it will stay, record by record.
+    if (!trace->file_.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        if (error)
+            *error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), trace->file_.errorString());
+        return nullptr;
+    }
+    trace->WriteBlock(SectionHeader() + InterfaceDescription());
+    if (!trace->intact_) {
+        if (error)
+            *error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), trace->file_.errorString());
+        return nullptr;
+    }
+    return trace;
+}
+
+std::int64_t WireTrace::Now()
+{
+    using namespace std::chrono;
+    return duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+void WireTrace::Out(std::span<const std::uint8_t> bytes, int status, std::int64_t submitted, std::int64_t completed)
+{
+    const std::lock_guard lock(mutex_);
+    const std::uint64_t id = nextId_++;
+    const int length = static_cast<int>(bytes.size());
+    Record('S', address_.outEndpoint, id, -EINPROGRESS, length, bytes, submitted);
+    Record('C', address_.outEndpoint, id, status, status == 0 ? length : 0, {}, completed);
+}
+
+void WireTrace::In(int requested, std::span<const std::uint8_t> bytes, int status, std::int64_t submitted,
+                   std::int64_t completed)
+{
+    const std::lock_guard lock(mutex_);
+    const std::uint64_t id = nextId_++;
+    Record('S', address_.inEndpoint, id, -EINPROGRESS, requested, {}, submitted);
+    Record('C', address_.inEndpoint, id, status, static_cast<int>(bytes.size()), bytes, completed);
+}
+
+void WireTrace::Record(std::uint8_t event, std::uint8_t endpoint, std::uint64_t id, int status, int urbLength,
+                       std::span<const std::uint8_t> data, std::int64_t micros)
+{
+    const bool in = (endpoint & 0x80) != 0;
+    // What usbmon puts in place of data it does not capture.
+    char dataFlag = 0;
+    if (data.empty())
+        dataFlag = event == 'S' && in ? '<' : '>';
+
+    QByteArray packet;
+    packet.reserve(kUsbmonHeaderSize + static_cast<int>(data.size()));
+    Put(packet, id);
+    Put(packet, event);
+    Put(packet, kBulk);
+    Put(packet, endpoint);
+    Put(packet, address_.device);
+    Put(packet, address_.bus);
+    packet.append('-'); // no setup packet
+    packet.append(dataFlag);
+    Put(packet, static_cast<std::int64_t>(micros / 1000000));
+    Put(packet, static_cast<std::int32_t>(micros % 1000000));
+    Put(packet, static_cast<std::int32_t>(status));
+    Put(packet, static_cast<std::uint32_t>(urbLength));
+    Put(packet, static_cast<std::uint32_t>(data.size()));
+    packet.append(8, '\0'); // setup
+    Put(packet, std::int32_t(0)); // interval
+    Put(packet, std::int32_t(0)); // start frame
+    Put(packet, std::uint32_t(0)); // transfer flags
+    Put(packet, std::uint32_t(0)); // iso descriptors
+    packet.append(reinterpret_cast<const char *>(data.data()), static_cast<qsizetype>(data.size()));
+
+    QByteArray body;
+    Put(body, std::uint32_t(0)); // interface
+    Put(body, static_cast<std::uint32_t>(static_cast<std::uint64_t>(micros) >> 32));
+    Put(body, static_cast<std::uint32_t>(static_cast<std::uint64_t>(micros) & 0xFFFFFFFFu));
+    Put(body, static_cast<std::uint32_t>(packet.size()));
+    Put(body, static_cast<std::uint32_t>(packet.size()));
+    body.append(packet);
+    WriteBlock(Block(6, body));
+}
+
+void WireTrace::WriteBlock(const QByteArray &block)
+{
+    if (!intact_)
+        return;
+    if (file_.write(block) != block.size() || !file_.flush())
+        intact_ = false;
+}
+
+std::unique_ptr<Pipe> TracePipe(std::unique_ptr<Pipe> inner, PipeKind kind, std::shared_ptr<WireTrace> trace)
+{
+    if (!inner || !trace)
+        return inner;
+    return std::make_unique<TracingPipe>(std::move(inner), kind, std::move(trace));
+}
+
+void TracePipes(std::unique_ptr<Pipe> &writePipe, std::unique_ptr<Pipe> &readPipe,
+                const std::shared_ptr<WireTrace> &trace)
+{
+    writePipe = TracePipe(std::move(writePipe), PipeKind::Write, trace);
+    readPipe = TracePipe(std::move(readPipe), PipeKind::Read, trace);
+}
+
+QString NewTraceFileName(const QString &folder)
+{
+    const QString stem = QStringLiteral("rpu-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QDir dir(folder);
+    QString path = dir.filePath(stem + QStringLiteral(".pcapng"));
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = dir.filePath(QStringLiteral("%1-%2.pcapng").arg(stem).arg(n));
+    return path;
+}
+
+QString NumberedTraceFileName(const QString &path, int index)
+{
+    const QFileInfo info(path);
+    const QString suffix = info.suffix();
+    const QString numbered = suffix.isEmpty()
+        ? QStringLiteral("%1-%2").arg(info.fileName()).arg(index)
+        : QStringLiteral("%1-%2.%3").arg(info.completeBaseName()).arg(index).arg(suffix);
+    return info.dir().filePath(numbered);
+}
+
+} // namespace rpu
