@@ -75,8 +75,8 @@ QByteArray InterfaceDescription()
 
 class TracingPipe final : public Pipe {
 public:
-    TracingPipe(std::unique_ptr<Pipe> inner, PipeKind kind, std::shared_ptr<WireTrace> trace)
-        : inner_(std::move(inner)), kind_(kind), trace_(std::move(trace))
+    TracingPipe(std::unique_ptr<Pipe> inner, std::shared_ptr<WireTrace> trace)
+        : inner_(std::move(inner)), trace_(std::move(trace))
     {
     }
 
@@ -101,18 +101,10 @@ public:
         return n;
     }
 
-    void Flush() override
-    {
-        const std::int64_t submitted = WireTrace::Now();
-        inner_->Flush();
-        // Only the read pipe's flush touches the bus: a drain that finds nothing.
-        if (kind_ == PipeKind::Read)
-            trace_->In(kPacketSize, {}, -ENOENT, submitted, WireTrace::Now());
-    }
+    void Flush() override { inner_->Flush(); }
 
 private:
     std::unique_ptr<Pipe> inner_;
-    PipeKind kind_;
     std::shared_ptr<WireTrace> trace_;
 };
 
@@ -211,18 +203,18 @@ void WireTrace::WriteBlock(const QByteArray &block)
         intact_ = false;
 }
 
-std::unique_ptr<Pipe> TracePipe(std::unique_ptr<Pipe> inner, PipeKind kind, std::shared_ptr<WireTrace> trace)
+std::unique_ptr<Pipe> TracePipe(std::unique_ptr<Pipe> inner, std::shared_ptr<WireTrace> trace)
 {
     if (!inner || !trace)
         return inner;
-    return std::make_unique<TracingPipe>(std::move(inner), kind, std::move(trace));
+    return std::make_unique<TracingPipe>(std::move(inner), std::move(trace));
 }
 
 void TracePipes(std::unique_ptr<Pipe> &writePipe, std::unique_ptr<Pipe> &readPipe,
                 const std::shared_ptr<WireTrace> &trace)
 {
-    writePipe = TracePipe(std::move(writePipe), PipeKind::Write, trace);
-    readPipe = TracePipe(std::move(readPipe), PipeKind::Read, trace);
+    writePipe = TracePipe(std::move(writePipe), trace);
+    readPipe = TracePipe(std::move(readPipe), trace);
 }
 
 QString NewTraceFileName(const QString &folder)

@@ -6,9 +6,11 @@
 // Each pipe call is one URB, whatever the transport: a write is a bulk OUT of
 // its bytes (submit, then complete), a read a bulk IN of one packet, the
 // buffer the libusb backend asks for, completed with what the call delivered,
-// or discarded (-ENOENT) when nothing came. Flushing the read pipe is the
-// libusb backend's drain: one IN that finds nothing. A capture recorded
-// against the simulator therefore replays through libusb URB for URB.
+// or discarded (-ENOENT) when nothing came. A capture recorded against the
+// simulator therefore replays through libusb URB for URB. Flushes are not
+// recorded: the libusb backend's drain is an IN with a 5 ms wait that
+// normally finds nothing, and a replay that had to match it would depend on
+// how busy the machine is; unmatched, it simply times out.
 
 #include "link/transport.h"
 
@@ -66,7 +68,7 @@ private:
 };
 
 // A pipe that writes every transfer to a trace before handing back its result.
-std::unique_ptr<Pipe> TracePipe(std::unique_ptr<Pipe> inner, PipeKind kind, std::shared_ptr<WireTrace> trace);
+std::unique_ptr<Pipe> TracePipe(std::unique_ptr<Pipe> inner, std::shared_ptr<WireTrace> trace);
 
 // Both pipes of one device through the trace; null pipes stay null.
 void TracePipes(std::unique_ptr<Pipe> &writePipe, std::unique_ptr<Pipe> &readPipe,
