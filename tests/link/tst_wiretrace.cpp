@@ -1,0 +1,348 @@
+// Wire traces: the capture file a traced pipe writes, read back block by
+// block and record by record, as Wireshark and umockdev read it.
+
+#include "link/devicelink.h"
+#include "link/linkconfig.h"
+#include "link/simbackend.h"
+#include "link/usblink.h"
+#include "link/wiretrace.h"
+#include "i18n/messagecatalogue.h"
+#include "support/recording.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QDir>
+#include <QTest>
+#include <QtEndian>
+
+#include <cerrno>
+#include <deque>
+
+using namespace rpu;
+
+namespace {
+
+struct Urb {
+    std::uint64_t id = 0;
+    char event = 0;
+    int type = 0;
+    int endpoint = 0;
+    int device = 0;
+    int bus = 0;
+    char dataFlag = 0;
+    std::int64_t micros = 0;
+    int status = 0;
+    int urbLength = 0;
+    QByteArray data;
+};
+
+template <typename T>
+T At(const QByteArray &bytes, qsizetype offset)
+{
+    return qFromLittleEndian<T>(bytes.constData() + offset);
+}
+
+// The records of a pcapng file; fails the test on anything malformed.
+struct Capture {
+    int linkType = -1;
+    std::vector<Urb> urbs;
+};
+
+Capture ReadCapture(const QString &path)
+{
+    Capture capture;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        QTest::qFail("capture cannot be opened", __FILE__, __LINE__);
+        return capture;
+    }
+    const QByteArray all = file.readAll();
+    qsizetype pos = 0;
+    int blockIndex = 0;
+    while (pos < all.size()) {
+        const auto type = At<std::uint32_t>(all, pos);
+        const auto length = At<std::uint32_t>(all, pos + 4);
+        if (length % 4 != 0 || pos + length > all.size() || At<std::uint32_t>(all, pos + length - 4) != length) {
+            QTest::qFail(qPrintable(QStringLiteral("block %1: bad length %2").arg(blockIndex).arg(length)), __FILE__, __LINE__);
+            return capture;
+        }
+        const QByteArray body = all.mid(pos + 8, length - 12);
+        if (blockIndex == 0 && (type != 0x0A0D0D0A || At<std::uint32_t>(body, 0) != 0x1A2B3C4D)) {
+            QTest::qFail("no section header first", __FILE__, __LINE__);
+            return capture;
+        }
+        if (type == 1)
+            capture.linkType = At<std::uint16_t>(body, 0);
+        if (type == 6) {
+            const auto captured = At<std::uint32_t>(body, 12);
+            const QByteArray packet = body.mid(20, captured);
+            Urb u;
+            u.id = At<std::uint64_t>(packet, 0);
+            u.event = packet[8];
+            u.type = std::uint8_t(packet[9]);
+            u.endpoint = std::uint8_t(packet[10]);
+            u.device = std::uint8_t(packet[11]);
+            u.bus = At<std::uint16_t>(packet, 12);
+            u.dataFlag = packet[15];
+            u.micros = At<std::int64_t>(packet, 16) * 1000000 + At<std::int32_t>(packet, 24);
+            u.status = At<std::int32_t>(packet, 28);
+            u.urbLength = static_cast<int>(At<std::uint32_t>(packet, 32));
+            const auto dataLength = At<std::uint32_t>(packet, 36);
+            u.data = packet.mid(64);
+            const std::uint64_t blockMicros =
+                (std::uint64_t(At<std::uint32_t>(body, 4)) << 32) | At<std::uint32_t>(body, 8);
+            if (packet.size() != 64 + qsizetype(dataLength) || blockMicros != std::uint64_t(u.micros)) {
+                QTest::qFail("record and block disagree", __FILE__, __LINE__);
+                return capture;
+            }
+            capture.urbs.push_back(u);
+        }
+        pos += length;
+        ++blockIndex;
+    }
+    return capture;
+}
+
+// A pipe that does what it is told: each read delivers the next scripted count.
+class ScriptedPipe final : public Pipe {
+public:
+    std::deque<int> reads;     // bytes delivered, 0 nothing, -1 failure
+    bool writeOk = true;
+    int flushes = 0;
+    bool Write(std::span<const std::uint8_t>) override { return writeOk; }
+    int Read(std::span<std::uint8_t> buffer) override
+    {
+        const int n = reads.empty() ? 0 : reads.front();
+        if (!reads.empty())
+            reads.pop_front();
+        for (int i = 0; i < n; ++i)
+            buffer[std::size_t(i)] = std::uint8_t(0xA0 + i);
+        return n;
+    }
+    void Flush() override { ++flushes; }
+};
+
+QByteArray Bytes(std::initializer_list<int> values)
+{
+    QByteArray out;
+    for (int v : values)
+        out.append(char(v));
+    return out;
+}
+
+} // namespace
+
+class TestWireTrace : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Each pipe call becomes one URB, submit then complete, as usbmon shows it.
+    void pipeCallsBecomeUrbs_data()
+    {
+        QTest::addColumn<QString>("call");       // "w" write 2 bytes, "r1"/"r64" read of that size
+        QTest::addColumn<bool>("writeOk");
+        QTest::addColumn<int>("delivered");      // what the inner read returns
+        QTest::addColumn<int>("endpoint");
+        QTest::addColumn<int>("submitLength");
+        QTest::addColumn<QByteArray>("submitData");
+        QTest::addColumn<int>("completeStatus");
+        QTest::addColumn<int>("completeLength");
+        QTest::addColumn<QByteArray>("completeData");
+
+        QTest::newRow("write") << "w" << true << 0 << 0x02 << 2 << Bytes({0x55, 0xAA}) << 0 << 2 << QByteArray();
+        QTest::newRow("write fails") << "w" << false << 0 << 0x02 << 2 << Bytes({0x55, 0xAA}) << -EPIPE << 0 << QByteArray();
+        QTest::newRow("byte read") << "r1" << true << 1 << 0x86 << 64 << QByteArray() << 0 << 1 << Bytes({0xA0});
+        QTest::newRow("short packet") << "r64" << true << 3 << 0x86 << 64 << QByteArray() << 0 << 3 << Bytes({0xA0, 0xA1, 0xA2});
+        QTest::newRow("nothing came") << "r1" << true << 0 << 0x86 << 64 << QByteArray() << -ENOENT << 0 << QByteArray();
+        QTest::newRow("read fails") << "r64" << true << -1 << 0x86 << 64 << QByteArray() << -EPIPE << 0 << QByteArray();
+    }
+    void pipeCallsBecomeUrbs()
+    {
+        QFETCH(QString, call);
+        QFETCH(bool, writeOk);
+        QFETCH(int, delivered);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("t.pcapng"));
+        QString error;
+        auto trace = WireTrace::Create(path, &error);
+        QVERIFY2(trace, qPrintable(error));
+
+        auto inner = std::make_unique<ScriptedPipe>();
+        ScriptedPipe &script = *inner;
+        script.writeOk = writeOk;
+        script.reads = {delivered};
+        auto pipe = TracePipe(std::move(inner), trace);
+        if (call == QLatin1String("w")) {
+            const std::uint8_t bytes[] = {0x55, 0xAA};
+            QCOMPARE(pipe->Write(bytes), writeOk);
+        } else {
+            std::vector<std::uint8_t> buffer(call == QLatin1String("r1") ? 1 : 64, 0x11);
+            QCOMPARE(pipe->Read(buffer), delivered); // the caller sees what the pipe did
+            if (delivered > 0)
+                QCOMPARE(buffer[0], std::uint8_t(0xA0));
+        }
+        pipe->Flush();
+        QCOMPARE(script.flushes, 1);
+
+        const Capture capture = ReadCapture(path);
+        QCOMPARE(capture.linkType, 220);
+        QCOMPARE(capture.urbs.size(), std::size_t(2)); // the flush left no record
+        const Urb &s = capture.urbs[0];
+        const Urb &c = capture.urbs[1];
+        QCOMPARE(s.event, 'S');
+        QCOMPARE(c.event, 'C');
+        QCOMPARE(s.id, c.id);
+        for (const Urb &u : capture.urbs) {
+            QCOMPARE(u.type, 3); // bulk
+            QCOMPARE(u.bus, 1);
+            QCOMPARE(u.device, 2);
+            QTEST(u.endpoint, "endpoint");
+        }
+        QCOMPARE(s.status, -EINPROGRESS);
+        QTEST(s.urbLength, "submitLength");
+        QTEST(s.data, "submitData");
+        QTEST(c.status, "completeStatus");
+        QTEST(c.urbLength, "completeLength");
+        QTEST(c.data, "completeData");
+        QVERIFY(s.micros <= c.micros);
+        QVERIFY(std::abs(s.micros - WireTrace::Now()) < 60'000'000); // real time, not from zero
+    }
+
+    // A crash must keep what was captured: each record is on disk as it is written.
+    void everyRecordIsFlushed()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("t.pcapng"));
+        auto trace = WireTrace::Create(path, nullptr);
+        QVERIFY(trace);
+        auto pipe = TracePipe(std::make_unique<ScriptedPipe>(), trace);
+        qint64 size = QFileInfo(path).size();
+        QVERIFY(size > 0);
+        for (int i = 0; i < 3; ++i) {
+            const std::uint8_t byte = std::uint8_t(i);
+            pipe->Write(std::span<const std::uint8_t>(&byte, 1));
+            const qint64 now = QFileInfo(path).size();
+            QVERIFY2(now > size, "a record stayed in a buffer");
+            size = now;
+        }
+        QCOMPARE(ReadCapture(path).urbs.size(), std::size_t(6));
+        // Ids tell the transfers apart.
+        const auto urbs = ReadCapture(path).urbs;
+        QVERIFY(urbs[0].id != urbs[2].id && urbs[2].id != urbs[4].id);
+    }
+
+    void unwritablePathIsReported()
+    {
+        QTemporaryDir dir;
+        QString error;
+        const QString path = dir.filePath(QStringLiteral("missing/t.pcapng"));
+        QVERIFY(!WireTrace::Create(path, &error));
+        QVERIFY2(error.contains(QStringLiteral("t.pcapng")), qPrintable(error));
+        QVERIFY(!QFileInfo::exists(path));
+    }
+
+    void fileNames_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("suffix") << "t.pcapng" << 2 << "t-2.pcapng";
+        QTest::newRow("folder") << "/tmp/x/cap.pcap" << 1 << "/tmp/x/cap-1.pcap";
+        QTest::newRow("two dots") << "/tmp/run.1.pcapng" << 3 << "/tmp/run.1-3.pcapng";
+        QTest::newRow("no suffix") << "/tmp/trace" << 4 << "/tmp/trace-4";
+    }
+    void fileNames()
+    {
+        QFETCH(QString, path);
+        QFETCH(int, index);
+        QTEST(QDir::cleanPath(NumberedTraceFileName(path, index)), "expected");
+    }
+
+    void sessionNamesNeverOverwrite()
+    {
+        QTemporaryDir dir;
+        const QRegularExpression pattern(QStringLiteral("^rpu-\\d{8}-\\d{6}(-\\d+)?\\.pcapng$"));
+        QStringList names;
+        for (int i = 0; i < 3; ++i) {
+            const QString path = NewTraceFileName(dir.path());
+            QVERIFY(!QFileInfo::exists(path));
+            QVERIFY2(pattern.match(QFileInfo(path).fileName()).hasMatch(), qPrintable(path));
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            names << QFileInfo(path).fileName();
+        }
+        names.removeDuplicates();
+        QCOMPARE(names.size(), 3);
+    }
+
+    // The window's key: each connect records its own file, holding exactly
+    // the bytes of the exchange.
+    void windowLinkRecordsEachConnect()
+    {
+        QTemporaryDir dir;
+        QFile ini(dir.filePath(QStringLiteral("p.INI")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[Device]\nTransport=simulator\nTraceFolder=" + QFile::encodeName(dir.filePath(QStringLiteral("traces"))) + "\n");
+        ini.close();
+        const LinkConfig config = ReadLinkConfig(ini.fileName());
+        QCOMPARE(config.traceFolder, dir.filePath(QStringLiteral("traces")));
+
+        SimDevice device;
+        UsbLink link(MakeDeviceBackend(config, &device));
+        QStringList problems;
+        link.SetTraceFolder(config.traceFolder, [&](const QString &path, const QString &why) { problems << path + why; });
+        QVERIFY(link.OpenUsbDevice());
+        test::RecordingTransport pacer;
+        test::RecordingProgress progress;
+        MessageCatalogue catalogue;
+        LinkContext context{link, pacer, progress, catalogue};
+        DeviceInfo info;
+        QCOMPARE(InitLink(context, 0xA0, info), 0);
+        QThread::msleep(1100); // the next session's name is a second later
+        QVERIFY(link.OpenUsbDevice());
+        QVERIFY(problems.isEmpty());
+
+        const QStringList files = QDir(config.traceFolder).entryList({QStringLiteral("*.pcapng")}, QDir::Files, QDir::Name);
+        QCOMPARE(files.size(), 2);
+        const Capture first = ReadCapture(QDir(config.traceFolder).filePath(files[0]));
+        QByteArray sent;
+        QByteArray received;
+        for (const Urb &u : first.urbs) {
+            if (u.event == 'S' && u.endpoint == 0x02)
+                sent += u.data;
+            if (u.event == 'C' && u.endpoint == 0x86)
+                received += u.data;
+        }
+        const DeviceFrame frame = MakeDeviceFrame(0xA0, 0xAA, 0);
+        QCOMPARE(sent, QByteArray(reinterpret_cast<const char *>(frame.data()), 8));
+        QCOMPARE(received.size(), 8);
+        QCOMPARE(std::uint8_t(received[3]), device.VersionByte());
+        QCOMPARE(ReadCapture(QDir(config.traceFolder).filePath(files[1])).urbs.size(), std::size_t(0));
+    }
+
+    // A trace folder that cannot be made is said once per connect, and the
+    // link works untraced.
+    void traceFailureLeavesTheLinkWorking()
+    {
+        QTemporaryDir dir;
+        QFile blocker(dir.filePath(QStringLiteral("file")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        SimDevice device;
+        UsbLink link(std::make_unique<SimBackend>(device, 1));
+        QStringList problems;
+        link.SetTraceFolder(blocker.fileName() + QStringLiteral("/traces"),
+                            [&](const QString &path, const QString &why) { problems << path << why; });
+        QVERIFY(link.OpenUsbDevice());
+        QCOMPARE(problems.size(), 2);
+        QVERIFY2(problems[0].contains(QStringLiteral("traces")), qPrintable(problems[0]));
+        QVERIFY(!problems[1].isEmpty());
+        QVERIFY(link.WriteByte(0x55));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWireTrace)
+#include "tst_wiretrace.moc"
