@@ -124,10 +124,11 @@ std::unique_ptr<Transport> DeviceRegistry::Open(const DeviceSlot &slot, QString 
         return nullptr;
     }
     if (!tracePath_.isEmpty()) {
-        // One capture per device for the whole command, however often it reconnects.
-        auto &trace = traces_[slot.id];
+        // One capture per file for the whole command, however often it reconnects.
+        const QString path = traceNumbered_ ? NumberedTraceFileName(tracePath_, slot.id.toInt()) : tracePath_;
+        auto &trace = traces_[path];
         if (!trace)
-            trace = WireTrace::Create(traceNumbered_ ? NumberedTraceFileName(tracePath_, slot.id.toInt()) : tracePath_, error);
+            trace = WireTrace::Create(path, error);
         if (!trace)
             return nullptr;
         TracePipes(writePipe, readPipe, trace);

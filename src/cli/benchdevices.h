@@ -68,7 +68,7 @@ private:
     std::mutex openMutex_;
     QString tracePath_;
     bool traceNumbered_ = false;
-    std::map<QString, std::shared_ptr<WireTrace>> traces_; // by slot id
+    std::map<QString, std::shared_ptr<WireTrace>> traces_; // by file
 };
 
 // The slot --device names: its number, its id or its path. Nothing when it

@@ -116,18 +116,15 @@ std::shared_ptr<WireTrace> WireTrace::Create(const QString &path, QString *error
     trace->file_.setFileName(path);
     // Not a QSaveFile: a trace must survive the program that writes it, so
     // it is written where it will stay, record by record.
-    if (!trace->file_.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        if (error)
-            *error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), trace->file_.errorString());
-        return nullptr;
+    if (trace->file_.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        trace->WriteBlock(SectionHeader() + InterfaceDescription());
+        if (trace->intact_)
+            return trace;
     }
-    trace->WriteBlock(SectionHeader() + InterfaceDescription());
-    if (!trace->intact_) {
-        if (error)
-            *error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), trace->file_.errorString());
-        return nullptr;
-    }
-    return trace;
+    if (error)
+        *error = QStringLiteral("cannot write the wire trace %1: %2")
+                     .arg(QDir::toNativeSeparators(path), trace->file_.errorString());
+    return nullptr;
 }
 
 std::int64_t WireTrace::Now()
