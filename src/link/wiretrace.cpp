@@ -235,3 +235,104 @@ QString NumberedTraceFileName(const QString &path, int index)
 }
 
 } // namespace rpu
+
+namespace rpu {
+
+namespace {
+
+// One usbmon record (64-byte header, then the captured data).
+std::optional<WireRecord> ParseUsbmon(const QByteArray &packet)
+{
+    if (packet.size() < kUsbmonHeaderSize)
+        return std::nullopt;
+    const char *p = packet.constData();
+    WireRecord r;
+    r.event = p[8];
+    r.type = std::uint8_t(p[9]);
+    r.endpoint = std::uint8_t(p[10]);
+    r.device = std::uint8_t(p[11]);
+    r.bus = qFromLittleEndian<std::uint16_t>(p + 12);
+    r.status = qFromLittleEndian<std::int32_t>(p + 28);
+    const auto captured = qFromLittleEndian<std::uint32_t>(p + 36);
+    r.data = packet.mid(kUsbmonHeaderSize, std::min<qsizetype>(captured, packet.size() - kUsbmonHeaderSize));
+    return r;
+}
+
+template <typename T>
+T Get(const QByteArray &bytes, qsizetype offset)
+{
+    return qFromLittleEndian<T>(bytes.constData() + offset);
+}
+
+bool ReadClassicPcap(const QByteArray &all, std::vector<WireRecord> &records)
+{
+    if (all.size() < 24 || Get<std::uint32_t>(all, 20) != kLinkTypeUsbLinuxMmapped)
+        return false;
+    for (qsizetype pos = 24; pos + 16 <= all.size();) {
+        const auto captured = Get<std::uint32_t>(all, pos + 8);
+        if (captured > std::uint32_t(all.size() - pos - 16))
+            return false;
+        if (auto r = ParseUsbmon(all.mid(pos + 16, captured)))
+            records.push_back(*r);
+        pos += 16 + captured;
+    }
+    return true;
+}
+
+bool ReadPcapng(const QByteArray &all, std::vector<WireRecord> &records)
+{
+    std::vector<std::uint16_t> linkTypes; // by interface, within the section
+    for (qsizetype pos = 0; pos + 12 <= all.size();) {
+        const auto type = Get<std::uint32_t>(all, pos);
+        const auto length = Get<std::uint32_t>(all, pos + 4);
+        if (length < 12 || length % 4 != 0 || length > std::uint32_t(all.size() - pos))
+            return false;
+        const QByteArray body = all.mid(pos + 8, length - 12);
+        if (type == 0x0A0D0D0A) {
+            if (body.size() < 4 || Get<std::uint32_t>(body, 0) != 0x1A2B3C4D)
+                return false; // another byte order: not written on this kind of machine
+            linkTypes.clear();
+        } else if (type == 1 && body.size() >= 2) {
+            linkTypes.push_back(Get<std::uint16_t>(body, 0));
+        } else if (type == 6 && body.size() >= 20) {
+            const auto interface = Get<std::uint32_t>(body, 0);
+            const auto captured = Get<std::uint32_t>(body, 12);
+            if (interface < linkTypes.size() && linkTypes[interface] == kLinkTypeUsbLinuxMmapped
+                && captured <= std::uint32_t(body.size() - 20)) {
+                if (auto r = ParseUsbmon(body.mid(20, captured)))
+                    records.push_back(*r);
+            }
+        }
+        pos += length;
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<std::vector<WireRecord>> ReadWireTrace(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), file.errorString());
+        return std::nullopt;
+    }
+    const QByteArray all = file.readAll();
+    std::vector<WireRecord> records;
+    const auto magic = all.size() >= 4 ? Get<std::uint32_t>(all, 0) : 0;
+    bool ok = false;
+    if (magic == 0xA1B2C3D4 || magic == 0xA1B23C4D)
+        ok = ReadClassicPcap(all, records);
+    else if (magic == 0x0A0D0D0A)
+        ok = ReadPcapng(all, records);
+    if (!ok) {
+        if (error)
+            *error = QStringLiteral("%1: not a little-endian pcap or pcapng capture of USB (link type 220)")
+                         .arg(QDir::toNativeSeparators(path));
+        return std::nullopt;
+    }
+    return records;
+}
+
+} // namespace rpu

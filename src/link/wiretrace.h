@@ -19,7 +19,9 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
+#include <vector>
 
 namespace rpu {
 
@@ -73,6 +75,22 @@ std::unique_ptr<Pipe> TracePipe(std::unique_ptr<Pipe> inner, std::shared_ptr<Wir
 // Both pipes of one device through the trace; null pipes stay null.
 void TracePipes(std::unique_ptr<Pipe> &writePipe, std::unique_ptr<Pipe> &readPipe,
                 const std::shared_ptr<WireTrace> &trace);
+
+// One usbmon record of a capture.
+struct WireRecord {
+    char event = 0;            // 'S' submit, 'C' complete, 'E' error
+    std::uint8_t type = 0;     // 3 bulk
+    std::uint8_t endpoint = 0; // 0x80 bit: IN
+    std::uint8_t device = 0;
+    std::uint16_t bus = 0;
+    std::int32_t status = 0;
+    QByteArray data;
+};
+
+// The usbmon records of a pcap or pcapng file (link type 220; records of
+// other link types are left out). Nothing, with *error set, when the file
+// cannot be read or is neither.
+std::optional<std::vector<WireRecord>> ReadWireTrace(const QString &path, QString *error);
 
 // "rpu-YYYYMMDD-HHMMSS.pcapng" in folder for the local time now; "-2", "-3", ...
 // before the suffix when that name is taken.

@@ -5,6 +5,7 @@
 #include "link/linkconfig.h"
 #include "link/simbackend.h"
 #include "link/usblink.h"
+#include "link/wirereplay.h"
 #include "link/wiretrace.h"
 #include "i18n/messagecatalogue.h"
 #include "support/recording.h"
@@ -276,6 +277,103 @@ private slots:
         }
         names.removeDuplicates();
         QCOMPARE(names.size(), 3);
+    }
+
+    // What the program wrote comes back from the file as it went out.
+    void writtenTraceReadsBack()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("t.pcapng"));
+        {
+            auto trace = WireTrace::Create(path, nullptr);
+            const std::uint8_t frame[] = {0x55, 0x55, 0x93};
+            trace->Out(frame, 0, 1, 2);
+            trace->In(64, std::span<const std::uint8_t>(frame, 2), 0, 3, 4);
+        }
+        QString error;
+        const auto records = ReadWireTrace(path, &error);
+        QVERIFY2(records, qPrintable(error));
+        QCOMPARE(records->size(), std::size_t(4));
+        QCOMPARE((*records)[0].event, 'S');
+        QCOMPARE((*records)[0].data, Bytes({0x55, 0x55, 0x93}));
+        QCOMPARE((*records)[3].endpoint, std::uint8_t(0x86));
+        QCOMPARE((*records)[3].data, Bytes({0x55, 0x55}));
+    }
+
+    void foreignFilesAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("text") << QByteArray("not a capture at all");
+        // Classic pcap of Ethernet (link type 1).
+        QTest::newRow("ethernet pcap") << Bytes({0xD4, 0xC3, 0xB2, 0xA1, 2, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                                 0xFF, 0xFF, 0, 0, 1, 0, 0, 0});
+        // A pcapng block whose length runs past the end of the file.
+        QTest::newRow("cut pcapng") << Bytes({0x0A, 0x0D, 0x0D, 0x0A, 0x00, 0x01, 0, 0, 0x4D, 0x3C, 0x2B, 0x1A});
+    }
+    void foreignFilesAreRefused()
+    {
+        QFETCH(QByteArray, content);
+        QTemporaryDir dir;
+        QFile file(dir.filePath(QStringLiteral("x.pcap")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        file.close();
+        QString error;
+        QVERIFY(!ReadWireTrace(file.fileName(), &error));
+        QVERIFY2(error.contains(QStringLiteral("x.pcap")), qPrintable(error));
+    }
+
+    // Played back over a byte stream: answers only once everything recorded
+    // before them arrived, however the program splits its writes; a wrong
+    // byte stops the replay for good.
+    void replayServesAnswersInOrder_data()
+    {
+        QTest::addColumn<QStringList>("writes");   // hex bytes per write, in order
+        QTest::addColumn<QStringList>("answers");  // hex bytes available after each write
+        QTest::addColumn<bool>("stuck");
+        QTest::addColumn<bool>("finished");
+        QTest::newRow("byte by byte") << QStringList{"55", "55", "a0", "aa"} << QStringList{"", "", "", "0102"} << false << false;
+        QTest::newRow("all at once") << QStringList{"5555a0aa"} << QStringList{"0102"} << false << false;
+        QTest::newRow("to the end") << QStringList{"5555a0aa", "ff"} << QStringList{"0102", "03"} << false << true;
+        QTest::newRow("wrong byte") << QStringList{"5555a1aa", "ff"} << QStringList{"", ""} << true << false;
+        QTest::newRow("past the end") << QStringList{"5555a0aaff", "00"} << QStringList{"010203", ""} << true << true;
+    }
+    void replayServesAnswersInOrder()
+    {
+        QFETCH(QStringList, writes);
+        QFETCH(QStringList, answers);
+        auto record = [](char event, int endpoint, QByteArray data, int bus = 1) {
+            WireRecord r;
+            r.event = event;
+            r.type = 3;
+            r.endpoint = std::uint8_t(endpoint);
+            r.bus = std::uint16_t(bus);
+            r.device = 2;
+            r.data = std::move(data);
+            return r;
+        };
+        const std::vector<WireRecord> records = {
+            record('S', 0x02, Bytes({0x55, 0x55})), record('C', 0x02, {}),
+            record('S', 0x02, Bytes({0xA0, 0xAA})), record('C', 0x02, {}),
+            record('S', 0x02, Bytes({0x77}), 9),             // another device: left out
+            record('S', 0x86, {}), record('C', 0x86, Bytes({0x01})),
+            record('S', 0x86, {}), record('C', 0x86, {}),    // timed out: nothing to send
+            record('S', 0x86, {}), record('C', 0x86, Bytes({0x02})),
+            record('S', 0x02, Bytes({0xFF})), record('C', 0x02, {}),
+            record('S', 0x86, {}), record('C', 0x86, Bytes({0x03})),
+        };
+        WireReplay replay(records);
+        QCOMPARE(replay.OutBytes(), 5);
+        QCOMPARE(replay.InBytes(), 3);
+        for (int i = 0; i < writes.size(); ++i) {
+            const QByteArray bytes = QByteArray::fromHex(writes[i].toLatin1());
+            replay.Receive(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t *>(bytes.constData()),
+                                                          std::size_t(bytes.size())));
+            QCOMPARE(replay.TakeOutput().toHex(), answers[i].toLatin1());
+        }
+        QTEST(!replay.Mismatch().isEmpty(), "stuck");
+        QTEST(replay.Finished(), "finished");
     }
 
     // The window's key: each connect records its own file, holding exactly
