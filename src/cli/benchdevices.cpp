@@ -127,10 +127,13 @@ std::unique_ptr<Transport> DeviceRegistry::Open(const DeviceSlot &slot, QString 
         // One capture per file for the whole command, however often it reconnects.
         const QString path = traceNumbered_ ? NumberedTraceFileName(tracePath_, slot.id.toInt()) : tracePath_;
         auto &trace = traces_[path];
+        QString why;
         if (!trace)
-            trace = WireTrace::Create(path, error);
-        if (!trace)
+            trace = WireTrace::Create(path, &why);
+        if (!trace) {
+            *error = QStringLiteral("cannot write the wire trace %1: %2").arg(path, why);
             return nullptr;
+        }
         TracePipes(writePipe, readPipe, trace);
     }
     auto transport = std::make_unique<PipeTransport>(std::move(writePipe), std::move(readPipe));

@@ -74,12 +74,9 @@ void UsbLink::SetTraceFolder(const QString &folder, TraceErrorReporter reportTra
 void UsbLink::StartTrace()
 {
     QString why;
+    QDir().mkpath(traceFolder_); // when it cannot be made, creating the file says why
     const QString path = NewTraceFileName(traceFolder_);
-    std::shared_ptr<WireTrace> trace;
-    if (!QDir().mkpath(traceFolder_))
-        why = QStringLiteral("the folder %1 cannot be made").arg(QDir::toNativeSeparators(traceFolder_));
-    else
-        trace = WireTrace::Create(path, &why);
+    const std::shared_ptr<WireTrace> trace = WireTrace::Create(path, &why);
     if (trace)
         TracePipes(writePipe_, readPipe_, trace);
     else if (reportTraceError_)

@@ -122,8 +122,7 @@ std::shared_ptr<WireTrace> WireTrace::Create(const QString &path, QString *error
             return trace;
     }
     if (error)
-        *error = QStringLiteral("cannot write the wire trace %1: %2")
-                     .arg(QDir::toNativeSeparators(path), trace->file_.errorString());
+        *error = trace->file_.errorString();
     return nullptr;
 }
 

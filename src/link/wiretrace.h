@@ -39,7 +39,7 @@ struct WireTraceAddress {
 // flushed as it is written, so a crash keeps what was captured.
 class WireTrace {
 public:
-    // Null with *error set when the file cannot be created.
+    // Null with *error set to the system's reason when the file cannot be created.
     static std::shared_ptr<WireTrace> Create(const QString &path, QString *error,
                                              WireTraceAddress address = {});
 

