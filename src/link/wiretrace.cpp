@@ -246,12 +246,15 @@ std::optional<WireRecord> ParseUsbmon(const QByteArray &packet)
         return std::nullopt;
     const char *p = packet.constData();
     WireRecord r;
+    r.id = qFromLittleEndian<std::uint64_t>(p);
+    r.micros = qFromLittleEndian<std::int64_t>(p + 16) * 1000000 + qFromLittleEndian<std::int32_t>(p + 24);
     r.event = p[8];
     r.type = std::uint8_t(p[9]);
     r.endpoint = std::uint8_t(p[10]);
     r.device = std::uint8_t(p[11]);
     r.bus = qFromLittleEndian<std::uint16_t>(p + 12);
     r.status = qFromLittleEndian<std::int32_t>(p + 28);
+    r.urbLength = qFromLittleEndian<std::uint32_t>(p + 32);
     const auto captured = qFromLittleEndian<std::uint32_t>(p + 36);
     r.data = packet.mid(kUsbmonHeaderSize, std::min<qsizetype>(captured, packet.size() - kUsbmonHeaderSize));
     return r;

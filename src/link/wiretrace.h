@@ -78,12 +78,15 @@ void TracePipes(std::unique_ptr<Pipe> &writePipe, std::unique_ptr<Pipe> &readPip
 
 // One usbmon record of a capture.
 struct WireRecord {
+    std::uint64_t id = 0;      // the URB: its submit and completion share it
+    std::int64_t micros = 0;   // since the epoch
     char event = 0;            // 'S' submit, 'C' complete, 'E' error
     std::uint8_t type = 0;     // 3 bulk
     std::uint8_t endpoint = 0; // 0x80 bit: IN
     std::uint8_t device = 0;
     std::uint16_t bus = 0;
     std::int32_t status = 0;
+    std::uint32_t urbLength = 0; // buffer asked for (submit), bytes moved (completion)
     QByteArray data;
 };
 

@@ -17,7 +17,6 @@
 #include <QThread>
 #include <QDir>
 #include <QTest>
-#include <QtEndian>
 
 #include <cerrno>
 #include <deque>
@@ -26,85 +25,17 @@ using namespace rpu;
 
 namespace {
 
-struct Urb {
-    std::uint64_t id = 0;
-    char event = 0;
-    int type = 0;
-    int endpoint = 0;
-    int device = 0;
-    int bus = 0;
-    char dataFlag = 0;
-    std::int64_t micros = 0;
-    int status = 0;
-    int urbLength = 0;
-    QByteArray data;
-};
-
-template <typename T>
-T At(const QByteArray &bytes, qsizetype offset)
+// The records of a capture, through the reader rpu-sim uses; tshark and
+// umockdev read the same files in tests/replay-captures.
+std::vector<WireRecord> Records(const QString &path)
 {
-    return qFromLittleEndian<T>(bytes.constData() + offset);
-}
-
-// The records of a pcapng file; fails the test on anything malformed.
-struct Capture {
-    int linkType = -1;
-    std::vector<Urb> urbs;
-};
-
-Capture ReadCapture(const QString &path)
-{
-    Capture capture;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        QTest::qFail("capture cannot be opened", __FILE__, __LINE__);
-        return capture;
+    QString error;
+    const auto records = ReadWireTrace(path, &error);
+    if (!records) {
+        QTest::qFail(qPrintable(error), __FILE__, __LINE__);
+        return {};
     }
-    const QByteArray all = file.readAll();
-    qsizetype pos = 0;
-    int blockIndex = 0;
-    while (pos < all.size()) {
-        const auto type = At<std::uint32_t>(all, pos);
-        const auto length = At<std::uint32_t>(all, pos + 4);
-        if (length % 4 != 0 || pos + length > all.size() || At<std::uint32_t>(all, pos + length - 4) != length) {
-            QTest::qFail(qPrintable(QStringLiteral("block %1: bad length %2").arg(blockIndex).arg(length)), __FILE__, __LINE__);
-            return capture;
-        }
-        const QByteArray body = all.mid(pos + 8, length - 12);
-        if (blockIndex == 0 && (type != 0x0A0D0D0A || At<std::uint32_t>(body, 0) != 0x1A2B3C4D)) {
-            QTest::qFail("no section header first", __FILE__, __LINE__);
-            return capture;
-        }
-        if (type == 1)
-            capture.linkType = At<std::uint16_t>(body, 0);
-        if (type == 6) {
-            const auto captured = At<std::uint32_t>(body, 12);
-            const QByteArray packet = body.mid(20, captured);
-            Urb u;
-            u.id = At<std::uint64_t>(packet, 0);
-            u.event = packet[8];
-            u.type = std::uint8_t(packet[9]);
-            u.endpoint = std::uint8_t(packet[10]);
-            u.device = std::uint8_t(packet[11]);
-            u.bus = At<std::uint16_t>(packet, 12);
-            u.dataFlag = packet[15];
-            u.micros = At<std::int64_t>(packet, 16) * 1000000 + At<std::int32_t>(packet, 24);
-            u.status = At<std::int32_t>(packet, 28);
-            u.urbLength = static_cast<int>(At<std::uint32_t>(packet, 32));
-            const auto dataLength = At<std::uint32_t>(packet, 36);
-            u.data = packet.mid(64);
-            const std::uint64_t blockMicros =
-                (std::uint64_t(At<std::uint32_t>(body, 4)) << 32) | At<std::uint32_t>(body, 8);
-            if (packet.size() != 64 + qsizetype(dataLength) || blockMicros != std::uint64_t(u.micros)) {
-                QTest::qFail("record and block disagree", __FILE__, __LINE__);
-                return capture;
-            }
-            capture.urbs.push_back(u);
-        }
-        pos += length;
-        ++blockIndex;
-    }
-    return capture;
+    return *records;
 }
 
 // A pipe that does what it is told: each read delivers the next scripted count.
@@ -188,25 +119,25 @@ private slots:
         pipe->Flush();
         QCOMPARE(script.flushes, 1);
 
-        const Capture capture = ReadCapture(path);
-        QCOMPARE(capture.linkType, 220);
-        QCOMPARE(capture.urbs.size(), std::size_t(2)); // the flush left no record
-        const Urb &s = capture.urbs[0];
-        const Urb &c = capture.urbs[1];
+        QFETCH(int, endpoint);
+        const std::vector<WireRecord> records = Records(path);
+        QCOMPARE(records.size(), std::size_t(2)); // the flush left no record
+        const WireRecord &s = records[0];
+        const WireRecord &c = records[1];
         QCOMPARE(s.event, 'S');
         QCOMPARE(c.event, 'C');
         QCOMPARE(s.id, c.id);
-        for (const Urb &u : capture.urbs) {
-            QCOMPARE(u.type, 3); // bulk
-            QCOMPARE(u.bus, 1);
-            QCOMPARE(u.device, 2);
-            QTEST(u.endpoint, "endpoint");
+        for (const WireRecord &u : records) {
+            QCOMPARE(u.type, std::uint8_t(3)); // bulk
+            QCOMPARE(u.bus, std::uint16_t(1));
+            QCOMPARE(u.device, std::uint8_t(2));
+            QCOMPARE(int(u.endpoint), endpoint);
         }
         QCOMPARE(s.status, -EINPROGRESS);
-        QTEST(s.urbLength, "submitLength");
+        QTEST(int(s.urbLength), "submitLength");
         QTEST(s.data, "submitData");
-        QTEST(c.status, "completeStatus");
-        QTEST(c.urbLength, "completeLength");
+        QTEST(int(c.status), "completeStatus");
+        QTEST(int(c.urbLength), "completeLength");
         QTEST(c.data, "completeData");
         QVERIFY(s.micros <= c.micros);
         QVERIFY(std::abs(s.micros - WireTrace::Now()) < 60'000'000); // real time, not from zero
@@ -229,10 +160,10 @@ private slots:
             QVERIFY2(now > size, "a record stayed in a buffer");
             size = now;
         }
-        QCOMPARE(ReadCapture(path).urbs.size(), std::size_t(6));
+        const auto records = Records(path);
+        QCOMPARE(records.size(), std::size_t(6));
         // Ids tell the transfers apart.
-        const auto urbs = ReadCapture(path).urbs;
-        QVERIFY(urbs[0].id != urbs[2].id && urbs[2].id != urbs[4].id);
+        QVERIFY(records[0].id != records[2].id && records[2].id != records[4].id);
     }
 
     void unwritablePathIsReported()
@@ -298,6 +229,34 @@ private slots:
         QCOMPARE((*records)[0].data, Bytes({0x55, 0x55, 0x93}));
         QCOMPARE((*records)[3].endpoint, std::uint8_t(0x86));
         QCOMPARE((*records)[3].data, Bytes({0x55, 0x55}));
+    }
+
+    // Captures taken with tcpdump or older Wireshark are classic pcap.
+    void classicPcapIsRead()
+    {
+        QByteArray usbmon(64, '\0');
+        usbmon[0] = 7;              // id
+        usbmon[8] = 'C';
+        usbmon[9] = 3;              // bulk
+        usbmon[10] = char(0x86);
+        usbmon[11] = 5;             // device
+        usbmon[12] = 2;             // bus
+        usbmon[32] = 1;             // urb length
+        usbmon[36] = 1;             // captured
+        usbmon.append(char(0xAA));
+        QByteArray file = Bytes({0xD4, 0xC3, 0xB2, 0xA1, 2, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0, 0, 220, 0, 0, 0});
+        file += Bytes({0, 0, 0, 0, 0, 0, 0, 0, 65, 0, 0, 0, 65, 0, 0, 0}) + usbmon;
+        QTemporaryDir dir;
+        QFile out(dir.filePath(QStringLiteral("old.pcap")));
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(file);
+        out.close();
+        const auto records = Records(out.fileName());
+        QCOMPARE(records.size(), std::size_t(1));
+        QCOMPARE(records[0].id, std::uint64_t(7));
+        QCOMPARE(records[0].bus, std::uint16_t(2));
+        QCOMPARE(records[0].device, std::uint8_t(5));
+        QCOMPARE(records[0].data, Bytes({0xAA}));
     }
 
     void foreignFilesAreRefused_data()
@@ -405,10 +364,10 @@ private slots:
 
         const QStringList files = QDir(config.traceFolder).entryList({QStringLiteral("*.pcapng")}, QDir::Files, QDir::Name);
         QCOMPARE(files.size(), 2);
-        const Capture first = ReadCapture(QDir(config.traceFolder).filePath(files[0]));
+        const auto first = Records(QDir(config.traceFolder).filePath(files[0]));
         QByteArray sent;
         QByteArray received;
-        for (const Urb &u : first.urbs) {
+        for (const WireRecord &u : first) {
             if (u.event == 'S' && u.endpoint == 0x02)
                 sent += u.data;
             if (u.event == 'C' && u.endpoint == 0x86)
@@ -418,7 +377,7 @@ private slots:
         QCOMPARE(sent, QByteArray(reinterpret_cast<const char *>(frame.data()), 8));
         QCOMPARE(received.size(), 8);
         QCOMPARE(std::uint8_t(received[3]), device.VersionByte());
-        QCOMPARE(ReadCapture(QDir(config.traceFolder).filePath(files[1])).urbs.size(), std::size_t(0));
+        QCOMPARE(Records(QDir(config.traceFolder).filePath(files[1])).size(), std::size_t(0));
     }
 
     // A trace folder that cannot be made is said once per connect, and the
