@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <cerrno>
@@ -55,7 +56,7 @@ int Usage(const char *why)
                  "usage: rpu-sim --socket PATH [--state FILE] [--version N] [--type N]\n"
                  "               [--no-answer] [--bad-header] [--bad-crc] [--refuse-write]\n"
                  "               [--refuse-firmware] [--short-packet] [--drop-after N]\n"
-                 "       rpu-sim --socket PATH --replay CAPTURE\n"
+                 "       rpu-sim --socket PATH --replay CAPTURE [--replay CAPTURE...]\n"
                  "  --socket PATH      listen on this UNIX-domain socket path\n"
                  "  --state FILE       keep memory and version byte in FILE\n"
                  "  --version N        firmware version byte 0..255 (default 46; overrides FILE)\n"
@@ -68,14 +69,15 @@ int Usage(const char *why)
                  "  --short-packet     leave out the last data byte of block reads\n"
                  "  --drop-after N     end each connection after N bytes crossed it\n"
                  "  --replay CAPTURE   answer as the receiver of a wire trace (pcap or pcapng,\n"
-                 "                     usbmon): the program must send what it sent then\n");
+                 "                     usbmon): the program must send what it sent then;\n"
+                 "                     several are served one after the other\n");
     return 2;
 }
 
 struct Options {
     QString socketPath;
     QString statePath;
-    QString replayPath;
+    QStringList replayPaths;
     int version = -1;
     int type = rpu::SimDevice::kSelaTypeCode;
     rpu::SimFaults faults;
@@ -118,7 +120,7 @@ int ParseOptions(int argc, char **argv, Options &o)
             const char *v = value("--replay");
             if (!v || !*v)
                 return Usage(nullptr);
-            o.replayPath = QFile::decodeName(v);
+            o.replayPaths << QFile::decodeName(v);
         } else if (a == "--version") {
             const char *v = value("--version");
             if (!v || !ParseNumber(v, 0, 255, &n))
@@ -443,16 +445,21 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    if (!options.replayPath.isEmpty()) {
-        QString error;
-        const auto records = rpu::ReadWireTrace(options.replayPath, &error);
-        if (!records) {
-            Log(error);
-            return 1;
+    if (!options.replayPaths.isEmpty()) {
+        // The window writes one trace per connect: a session is several files.
+        std::vector<rpu::WireRecord> records;
+        for (const QString &capture : options.replayPaths) {
+            QString error;
+            const auto more = rpu::ReadWireTrace(capture, &error);
+            if (!more) {
+                Log(error);
+                return 1;
+            }
+            records.insert(records.end(), more->begin(), more->end());
         }
-        auto replay = std::make_unique<rpu::WireReplay>(*records);
+        auto replay = std::make_unique<rpu::WireReplay>(records);
         Log(QStringLiteral("replaying %1: %2 bytes from the program, %3 answer bytes")
-                .arg(options.replayPath).arg(replay->OutBytes()).arg(replay->InBytes()));
+                .arg(options.replayPaths.join(QStringLiteral(", "))).arg(replay->OutBytes()).arg(replay->InBytes()));
         server.SetReplay(std::move(replay));
     }
 
