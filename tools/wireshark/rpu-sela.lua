@@ -301,8 +301,8 @@ local function analyse(pinfo)
                 d.inb = {}
                 if d.mode == "firmware" then d.mode = "frame" end
             else
-                r.element = "flush"
-                r.summary = "Read pipe flushed: nothing waiting"
+                r.element = "drain"
+                r.summary = "Read pipe drained: nothing was waiting"
             end
         end
     elseif not dir_in and event == "S" and #bytes > 0 then
