@@ -61,6 +61,11 @@ int RunEntrySequence(QApplication &app, Dialogs &dialogs)
     SimDevice simDevice(static_cast<std::uint8_t>(linkConfig.simVersion));
     QtPacer pacer;
     const std::unique_ptr<UsbLink> link = MakeUsbLink(MakeDeviceBackend(linkConfig, &simDevice), dialogs);
+    if (!linkConfig.traceFolder.isEmpty())
+        link->SetTraceFolder(linkConfig.traceFolder, [&](const QString &path, const QString &why) {
+            dialogs.MessageBox(nullptr, catalogue.Text(10009), catalogue.Format(10095, {path, why}),
+                               Dialogs::Icon::Warning, Dialogs::Buttons::Ok);
+        });
 
     // The window registers itself with the runtime for re-translation.
     TMainForm form(MakeAppServices(programPath, dialogs, pacer, *link, catalogue));

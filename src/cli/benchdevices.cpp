@@ -123,10 +123,29 @@ std::unique_ptr<Transport> DeviceRegistry::Open(const DeviceSlot &slot, QString 
         *error = !readPipe && !readError.isEmpty() ? readError : writeError;
         return nullptr;
     }
+    if (!tracePath_.isEmpty()) {
+        // One capture per file for the whole command, however often it reconnects.
+        const QString path = traceNumbered_ ? NumberedTraceFileName(tracePath_, slot.id.toInt()) : tracePath_;
+        auto &trace = traces_[path];
+        QString why;
+        if (!trace)
+            trace = WireTrace::Create(path, &why);
+        if (!trace) {
+            *error = QStringLiteral("cannot write the wire trace %1: %2").arg(path, why);
+            return nullptr;
+        }
+        TracePipes(writePipe, readPipe, trace);
+    }
     auto transport = std::make_unique<PipeTransport>(std::move(writePipe), std::move(readPipe));
     transport->FlushPipe(PipeKind::Write);
     transport->FlushPipe(PipeKind::Read);
     return transport;
+}
+
+void DeviceRegistry::SetTraceFile(const QString &path, bool numbered)
+{
+    tracePath_ = path;
+    traceNumbered_ = numbered;
 }
 
 std::optional<DeviceSlot> ChooseDevice(const std::vector<DeviceSlot> &devices, const QString &name)

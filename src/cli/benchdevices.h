@@ -6,8 +6,10 @@
 #include "link/linkconfig.h"
 #include "link/simdevice.h"
 #include "link/transport.h"
+#include "link/wiretrace.h"
 
 #include <QString>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -55,12 +57,18 @@ public:
     // null with *error set when it is gone or a pipe cannot be opened.
     // Safe from several threads at once.
     std::unique_ptr<Transport> Open(const DeviceSlot &slot, QString *error);
+    // Record every device's traffic to path from now on; numbered: one
+    // file per device ("t-1.pcapng", ...), else all in path.
+    void SetTraceFile(const QString &path, bool numbered);
 
 private:
     SimDevice sim_;
     std::vector<LinkConfig> configs_;
     std::vector<std::unique_ptr<DeviceBackend>> backends_;
     std::mutex openMutex_;
+    QString tracePath_;
+    bool traceNumbered_ = false;
+    std::map<QString, std::shared_ptr<WireTrace>> traces_; // by file
 };
 
 // The slot --device names: its number, its id or its path. Nothing when it

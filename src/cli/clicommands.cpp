@@ -205,6 +205,8 @@ bool Cli::Setup()
     if (transports.empty())
         transports.push_back(base);
     registry_ = std::make_unique<DeviceRegistry>(transports);
+    if (parser_.isSet(kTraceOption))
+        registry_->SetTraceFile(parser_.value(kTraceOption), parser_.isSet(kAllOption));
     return true;
 }
 

@@ -22,6 +22,9 @@ const QCommandLineOption kBackupFirstOption(QStringLiteral("backup-first"),
     QStringLiteral("DIR"));
 const QCommandLineOption kRestoreAfterOption(QStringLiteral("restore-after"),
     QStringLiteral("update-firmware: write the saved memory and settings back and read them back"));
+const QCommandLineOption kTraceOption(QStringLiteral("trace"),
+    QStringLiteral("record the device traffic to FILE, a usbmon capture (with --all: FILE-1, FILE-2, ... per device)"),
+    QStringLiteral("FILE"));
 const QCommandLineOption kVersionOption(QStringLiteral("version"), QStringLiteral("show the version and stop"));
 const QCommandLineOption kLangOption(QStringLiteral("lang"),
     QStringLiteral("language code of the messages (default: the configuration file's)"), QStringLiteral("CODE"));
@@ -45,7 +48,8 @@ void SetUpParser(QCommandLineParser &parser)
     parser.addHelpOption();
     parser.addOption(kVersionOption);
     parser.addOptions({kTransportOption, kDeviceOption, kJsonOption, kYesOption, kNewestOption, kBaseOption,
-                       kConfigOption, kLangOption, kAllOption, kBackupFirstOption, kRestoreAfterOption});
+                       kConfigOption, kLangOption, kAllOption, kBackupFirstOption, kRestoreAfterOption,
+                       kTraceOption});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("what to do"));
 }
 

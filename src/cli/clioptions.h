@@ -16,6 +16,7 @@ extern const QCommandLineOption kConfigOption;
 extern const QCommandLineOption kAllOption;
 extern const QCommandLineOption kBackupFirstOption;
 extern const QCommandLineOption kRestoreAfterOption;
+extern const QCommandLineOption kTraceOption;
 extern const QCommandLineOption kVersionOption;
 extern const QCommandLineOption kLangOption;
 

@@ -232,12 +232,12 @@ private:
             *error = UsbText(rc);
             return nullptr;
         }
-        libusb_set_auto_detach_kernel_driver(dev->handle, 1);
-        rc = libusb_claim_interface(dev->handle, 0);
-        if (rc == LIBUSB_ERROR_BUSY && libusb_kernel_driver_active(dev->handle, 0) == 1) {
+        // Detach only a driver that is known to be bound. libusb's automatic
+        // detach asks even when none is, and a claim fails outright where
+        // that question cannot be answered (usbfs emulated by umockdev).
+        if (libusb_kernel_driver_active(dev->handle, 0) == 1)
             libusb_detach_kernel_driver(dev->handle, 0);
-            rc = libusb_claim_interface(dev->handle, 0);
-        }
+        rc = libusb_claim_interface(dev->handle, 0);
         if (rc != 0) {
             *error = UsbText(rc);
             return nullptr;

@@ -125,6 +125,7 @@ LinkConfig ReadLinkConfig(const QString &iniPath)
                                      "a positive number", s.warnings);
     s.simDevices = ReadBoundedInt(ini, "SimDevices", 1, 0, 2, "0, 1 or 2", s.warnings);
     s.simVersion = ReadBoundedInt(ini, "SimVersion", 46, 0, 255, "a byte value", s.warnings);
+    s.traceFolder = ini.value(QStringLiteral("TraceFolder"));
     return s;
 }
 

@@ -23,6 +23,7 @@ struct LinkConfig {
     int readTimeoutMs = 2000;
     int simDevices = 1;          // in-process simulator: 0, 1 or 2 devices
     int simVersion = 46;         // in-process simulator: firmware version byte
+    QString traceFolder;         // set: the window records each connect's traffic there
     QStringList warnings;        // entries that could not be understood
 };
 

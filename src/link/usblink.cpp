@@ -1,5 +1,9 @@
 #include "link/usblink.h"
 
+#include "link/wiretrace.h"
+
+#include <QDir>
+
 #include <algorithm>
 
 namespace rpu {
@@ -54,9 +58,29 @@ bool UsbLink::OpenUsbDevice()
         readPipe_.reset();
         return false;
     }
+    if (count == 1 && !traceFolder_.isEmpty())
+        StartTrace();
     FlushPipe(PipeKind::Write);
     FlushPipe(PipeKind::Read);
     return count == 1;
+}
+
+void UsbLink::SetTraceFolder(const QString &folder, TraceErrorReporter reportTraceError)
+{
+    traceFolder_ = folder;
+    reportTraceError_ = std::move(reportTraceError);
+}
+
+void UsbLink::StartTrace()
+{
+    QString why;
+    QDir().mkpath(traceFolder_); // when it cannot be made, creating the file says why
+    const QString path = NewTraceFileName(traceFolder_);
+    const std::shared_ptr<WireTrace> trace = WireTrace::Create(path, &why);
+    if (trace)
+        TracePipes(writePipe_, readPipe_, trace);
+    else if (reportTraceError_)
+        reportTraceError_(QDir::toNativeSeparators(path), why);
 }
 
 void UsbLink::CloseUsbDevice()

@@ -33,12 +33,22 @@ public:
 
     DeviceBackend &Backend() { return *backend_; }
 
+    // Each connect from now on records its traffic to a new capture in
+    // folder; reportTraceError(path, why) when one cannot be made (the link
+    // then works untraced).
+    using TraceErrorReporter = std::function<void(const QString &path, const QString &why)>;
+    void SetTraceFolder(const QString &folder, TraceErrorReporter reportTraceError);
+
 private:
+    void StartTrace();
+
     std::unique_ptr<DeviceBackend> backend_;
     PipeErrorReporter reportPipeError_;
     std::unique_ptr<Pipe> writePipe_;
     std::unique_ptr<Pipe> readPipe_;
     int deviceCount_ = 0;
+    QString traceFolder_;
+    TraceErrorReporter reportTraceError_;
 };
 
 } // namespace rpu

@@ -2,12 +2,14 @@
 // program and its tests without the hardware.
 
 #include "link/simdevice.h"
+#include "link/wirereplay.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <cerrno>
@@ -54,6 +56,7 @@ int Usage(const char *why)
                  "usage: rpu-sim --socket PATH [--state FILE] [--version N] [--type N]\n"
                  "               [--no-answer] [--bad-header] [--bad-crc] [--refuse-write]\n"
                  "               [--refuse-firmware] [--short-packet] [--drop-after N]\n"
+                 "       rpu-sim --socket PATH --replay CAPTURE [--replay CAPTURE...]\n"
                  "  --socket PATH      listen on this UNIX-domain socket path\n"
                  "  --state FILE       keep memory and version byte in FILE\n"
                  "  --version N        firmware version byte 0..255 (default 46; overrides FILE)\n"
@@ -64,13 +67,17 @@ int Usage(const char *why)
                  "  --refuse-write     refuse block writes\n"
                  "  --refuse-firmware  refuse firmware images\n"
                  "  --short-packet     leave out the last data byte of block reads\n"
-                 "  --drop-after N     end each connection after N bytes crossed it\n");
+                 "  --drop-after N     end each connection after N bytes crossed it\n"
+                 "  --replay CAPTURE   answer as the receiver of a wire trace (pcap or pcapng,\n"
+                 "                     usbmon): the program must send what it sent then;\n"
+                 "                     several are served one after the other\n");
     return 2;
 }
 
 struct Options {
     QString socketPath;
     QString statePath;
+    QStringList replayPaths;
     int version = -1;
     int type = rpu::SimDevice::kSelaTypeCode;
     rpu::SimFaults faults;
@@ -109,6 +116,11 @@ int ParseOptions(int argc, char **argv, Options &o)
             if (!v || !*v)
                 return Usage(nullptr);
             o.statePath = QFile::decodeName(v);
+        } else if (a == "--replay") {
+            const char *v = value("--replay");
+            if (!v || !*v)
+                return Usage(nullptr);
+            o.replayPaths << QFile::decodeName(v);
         } else if (a == "--version") {
             const char *v = value("--version");
             if (!v || !ParseNumber(v, 0, 255, &n))
@@ -273,7 +285,9 @@ public:
             if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) {
                 std::array<std::uint8_t, 4096> buf;
                 const ssize_t n = ::recv(client, buf.data(), buf.size(), 0);
-                if (n > 0) {
+                if (n > 0 && replay_) {
+                    closed = !Replay(client, std::span<const std::uint8_t>(buf.data(), static_cast<std::size_t>(n)));
+                } else if (n > 0) {
                     device_->Receive(std::span<const std::uint8_t>(buf.data(), static_cast<std::size_t>(n)));
                     quietPending = true;
                     sinceByte.restart();
@@ -316,7 +330,27 @@ public:
         return true;
     }
 
+    // From now on the capture answers, not the simulated device.
+    void SetReplay(std::unique_ptr<rpu::WireReplay> replay) { replay_ = std::move(replay); }
+
 private:
+    // The capture goes on across connections, as the program reconnects.
+    bool Replay(int client, std::span<const std::uint8_t> bytes)
+    {
+        const bool wasStuck = !replay_->Mismatch().isEmpty();
+        replay_->Receive(bytes);
+        if (!wasStuck && !replay_->Mismatch().isEmpty())
+            Log(QStringLiteral("replay stuck: %1; answering nothing more").arg(replay_->Mismatch()));
+        const QByteArray out = replay_->TakeOutput();
+        const bool sent = SendAll(client, reinterpret_cast<const std::uint8_t *>(out.constData()),
+                                  static_cast<std::size_t>(out.size()));
+        if (replay_->Finished() && !finishedLogged_) {
+            finishedLogged_ = true;
+            Log(QStringLiteral("replay: the whole capture was served"));
+        }
+        return sent;
+    }
+
     std::unique_ptr<rpu::SimDevice> MakeDevice()
     {
         auto d = std::make_unique<rpu::SimDevice>(
@@ -377,6 +411,8 @@ private:
     std::unique_ptr<rpu::SimDevice> device_;
     std::array<std::uint8_t, rpu::SimDevice::kMemorySize> savedMemory_{};
     std::uint8_t savedVersion_ = 0;
+    std::unique_ptr<rpu::WireReplay> replay_;
+    bool finishedLogged_ = false;
 };
 
 } // namespace
@@ -407,6 +443,24 @@ int main(int argc, char **argv)
     if (!server.LoadState()) {
         Log(QStringLiteral("cannot read state file %1").arg(options.statePath));
         return 1;
+    }
+
+    if (!options.replayPaths.isEmpty()) {
+        // The window writes one trace per connect: a session is several files.
+        std::vector<rpu::WireRecord> records;
+        for (const QString &capture : options.replayPaths) {
+            QString error;
+            const auto more = rpu::ReadWireTrace(capture, &error);
+            if (!more) {
+                Log(error);
+                return 1;
+            }
+            records.insert(records.end(), more->begin(), more->end());
+        }
+        auto replay = std::make_unique<rpu::WireReplay>(records);
+        Log(QStringLiteral("replaying %1: %2 bytes from the program, %3 answer bytes")
+                .arg(options.replayPaths.join(QStringLiteral(", "))).arg(replay->OutBytes()).arg(replay->InBytes()));
+        server.SetReplay(std::move(replay));
     }
 
     const QByteArray path = QFile::encodeName(options.socketPath);
