@@ -5,6 +5,7 @@
 #include "files/programfolders.h"
 #include "files/registrationfile.h"
 #include "files/settingsfile.h"
+#include "files/uniquepath.h"
 #include "firmware/firmwarefile.h"
 #include "i18n/messagecatalogue.h"
 #include "link/devicelink.h"
@@ -25,6 +26,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <atomic>
 #include <initializer_list>
 #include <thread>
 #include <vector>
@@ -93,6 +95,7 @@ struct FirmwareJob {
 struct SavedMemory {
     std::vector<int> registration;
     std::vector<int> settings;
+    QStringList files;  // where the copies went, for the report
 };
 
 class Cli {
@@ -134,7 +137,11 @@ private:
     JobResult CheckFirmware(const FirmwareFile &file, const QString &path) const;
     JobResult SaveMemory(Connection &c, const QString &stem, const FirmwareJob &job, SavedMemory &saved);
     JobResult RestoreMemory(Connection &c, const SavedMemory &saved);
-    JobResult UpdateDevice(const DeviceSlot &slot, const FirmwareJob &job);
+    // *savedFiles: the copies of the receiver's memory this job made.
+    JobResult UpdateDevice(const DeviceSlot &slot, const FirmwareJob &job, QStringList *savedFiles);
+    JobResult UpdateSteps(const DeviceSlot &slot, const FirmwareJob &job, SavedMemory &saved);
+    // Every device found; nullopt after a message when one is reached twice.
+    std::optional<std::vector<DeviceSlot>> Devices(int *exitCode);
     int UpdateAll(const FirmwareJob &job);
     void AttachProgress(DeviceSession &session);
     void EndProgress();
@@ -158,14 +165,16 @@ private:
     MessageCatalogue catalogue_;
     SleepingPacer pacer_;
     std::unique_ptr<DeviceRegistry> registry_;
-    bool progressShown_ = false;
+    // Cleared by every job's end, --all's worker threads included.
+    std::atomic<bool> progressShown_ = false;
 };
 
 const QCommandLineOption kTransportOption(QStringLiteral("transport"),
     QStringLiteral("usb, simulator or socket:PATH; repeat for several (default: the configuration file)"),
     QStringLiteral("T"));
 const QCommandLineOption kDeviceOption(QStringLiteral("device"),
-    QStringLiteral("the device to work on: its number in the list, or its path"), QStringLiteral("ID"));
+    QStringLiteral("the device to work on: its number in the list, or its identity (usb:1-1.4, socket:PATH)"),
+    QStringLiteral("ID"));
 const QCommandLineOption kJsonOption(QStringLiteral("json"), QStringLiteral("list as JSON"));
 const QCommandLineOption kYesOption(QStringLiteral("yes"), QStringLiteral("write newer firmware without asking"));
 const QCommandLineOption kNewestOption(QStringLiteral("newest"),
@@ -261,9 +270,10 @@ bool Cli::Setup()
         s_.err << ini << ": " << warning << Qt::endl;
     std::vector<LinkConfig> transports;
     for (const QString &text : parser_.values(kTransportOption)) {
-        const auto config = ParseTransport(text, base);
+        QString why;
+        const auto config = ParseTransport(text, base, &why);
         if (!config) {
-            s_.err << "--transport \"" << text << "\": expected usb, simulator or socket:PATH" << Qt::endl;
+            s_.err << "--transport: " << why << Qt::endl;
             return false;
         }
         transports.push_back(*config);
@@ -293,9 +303,24 @@ QString Cli::Enter(Connection &c, std::uint8_t code)
     return outcome == InitOutcome::Ok ? QString() : Msg(OutcomeMessage(outcome));
 }
 
+std::optional<std::vector<DeviceSlot>> Cli::Devices(int *exitCode)
+{
+    std::vector<DeviceSlot> devices = registry_->Enumerate();
+    if (const QString twice = RepeatedIdentity(devices); !twice.isEmpty()) {
+        *exitCode = kExitUsage;
+        s_.err << "receiver " << twice << " is reached twice by the transports given; "
+               << "name each receiver once" << Qt::endl;
+        return std::nullopt;
+    }
+    return devices;
+}
+
 std::optional<DeviceSlot> Cli::ChosenSlot(int *exitCode)
 {
-    const std::vector<DeviceSlot> devices = registry_->Enumerate();
+    const auto found = Devices(exitCode);
+    if (!found)
+        return std::nullopt;
+    const std::vector<DeviceSlot> &devices = *found;
     const QString name = parser_.value(kDeviceOption);
     if (const auto slot = ChooseDevice(devices, name))
         return slot;
@@ -355,9 +380,8 @@ void Cli::AttachProgress(DeviceSession &session)
 
 void Cli::EndProgress()
 {
-    if (progressShown_)
+    if (progressShown_.exchange(false))
         s_.err << Qt::endl;
-    progressShown_ = false;
 }
 
 QString Cli::ReadOn(Connection &c, int blockCount, int firstBlock, std::span<int> cells)
@@ -425,10 +449,13 @@ int Cli::WriteAndReadBack(int blockCount, int firstBlock, std::span<const int> c
 
 int Cli::List()
 {
-    const std::vector<DeviceSlot> devices = registry_->Enumerate();
+    int exitCode = kExitOk;
+    const auto found = Devices(&exitCode);
+    if (!found)
+        return exitCode;
+    const std::vector<DeviceSlot> &devices = *found;
     if (devices.empty())
         return Fail(kExitDevice, Msg(10008));
-    int exitCode = kExitOk;
     QJsonArray rows;
     for (const DeviceSlot &slot : devices) {
         QString error;
@@ -436,9 +463,10 @@ int Cli::List()
         if (c)
             error = Enter(*c, kInitMainPage);
         QJsonObject row{{QStringLiteral("id"), slot.id},
+                        {QStringLiteral("identity"), slot.identity},
                         {QStringLiteral("transport"), slot.transport},
                         {QStringLiteral("path"), slot.path}};
-        QStringList columns{slot.id, slot.transport, slot.path};
+        QStringList columns{slot.id, slot.identity};
         if (error.isEmpty()) {
             const DeviceInfo &info = c->session->Info();
             const QString type = Msg(DeviceTypeMessage(info.deviceClass));
@@ -470,6 +498,7 @@ int Cli::Info()
         return exitCode;
     const DeviceInfo &info = c->session->Info();
     s_.out << "device: " << c->slot.id << '\n'
+           << "identity: " << c->slot.identity << '\n'
            << "transport: " << c->slot.transport << '\n'
            << "path: " << c->slot.path << '\n'
            << "class: " << info.deviceClass << '\n'
@@ -571,20 +600,34 @@ JobResult Cli::SaveMemory(Connection &c, const QString &stem, const FirmwareJob 
     if (!error.isEmpty())
         return {kExitDevice, QStringLiteral("backup: ") + error};
 
-    const QString rrg = base + QStringLiteral(".rrg");
+    // An earlier copy of the same name stays: it may be the only good one.
+    QString why;
+    const QString rrg = UniqueBackupPath(base + QStringLiteral(".rrg"), &why);
+    if (rrg.isEmpty())
+        return {kExitUsage, QStringLiteral("backup: %1.rrg: %2").arg(base, why)};
     FileError fileError = WriteRegistrationBackup(rrg, RegistrationBackup::FromCells(saved.registration));
-    if (!fileError.ok())
+    if (!fileError.ok()) {
+        QFile::remove(rrg);
         return {kExitUsage, DescribeFileError(fileError, rrg, catalogue_)};
+    }
+    saved.files << rrg;
     SettingsImage image{};
     std::copy(saved.settings.begin(), saved.settings.end(), image.begin());
     // A block the window would refuse to show is still kept whole in the
     // memory copy; only the settings file needs it in range.
     if (const auto bad = FindBadSettingsCell(image))
         return {kExitDevice, QStringLiteral("backup: ") + BadImageByteText(catalogue_, *bad)};
-    const QString cfg = base + QStringLiteral(".cfg");
+    // The settings beside their registration copy, under the same name when free.
+    const QFileInfo rrgInfo(rrg);
+    const QString cfg = UniqueBackupPath(rrgInfo.dir().filePath(rrgInfo.completeBaseName() + QStringLiteral(".cfg")), &why);
+    if (cfg.isEmpty())
+        return {kExitUsage, QStringLiteral("backup: %1: %2").arg(rrg, why)};
     fileError = WriteSettingsFile(cfg, std::span<const quint32, kSettingsFileCells>(image.data(), kSettingsFileCells));
-    if (!fileError.ok())
+    if (!fileError.ok()) {
+        QFile::remove(cfg);
         return {kExitUsage, DescribeFileError(fileError, cfg, catalogue_)};
+    }
+    saved.files << cfg;
     return {};
 }
 
@@ -604,7 +647,15 @@ JobResult Cli::RestoreMemory(Connection &c, const SavedMemory &saved)
     return {};
 }
 
-JobResult Cli::UpdateDevice(const DeviceSlot &slot, const FirmwareJob &job)
+JobResult Cli::UpdateDevice(const DeviceSlot &slot, const FirmwareJob &job, QStringList *savedFiles)
+{
+    SavedMemory saved;
+    JobResult result = UpdateSteps(slot, job, saved);
+    *savedFiles = saved.files;
+    return result;
+}
+
+JobResult Cli::UpdateSteps(const DeviceSlot &slot, const FirmwareJob &job, SavedMemory &saved)
 {
     QString error;
     auto c = Link(slot, kInitMainPage, &error);
@@ -638,11 +689,11 @@ JobResult Cli::UpdateDevice(const DeviceSlot &slot, const FirmwareJob &job)
         }
     }
 
-    SavedMemory saved;
     if (!job.backupDir.isEmpty()) {
-        const QString stem = QStringLiteral("device%1_%2_v%3")
-                                 .arg(slot.id, FileNameSafePiece(QFileInfo(slot.path).fileName()),
-                                      FormatDeviceVersion(before.versionByte));
+        // Named by where the receiver is plugged in, not by its place in the list.
+        const QString where = slot.transport == QLatin1String("socket") ? QFileInfo(slot.path).fileName()
+                                                                         : slot.transport + QLatin1Char('-') + slot.path;
+        const QString stem = QStringLiteral("%1_v%2").arg(FileNameSafePiece(where), FormatDeviceVersion(before.versionByte));
         if (JobResult backup = SaveMemory(*c, stem, job, saved); backup.exitCode != kExitOk)
             return backup;
         // The firmware goes to a device entered for the main page, as in the window.
@@ -657,20 +708,32 @@ JobResult Cli::UpdateDevice(const DeviceSlot &slot, const FirmwareJob &job)
     if (outcome != FirmwareOutcome::Ok)
         return {kExitDevice, Msg(OutcomeMessage(outcome))};
 
+    // From here on a failure must not read as if the saved memory went back.
+    const auto stopped = [&job](const QString &text) {
+        return JobResult{kExitDevice, job.restoreAfter ? text + QStringLiteral("; restore not run") : text};
+    };
     // The link is renewed as after the window's update: new pipes, break and
-    // handshake, and the version the device now reports.
+    // handshake, and the version the device now reports. The receiver is
+    // found again by its identity: a receiver that took its place in the
+    // list is never the one restored.
     c.reset();
     QDeadlineTimer deadline(kRenewAfterFirmwareMs);
     while (!(c = Link(slot, kInitMainPage, &error))) {
         if (deadline.hasExpired())
-            return {kExitDevice, error};
+            return stopped(QStringLiteral("%1 %2; %3").arg(Msg(10023), FormatDeviceVersion(before.versionByte), error));
         QThread::msleep(100);
     }
+    // Found at its port, but another receiver may have been plugged in there.
+    if (c->session->Info().deviceClass != before.deviceClass)
+        return stopped(QStringLiteral("another receiver answers at %1 (class %2, was %3)")
+                           .arg(slot.identity)
+                           .arg(c->session->Info().deviceClass)
+                           .arg(before.deviceClass));
     const int version = c->session->Info().versionByte;
     if (version != firmware.versionByte)
-        return {kExitDevice, QStringLiteral("%1 %2 → %3, expected %4")
-                                 .arg(Msg(10024), FormatDeviceVersion(before.versionByte),
-                                      FormatDeviceVersion(version), FormatDeviceVersion(firmware.versionByte))};
+        return stopped(QStringLiteral("%1 %2 → %3, expected %4")
+                           .arg(Msg(10024), FormatDeviceVersion(before.versionByte), FormatDeviceVersion(version),
+                                FormatDeviceVersion(firmware.versionByte)));
     JobResult done{kExitOk, QStringLiteral("%1: %2 → %3").arg(Msg(10023), FormatDeviceVersion(before.versionByte),
                                                               FormatDeviceVersion(version))};
     if (job.restoreAfter) {
@@ -683,7 +746,11 @@ JobResult Cli::UpdateDevice(const DeviceSlot &slot, const FirmwareJob &job)
 
 int Cli::UpdateAll(const FirmwareJob &job)
 {
-    const std::vector<DeviceSlot> devices = registry_->Enumerate();
+    int refused = kExitOk;
+    const auto found = Devices(&refused);
+    if (!found)
+        return refused;
+    const std::vector<DeviceSlot> &devices = *found;
     if (devices.empty())
         return Fail(kExitDevice, Msg(10008));
     // The in-process simulator's devices are one object: it cannot serve two threads.
@@ -694,6 +761,7 @@ int Cli::UpdateAll(const FirmwareJob &job)
 
     struct Row {
         JobResult result;
+        QStringList saved;
         qint64 ms = 0;
     };
     std::vector<Row> rows(devices.size());
@@ -702,7 +770,7 @@ int Cli::UpdateAll(const FirmwareJob &job)
         threads.emplace_back([this, &job, &devices, &rows, i] {
             QElapsedTimer timer;
             timer.start();
-            rows[i].result = UpdateDevice(devices[i], job);
+            rows[i].result = UpdateDevice(devices[i], job, &rows[i].saved);
             rows[i].ms = timer.elapsed();
         });
     }
@@ -710,14 +778,16 @@ int Cli::UpdateAll(const FirmwareJob &job)
         thread.join();
 
     int exitCode = kExitOk;
-    s_.out << "device\taction\tresult\ttime" << Qt::endl;
+    s_.out << "device\taction\tresult\ttime\tsaved copy" << Qt::endl;
     for (std::size_t i = 0; i < devices.size(); ++i) {
         const Row &row = rows[i];
         exitCode = std::max(exitCode, row.result.exitCode);
-        s_.out << devices[i].id << ' ' << devices[i].transport << ':' << devices[i].path << '\t'
+        s_.out << devices[i].id << ' ' << devices[i].identity << '\t'
                << "update-firmware\t" << (row.result.exitCode == kExitOk ? "ok: " : "FAILED: ")
                << QString(row.result.text).replace(QLatin1Char('\n'), QLatin1Char(' ')) << '\t'
-               << QString::number(double(row.ms) / 1000.0, 'f', 1) << " s" << Qt::endl;
+               << QString::number(double(row.ms) / 1000.0, 'f', 1) << " s\t"
+               << (row.saved.isEmpty() ? QStringLiteral("-") : row.saved.join(QLatin1Char(' ')))
+               << Qt::endl;
     }
     return exitCode;
 }
@@ -752,7 +822,13 @@ int Cli::UpdateFirmware(const QStringList &args)
         return UpdateAll(job);
     int exitCode = kExitOk;
     const auto slot = ChosenSlot(&exitCode);
-    return slot ? Report(UpdateDevice(*slot, job)) : exitCode;
+    if (!slot)
+        return exitCode;
+    QStringList saved;
+    const JobResult result = UpdateDevice(*slot, job, &saved);
+    for (const QString &file : saved)
+        s_.out << "saved copy: " << file << Qt::endl;
+    return Report(result);
 }
 } // namespace
 
