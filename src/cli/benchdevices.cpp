@@ -1,58 +1,13 @@
 #include "cli/benchdevices.h"
 
+#include "link/deviceidentity.h"
+#include "link/pipetransport.h"
+
+#include <QSet>
+
+#include <algorithm>
+
 namespace rpu::cli {
-
-std::optional<LinkConfig> ParseTransport(const QString &text, const LinkConfig &base)
-{
-    LinkConfig config = base;
-    config.warnings.clear();
-    const QLatin1String socketPrefix("socket:");
-    if (text.compare(QLatin1String("usb"), Qt::CaseInsensitive) == 0) {
-        config.kind = LinkConfig::Kind::Usb;
-    } else if (text.compare(QLatin1String("simulator"), Qt::CaseInsensitive) == 0) {
-        config.kind = LinkConfig::Kind::Simulator;
-    } else if (text.startsWith(socketPrefix, Qt::CaseInsensitive) && text.size() > socketPrefix.size()) {
-        config.kind = LinkConfig::Kind::Socket;
-        config.socketPath = text.mid(socketPrefix.size());
-    } else {
-        return std::nullopt;
-    }
-    return config;
-}
-
-PipeTransport::PipeTransport(std::unique_ptr<Pipe> writePipe, std::unique_ptr<Pipe> readPipe)
-    : write_(std::move(writePipe)), read_(std::move(readPipe))
-{
-}
-
-bool PipeTransport::WriteByte(std::uint8_t byte)
-{
-    return write_->Write(std::span<const std::uint8_t>(&byte, 1));
-}
-
-bool PipeTransport::WritePacket(std::span<const std::uint8_t, kPacketSize> packet)
-{
-    return write_->Write(std::span<const std::uint8_t>(packet.data(), packet.size()));
-}
-
-bool PipeTransport::ReadByte(std::uint8_t &byte)
-{
-    std::uint8_t one = byte;
-    if (read_->Read(std::span<std::uint8_t>(&one, 1)) != 1)
-        return false;
-    byte = one;
-    return true;
-}
-
-bool PipeTransport::ReadPacket(std::span<std::uint8_t, kPacketSize> packet)
-{
-    return read_->Read(std::span<std::uint8_t>(packet.data(), packet.size())) > 0;
-}
-
-void PipeTransport::FlushPipe(PipeKind pipe)
-{
-    (pipe == PipeKind::Write ? write_ : read_)->Flush();
-}
 
 DeviceRegistry::DeviceRegistry(const std::vector<LinkConfig> &transports) : configs_(transports)
 {
@@ -80,20 +35,10 @@ std::vector<DeviceSlot> DeviceRegistry::Enumerate()
             slot.backend = int(b);
             slot.device = index++;
             slot.id = QString::number(devices.size() + 1);
-            switch (config.kind) {
-            case LinkConfig::Kind::Socket:
-                slot.transport = QStringLiteral("socket");
-                slot.path = config.socketPath;
-                break;
-            case LinkConfig::Kind::Simulator:
-                slot.transport = QStringLiteral("simulator");
-                slot.path = QStringLiteral("#%1").arg(slot.device + 1);
-                break;
-            case LinkConfig::Kind::Usb:
-                slot.transport = QStringLiteral("usb");
-                slot.path = QStringLiteral("#%1").arg(slot.device + 1);
-                break;
-            }
+            slot.identity = device->Identity();
+            slot.transport = slot.identity.section(QLatin1Char(':'), 0, 0);
+            slot.path = config.kind == LinkConfig::Kind::Socket ? config.socketPath
+                                                                : slot.identity.section(QLatin1Char(':'), 1);
             devices.push_back(slot);
         }
     }
@@ -109,12 +54,14 @@ std::unique_ptr<Transport> DeviceRegistry::Open(const DeviceSlot &slot, QString 
     // Finding and opening is brief; the transfers on the pipes run in parallel.
     const std::lock_guard lock(openMutex_);
     auto found = backends_[std::size_t(slot.backend)]->Enumerate();
-    std::erase(found, nullptr);
-    if (slot.device >= int(found.size())) {
-        *error = QStringLiteral("device %1 (%2 %3) is gone").arg(slot.id, slot.transport, slot.path);
+    const auto same = std::find_if(found.begin(), found.end(), [&slot](const auto &device) {
+        return device && device->Identity() == slot.identity;
+    });
+    if (same == found.end()) {
+        *error = QStringLiteral("receiver %1 (number %2 of the list) is not there any more").arg(slot.identity, slot.id);
         return nullptr;
     }
-    DeviceInterface &device = *found[std::size_t(slot.device)];
+    DeviceInterface &device = **same;
     QString writeError;
     QString readError;
     auto writePipe = device.OpenPipe(PipeKind::Write, &writeError);
@@ -155,12 +102,28 @@ std::optional<DeviceSlot> ChooseDevice(const std::vector<DeviceSlot> &devices, c
             return devices.front();
         return std::nullopt;
     }
+    const DeviceName wanted = ParseDeviceName(name);
     for (const DeviceSlot &slot : devices) {
-        if (slot.id == name || slot.path == name
-            || QStringLiteral("%1:%2").arg(slot.transport, slot.path) == name)
+        const bool match = wanted.kind == DeviceName::Kind::ListNumber ? slot.id == QString::number(wanted.number)
+                           : wanted.kind == DeviceName::Kind::Identity ? slot.identity == wanted.identity
+                                                                        : false;
+        // A socket path exactly as it was given with --transport, even when
+        // it is no path the parser takes alone (a bare "rpu.sock").
+        if (match || (slot.transport == QLatin1String("socket") && slot.path == name))
             return slot;
     }
     return std::nullopt;
+}
+
+QString RepeatedIdentity(const std::vector<DeviceSlot> &devices)
+{
+    QSet<QString> seen;
+    for (const DeviceSlot &slot : devices) {
+        if (seen.contains(slot.identity))
+            return slot.identity;
+        seen.insert(slot.identity);
+    }
+    return {};
 }
 
 } // namespace rpu::cli

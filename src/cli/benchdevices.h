@@ -17,33 +17,13 @@
 
 namespace rpu::cli {
 
-// "usb", "simulator" or "socket:PATH", as in the configuration file; the
-// rest (USB ids, read timeout) comes from base. Nothing for anything else.
-std::optional<LinkConfig> ParseTransport(const QString &text, const LinkConfig &base);
-
-// The byte and packet transfers over one device's two pipes, with the same
-// semantics as the window's link: a packet read counts when anything came.
-class PipeTransport final : public Transport {
-public:
-    PipeTransport(std::unique_ptr<Pipe> writePipe, std::unique_ptr<Pipe> readPipe);
-
-    bool WriteByte(std::uint8_t byte) override;
-    bool WritePacket(std::span<const std::uint8_t, kPacketSize> packet) override;
-    bool ReadByte(std::uint8_t &byte) override;
-    bool ReadPacket(std::span<std::uint8_t, kPacketSize> packet) override;
-    void FlushPipe(PipeKind pipe) override;
-
-private:
-    std::unique_ptr<Pipe> write_;
-    std::unique_ptr<Pipe> read_;
-};
-
 struct DeviceSlot {
     int backend = 0;      // index into the registry's transports
-    int device = 0;       // index among what that transport enumerates
-    QString id;           // what --device matches: "1", "2", ... or the path
+    int device = 0;       // index among what that transport found when listed
+    QString id;           // its number in the list: "1", "2", ...
     QString transport;    // "usb", "simulator", "socket"
-    QString path;         // socket path, or "#n" on a bus
+    QString path;         // socket path as given, USB port ("1-1.4"), or "#n"
+    QString identity;     // what finds it again: "usb:1-1.4", "socket:/abs/path", "simulator:#1"
 };
 
 class DeviceRegistry {
@@ -53,9 +33,9 @@ public:
 
     // Every device of every transport, numbered from 1 in this order.
     std::vector<DeviceSlot> Enumerate();
-    // The slot's device found again and both pipes opened and flushed;
-    // null with *error set when it is gone or a pipe cannot be opened.
-    // Safe from several threads at once.
+    // The slot's receiver found again by its identity, never by its place
+    // in the list, and both pipes opened and flushed; null with *error set
+    // when it is gone or a pipe cannot be opened. Safe from several threads.
     std::unique_ptr<Transport> Open(const DeviceSlot &slot, QString *error);
     // Record every device's traffic to path from now on; numbered: one
     // file per device ("t-1.pcapng", ...), else all in path.
@@ -71,8 +51,14 @@ private:
     std::map<QString, std::shared_ptr<WireTrace>> traces_; // by file
 };
 
-// The slot --device names: its number, its id or its path. Nothing when it
-// names none (or, without a name, when there is not exactly one device).
+// The slot --device names: its number, its identity, or the socket path or
+// USB port alone. Nothing when it names none (or, without a name, when there
+// is not exactly one device).
 std::optional<DeviceSlot> ChooseDevice(const std::vector<DeviceSlot> &devices, const QString &name);
+
+// A receiver reached twice (the same socket or bus given twice, or one
+// socket under two spellings): its identity, or empty when there is none.
+// Two jobs on one receiver would write over each other.
+QString RepeatedIdentity(const std::vector<DeviceSlot> &devices);
 
 } // namespace rpu::cli

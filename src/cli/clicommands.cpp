@@ -114,6 +114,8 @@ private:
     // The newest firmware's question on the terminal.
     std::optional<bool> AskToUpdate(const QString &fileName);
     JobResult UpdateDevice(const DeviceSlot &slot, const FirmwareJob &job);
+    // Every device found; nullopt after a message when one is reached twice.
+    std::optional<std::vector<DeviceSlot>> Devices(int *exitCode);
     int UpdateAll(const FirmwareJob &job);
     void AttachProgress(DeviceSession &session);
     void EndProgress();
@@ -133,7 +135,8 @@ private:
     MessageCatalogue catalogue_;
     SleepingPacer pacer_;
     std::unique_ptr<DeviceRegistry> registry_;
-    bool progressShown_ = false;
+    // Cleared by every job's end, --all's worker threads included.
+    std::atomic<bool> progressShown_ = false;
 };
 
 int Cli::Run(const QStringList &arguments)
@@ -195,9 +198,10 @@ bool Cli::Setup()
         s_.err << ini << ": " << warning << Qt::endl;
     std::vector<LinkConfig> transports;
     for (const QString &text : parser_.values(kTransportOption)) {
-        const auto config = ParseTransport(text, base);
+        QString why;
+        const auto config = ParseTransport(text, base, &why);
         if (!config) {
-            s_.err << "--transport \"" << text << "\": expected usb, simulator or socket:PATH" << Qt::endl;
+            s_.err << "--transport: " << why << Qt::endl;
             return false;
         }
         transports.push_back(*config);
@@ -229,9 +233,24 @@ QString Cli::Enter(Connection &c, std::uint8_t code)
     return outcome == InitOutcome::Ok ? QString() : Msg(OutcomeMessage(outcome));
 }
 
+std::optional<std::vector<DeviceSlot>> Cli::Devices(int *exitCode)
+{
+    std::vector<DeviceSlot> devices = registry_->Enumerate();
+    if (const QString twice = RepeatedIdentity(devices); !twice.isEmpty()) {
+        *exitCode = kExitUsage;
+        s_.err << "receiver " << twice << " is reached twice by the transports given; "
+               << "name each receiver once" << Qt::endl;
+        return std::nullopt;
+    }
+    return devices;
+}
+
 std::optional<DeviceSlot> Cli::ChosenSlot(int *exitCode)
 {
-    const std::vector<DeviceSlot> devices = registry_->Enumerate();
+    const auto found = Devices(exitCode);
+    if (!found)
+        return std::nullopt;
+    const std::vector<DeviceSlot> &devices = *found;
     const QString name = parser_.value(kDeviceOption);
     if (const auto slot = ChooseDevice(devices, name))
         return slot;
@@ -291,9 +310,8 @@ void Cli::AttachProgress(DeviceSession &session)
 
 void Cli::EndProgress()
 {
-    if (progressShown_)
+    if (progressShown_.exchange(false))
         s_.err << Qt::endl;
-    progressShown_ = false;
 }
 
 int Cli::Report(const JobResult &result)
@@ -304,10 +322,13 @@ int Cli::Report(const JobResult &result)
 
 int Cli::List()
 {
-    const std::vector<DeviceSlot> devices = registry_->Enumerate();
+    int exitCode = kExitOk;
+    const auto found = Devices(&exitCode);
+    if (!found)
+        return exitCode;
+    const std::vector<DeviceSlot> &devices = *found;
     if (devices.empty())
         return Fail(kExitDevice, Msg(msg::kNoDevice));
-    int exitCode = kExitOk;
     QJsonArray rows;
     for (const DeviceSlot &slot : devices) {
         QString error;
@@ -315,9 +336,10 @@ int Cli::List()
         if (c)
             error = Enter(*c, kInitMainPage);
         QJsonObject row{{QStringLiteral("id"), slot.id},
+                        {QStringLiteral("identity"), slot.identity},
                         {QStringLiteral("transport"), slot.transport},
                         {QStringLiteral("path"), slot.path}};
-        QStringList columns{slot.id, slot.transport, slot.path};
+        QStringList columns{slot.id, slot.identity};
         if (error.isEmpty()) {
             const DeviceInfo &info = c->session->Info();
             const QString type = Msg(DeviceTypeMessage(info.deviceClass));
@@ -349,6 +371,7 @@ int Cli::Info()
         return exitCode;
     const DeviceInfo &info = c->session->Info();
     s_.out << "device: " << c->slot.id << '\n'
+           << "identity: " << c->slot.identity << '\n'
            << "transport: " << c->slot.transport << '\n'
            << "path: " << c->slot.path << '\n'
            << "class: " << info.deviceClass << '\n'
@@ -458,7 +481,10 @@ JobResult Cli::UpdateDevice(const DeviceSlot &slot, const FirmwareJob &job)
         AttachProgress(*first->session);
     SlotReceiver receiver(std::move(first), [this, slot](QString *e) { return Link(slot, kInitMainPage, e); });
     ops::FirmwareUpdateRequest request = job.request;
-    request.backupStem = QStringLiteral("device%1_%2").arg(slot.id, FileNameSafePiece(QFileInfo(slot.path).fileName()));
+    // Named by where the receiver is plugged in, never by its place in the list.
+    const QString where = slot.transport == QLatin1String("socket") ? QFileInfo(slot.path).fileName()
+                                                                     : slot.transport + QLatin1Char('-') + slot.path;
+    request.backupStem = FileNameSafePiece(where);
     const ops::FirmwareUpdateVerdict verdict = ops::UpdateFirmware(receiver, request, catalogue_);
     // Jobs of --all share this object and draw no bar: nothing to end there.
     if (job.progress)
@@ -468,7 +494,11 @@ JobResult Cli::UpdateDevice(const DeviceSlot &slot, const FirmwareJob &job)
 
 int Cli::UpdateAll(const FirmwareJob &job)
 {
-    const std::vector<DeviceSlot> devices = registry_->Enumerate();
+    int refused = kExitOk;
+    const auto found = Devices(&refused);
+    if (!found)
+        return refused;
+    const std::vector<DeviceSlot> &devices = *found;
     if (devices.empty())
         return Fail(kExitDevice, Msg(msg::kNoDevice));
     // The in-process simulator's devices are one object: it cannot serve two threads.
@@ -480,7 +510,7 @@ int Cli::UpdateAll(const FirmwareJob &job)
     std::vector<TableRow> rows(devices.size());
     std::vector<std::thread> threads;
     for (std::size_t i = 0; i < devices.size(); ++i) {
-        rows[i].device = devices[i].id + QLatin1Char(' ') + devices[i].transport + QLatin1Char(':') + devices[i].path;
+        rows[i].device = devices[i].id + QLatin1Char(' ') + devices[i].identity;
         threads.emplace_back([this, &job, &devices, &rows, i] {
             QElapsedTimer timer;
             timer.start();
@@ -526,7 +556,9 @@ int Cli::UpdateFirmware(const QStringList &args)
         return UpdateAll(job);
     int exitCode = kExitOk;
     const auto slot = ChosenSlot(&exitCode);
-    return slot ? Report(UpdateDevice(*slot, job)) : exitCode;
+    if (!slot)
+        return exitCode;
+    return Report(UpdateDevice(*slot, job));
 }
 } // namespace
 

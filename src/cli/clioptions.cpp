@@ -6,7 +6,8 @@ const QCommandLineOption kTransportOption(QStringLiteral("transport"),
     QStringLiteral("usb, simulator or socket:PATH; repeat for several (default: the configuration file)"),
     QStringLiteral("T"));
 const QCommandLineOption kDeviceOption(QStringLiteral("device"),
-    QStringLiteral("the device to work on: its number in the list, or its path"), QStringLiteral("ID"));
+    QStringLiteral("the device to work on: its number in the list, or its identity (usb:1-1.4, socket:PATH)"),
+    QStringLiteral("ID"));
 const QCommandLineOption kJsonOption(QStringLiteral("json"), QStringLiteral("list as JSON"));
 const QCommandLineOption kYesOption(QStringLiteral("yes"), QStringLiteral("write newer firmware without asking"));
 const QCommandLineOption kNewestOption(QStringLiteral("newest"),

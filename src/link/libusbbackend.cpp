@@ -1,5 +1,7 @@
 #include "link/libusbbackend.h"
 
+#include "link/deviceidentity.h"
+
 #include <QDeadlineTimer>
 #include <QStringTokenizer>
 #include <libusb.h>
@@ -199,6 +201,16 @@ public:
     {
     }
     ~LibusbInterface() override { libusb_unref_device(device_); }
+
+    QString Identity() const override
+    {
+        // Bus and port numbers, not the address: the address is new after
+        // every re-plug and every restart of the receiver.
+        std::uint8_t ports[7] = {};
+        const int n = libusb_get_port_numbers(device_, ports, int(sizeof ports));
+        return UsbPortIdentity(libusb_get_bus_number(device_), std::span(ports, std::size_t(std::max(n, 0))),
+                               libusb_get_device_address(device_));
+    }
 
     std::unique_ptr<Pipe> OpenPipe(PipeKind kind, QString *error) override
     {

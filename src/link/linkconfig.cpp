@@ -76,42 +76,59 @@ int ReadBoundedInt(const QHash<QString, QString> &ini, const char *key, int fall
     return fallback;
 }
 
-void ReadTransport(const QString &transport, LinkConfig &s)
+} // namespace
+
+std::optional<LinkConfig> ParseTransport(const QString &text, const LinkConfig &base, QString *why)
 {
+    LinkConfig config = base;
+    config.warnings.clear();
+    config.socketPath.clear();
     const QLatin1String socketPrefix("socket:");
-    if (transport.isEmpty() || transport.compare(QLatin1String("usb"), Qt::CaseInsensitive) == 0)
-        return;
-    if (transport.compare(QLatin1String("simulator"), Qt::CaseInsensitive) == 0) {
-        s.kind = LinkConfig::Kind::Simulator;
-        return;
+    if (text.compare(QLatin1String("usb"), Qt::CaseInsensitive) == 0) {
+        config.kind = LinkConfig::Kind::Usb;
+        return config;
     }
-    if (!transport.startsWith(socketPrefix, Qt::CaseInsensitive)) {
-        s.warnings.append(QStringLiteral("Transport: \"%1\" is unknown, using usb").arg(transport));
-        return;
+    if (text.compare(QLatin1String("simulator"), Qt::CaseInsensitive) == 0) {
+        config.kind = LinkConfig::Kind::Simulator;
+        return config;
     }
-    const QString path = transport.mid(socketPrefix.size());
+    if (!text.startsWith(socketPrefix, Qt::CaseInsensitive)) {
+        *why = QStringLiteral("\"%1\" is unknown (usb, simulator or socket:PATH)").arg(text);
+        return std::nullopt;
+    }
+    const QString path = text.mid(socketPrefix.size());
     const qsizetype pathBytes = QFile::encodeName(path).size();
     if (path.isEmpty()) {
-        s.warnings.append(QStringLiteral("Transport: \"%1\" names no socket path, using usb").arg(transport));
+        *why = QStringLiteral("\"%1\" names no socket path").arg(text);
+    } else if (path != path.trimmed()) {
+        // "socket: /run/rpu" would look for a folder named " " and find nothing.
+        *why = QStringLiteral("socket path \"%1\" starts or ends with a blank").arg(path);
     } else if (pathBytes >= qsizetype(sizeof(sockaddr_un::sun_path))) {
-        s.warnings.append(QStringLiteral("Transport: socket path \"%1\" is %2 bytes long, the system allows %3, using usb")
-                              .arg(path)
-                              .arg(pathBytes)
-                              .arg(sizeof(sockaddr_un::sun_path) - 1));
+        *why = QStringLiteral("socket path \"%1\" is %2 bytes long, the system allows %3")
+                   .arg(path)
+                   .arg(pathBytes)
+                   .arg(sizeof(sockaddr_un::sun_path) - 1);
     } else {
-        s.kind = LinkConfig::Kind::Socket;
-        s.socketPath = path;
+        config.kind = LinkConfig::Kind::Socket;
+        config.socketPath = path;
+        return config;
     }
+    return std::nullopt;
 }
-
-} // namespace
 
 LinkConfig ReadLinkConfig(const QString &iniPath)
 {
     LinkConfig s;
     const QHash<QString, QString> ini = ReadIniSection(iniPath, QStringLiteral("Device"));
 
-    ReadTransport(ini.value(QStringLiteral("Transport")), s);
+    const QString transport = ini.value(QStringLiteral("Transport"));
+    QString why;
+    if (const auto parsed = ParseTransport(transport.isEmpty() ? QStringLiteral("usb") : transport, s, &why)) {
+        s.kind = parsed->kind;
+        s.socketPath = parsed->socketPath;
+    } else {
+        s.warnings.append(QStringLiteral("Transport: %1, using usb").arg(why));
+    }
 
     const auto ids = ini.find(QStringLiteral("UsbIds"));
     s.usbIds = ParseUsbIdList(ids != ini.end() ? *ids : QString::fromLatin1(kDefaultUsbIds), &s.warnings);

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -28,6 +29,11 @@ struct LinkConfig {
 };
 
 LinkConfig ReadLinkConfig(const QString &iniPath);
+
+// "usb", "simulator" or "socket:PATH" (the kind in any case), as in the
+// configuration file and on the command line; the rest (USB ids, timeouts)
+// comes from base. Nothing, with *why saying what is wrong, for anything else.
+std::optional<LinkConfig> ParseTransport(const QString &text, const LinkConfig &base, QString *why);
 
 // The backend the settings ask for. inProcessDevice serves Kind::Simulator.
 std::unique_ptr<DeviceBackend> MakeDeviceBackend(const LinkConfig &settings,

@@ -1,5 +1,7 @@
 #include "link/simbackend.h"
 
+#include "link/deviceidentity.h"
+
 namespace rpu {
 
 namespace {
@@ -42,10 +44,12 @@ private:
 
 class SimInterface final : public DeviceInterface {
 public:
-    SimInterface(SimDevice &device, QString openError)
-        : device_(device), openError_(std::move(openError))
+    SimInterface(SimDevice &device, QString openError, int index)
+        : device_(device), openError_(std::move(openError)), index_(index)
     {
     }
+
+    QString Identity() const override { return SimulatorIdentity(index_); }
 
     std::unique_ptr<Pipe> OpenPipe(PipeKind kind, QString *error) override
     {
@@ -60,6 +64,7 @@ public:
 private:
     SimDevice &device_;
     QString openError_;
+    int index_;
 };
 
 } // namespace
@@ -73,7 +78,7 @@ std::vector<std::unique_ptr<DeviceInterface>> SimBackend::Enumerate()
 {
     std::vector<std::unique_ptr<DeviceInterface>> found;
     for (int i = 0; i < deviceCount_; ++i)
-        found.push_back(std::make_unique<SimInterface>(device_, pipeOpenError_));
+        found.push_back(std::make_unique<SimInterface>(device_, pipeOpenError_, i + 1));
     return found;
 }
 

@@ -1,5 +1,7 @@
 #include "link/socketbackend.h"
 
+#include "link/deviceidentity.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
 
@@ -138,10 +140,12 @@ private:
 
 class SocketInterface final : public DeviceInterface {
 public:
-    SocketInterface(std::shared_ptr<Connection> conn, int timeoutMs)
-        : conn_(std::move(conn)), timeoutMs_(timeoutMs)
+    SocketInterface(std::shared_ptr<Connection> conn, int timeoutMs, QString identity)
+        : conn_(std::move(conn)), timeoutMs_(timeoutMs), identity_(std::move(identity))
     {
     }
+
+    QString Identity() const override { return identity_; }
 
     std::unique_ptr<Pipe> OpenPipe(PipeKind kind, QString *) override
     {
@@ -151,6 +155,7 @@ public:
 private:
     std::shared_ptr<Connection> conn_;
     int timeoutMs_;
+    QString identity_;
 };
 
 } // namespace
@@ -196,7 +201,7 @@ std::vector<std::unique_ptr<DeviceInterface>> SocketBackend::Enumerate()
             return found; // nobody listening, or nobody taking the call: no device
         ::usleep(static_cast<useconds_t>(std::min<qint64>(20, deadline.remainingTime()) * 1000));
     }
-    found.push_back(std::make_unique<SocketInterface>(conn, timeoutMs_));
+    found.push_back(std::make_unique<SocketInterface>(conn, timeoutMs_, SocketIdentity(path_)));
     return found;
 }
 

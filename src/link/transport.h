@@ -70,6 +70,9 @@ public:
     virtual ~DeviceInterface() = default;
     // Null with *error set to the system's text when the pipe cannot be opened.
     virtual std::unique_ptr<Pipe> OpenPipe(PipeKind kind, QString *error) = 0;
+    // Where the device is reached, stable while it stays plugged in there
+    // (see link/deviceidentity.h); the same for every enumeration.
+    virtual QString Identity() const = 0;
 };
 
 // Finds the devices: libusb, the in-process simulator, a simulator process.

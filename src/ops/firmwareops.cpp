@@ -1,5 +1,6 @@
 #include "ops/firmwareops.h"
 
+#include "files/uniquepath.h"
 #include "ops/backupops.h"
 #include "i18n/messageids.h"
 #include "session/outcomemessages.h"
@@ -126,16 +127,29 @@ bool Update::SaveMemory(DeviceSession &session, const DeviceInfo &device)
     // The device's block is kept whole for the restore, erased sections too.
     saved_.settings.assign(settings.image.begin(), settings.image.end());
 
+    // An earlier copy of the same name stays: it may be the only good one.
     const QString base = QDir(request_.backupDir)
                              .filePath(request_.backupStem + QStringLiteral("_v")
                                        + FormatDeviceVersion(device.versionByte));
-    const QString rrg = base + QStringLiteral(".rrg");
-    if (const FileError error = WriteRegistrationBackup(rrg, saved_.registration); !error.ok())
+    QString why;
+    const QString rrg = UniqueBackupPath(base + QStringLiteral(".rrg"), &why);
+    if (rrg.isEmpty())
+        return Fail(UpdateStep::Backup, 0, base + QStringLiteral(".rrg: ") + why);
+    if (const FileError error = WriteRegistrationBackup(rrg, saved_.registration); !error.ok()) {
+        QFile::remove(rrg);
         return Fail(UpdateStep::Backup, 0, DescribeFileError(error, rrg, catalogue_));
+    }
     v_.backupFiles << rrg;
-    const QString cfg = base + QStringLiteral(".cfg");
+    // The settings beside their registration copy, under the same name when free.
+    const QFileInfo rrgInfo(rrg);
+    const QString cfg =
+        UniqueBackupPath(rrgInfo.dir().filePath(rrgInfo.completeBaseName() + QStringLiteral(".cfg")), &why);
+    if (cfg.isEmpty())
+        return Fail(UpdateStep::Backup, 0, rrg + QStringLiteral(": ") + why);
     const SettingsSaveVerdict file = SaveDeviceSettings(cfg, settings);
     v_.settingsFaults = file.faults;
+    if (!file.written())
+        QFile::remove(cfg);
     if (!file.error.ok())
         return Fail(UpdateStep::Backup, 0, DescribeFileError(file.error, cfg, catalogue_));
     if (file.written())
@@ -196,6 +210,12 @@ bool Update::Steps()
     if (!Relink())
         return false;
     session = receiver_.Session();
+    // Found again at its place, but another receiver may have been plugged in there.
+    if (session->Info().deviceClass != before.deviceClass)
+        return Fail(UpdateStep::Relink, 0,
+                    QStringLiteral("another receiver answers there (class %1, was %2)")
+                        .arg(session->Info().deviceClass)
+                        .arg(before.deviceClass));
     v_.versionAfter = session->Info().versionByte;
     if (v_.versionAfter != v_.versionExpected)
         return Fail(UpdateStep::Version, msg::kFirmwareNotWritten);

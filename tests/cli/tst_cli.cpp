@@ -2,6 +2,7 @@
 // processes, judged by its exit codes, its output and the files it leaves.
 
 #include "cli/benchdevices.h"
+#include "link/linkconfig.h"
 #include "files/settingsfile.h"
 #include "files/textlines.h"
 #include "firmware/firmwarefile.h"
@@ -99,6 +100,9 @@ private slots:
         const QJsonArray rows = ListJson({a, b});
         QCOMPARE(rows.size(), 2);
         QCOMPARE(rows[0][QStringLiteral("path")].toString(), Path(QStringLiteral("la.sock")));
+        QCOMPARE(rows[1][QStringLiteral("identity")].toString(), QStringLiteral("socket:") + Path(QStringLiteral("lb.sock")));
+        QVERIFY2(lines[1].startsWith(QStringLiteral("2\tsocket:") + Path(QStringLiteral("lb.sock")) + QLatin1Char('\t')),
+                 qPrintable(lines[1]));
         QCOMPARE(rows[1][QStringLiteral("versionByte")].toInt(), 104);
         QCOMPARE(rows[1][QStringLiteral("class")].toInt(), 0);
 
@@ -343,30 +347,126 @@ private slots:
             {"Simulator", true, LinkConfig::Kind::Simulator, ""},
             {"socket:/run/a;b,c.sock", true, LinkConfig::Kind::Socket, "/run/a;b,c.sock"},
             {"socket:", false, {}, ""},
+            {"socket: /run/a.sock", false, {}, ""},
             {"serial:1", false, {}, ""},
             {"", false, {}, ""},
         };
         for (const auto &t : transports) {
-            const auto config = cli::ParseTransport(QLatin1String(t.text), base);
+            QString why;
+            const auto config = ParseTransport(QLatin1String(t.text), base, &why);
             QVERIFY2(config.has_value() == t.accepted, t.text);
+            QCOMPARE(why.isEmpty(), t.accepted);
             if (config) {
                 QVERIFY2(config->kind == t.kind, t.text);
                 QCOMPARE(config->socketPath, QLatin1String(t.path));
             }
         }
 
-        const std::vector<cli::DeviceSlot> two{
-            {0, 0, QStringLiteral("1"), QStringLiteral("socket"), QStringLiteral("/tmp/a.sock")},
-            {1, 0, QStringLiteral("2"), QStringLiteral("socket"), QStringLiteral("/tmp/b.sock")}};
+        // Three receivers as listed: --device takes the number, the identity,
+        // or the port or socket path alone; never a place the list no longer has.
+        const auto slot = [](int id, const char *transport, const char *path, const char *identity) {
+            return cli::DeviceSlot{id - 1, 0, QString::number(id), QLatin1String(transport), QLatin1String(path),
+                                   QLatin1String(identity)};
+        };
+        const std::vector<cli::DeviceSlot> three{slot(1, "socket", "/tmp/a.sock", "socket:/tmp/a.sock"),
+                                                 slot(2, "socket", "rel/b.sock", "socket:/work/rel/b.sock"),
+                                                 slot(3, "usb", "1-1.4", "usb:1-1.4")};
         const struct {
             const char *name;
             const char *chosen;  // id, or empty for none
-        } choices[] = {{"2", "2"}, {"/tmp/a.sock", "1"}, {"socket:/tmp/b.sock", "2"}, {"3", ""}, {"", ""}};
+        } choices[] = {{"2", "2"},
+                       {"/tmp/a.sock", "1"},
+                       {"socket:/tmp/a.sock", "1"},
+                       {"socket:/tmp/./x/../a.sock", "1"},
+                       {"rel/b.sock", "2"},
+                       {"usb:1-1.4", "3"},
+                       {"USB:1-1.4", "3"},
+                       {"1-1.4", "3"},
+                       {"usb:1-1", ""},
+                       {"usb:1-1.4.2", ""},
+                       {"4", ""},
+                       {"0", ""},
+                       {"-1", ""},
+                       {"a.sock", ""},
+                       {"", ""}};
         for (const auto &c : choices) {
-            const auto slot = cli::ChooseDevice(two, QLatin1String(c.name));
-            QCOMPARE(slot ? slot->id : QString(), QLatin1String(c.chosen));
+            const auto chosen = cli::ChooseDevice(three, QLatin1String(c.name));
+            QVERIFY2((chosen ? chosen->id : QString()) == QLatin1String(c.chosen), c.name);
         }
-        QCOMPARE(cli::ChooseDevice({two[1]}, QString())->id, QStringLiteral("2"));
+        QCOMPARE(cli::ChooseDevice({three[1]}, QString())->id, QStringLiteral("2"));
+
+        QCOMPARE(cli::RepeatedIdentity(three), QString());
+        auto twice = three;
+        twice.push_back(slot(4, "socket", "/tmp/../tmp/a.sock", "socket:/tmp/a.sock"));
+        QCOMPARE(cli::RepeatedIdentity(twice), QStringLiteral("socket:/tmp/a.sock"));
+    }
+
+    // One receiver named twice is refused before a byte goes to it: two
+    // jobs would write into one memory and both report success.
+    void sameReceiverTwiceIsRefused_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("list") << QStringList{"list"};
+        QTest::newRow("restore") << QStringList{"restore", "twice.rrg", "--device", "1"};
+        QTest::newRow("firmware to all") << QStringList{"update-firmware", "twice.bin", "--all"};
+    }
+    void sameReceiverTwiceIsRefused()
+    {
+        QFETCH(QStringList, args);
+        const QString sim = StartSim(QStringLiteral("twice"));
+        QVERIFY(!sim.isEmpty());
+        const QString other = QStringLiteral("--transport=socket:") + dir.path() + QStringLiteral("/./twice.sock");
+        WriteImage(QStringLiteral("twice.bin"), 49, 4);
+        QVERIFY(WriteTextLines(Path(QStringLiteral("twice.rrg")), QStringList(1792, QStringLiteral("9"))).ok());
+        for (QString &arg : args)
+            if (arg.startsWith(QStringLiteral("twice.")))
+                arg = Path(arg);
+        const CliRun run = Cli(args << sim << other);
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.err.contains(QStringLiteral("is reached twice")), qPrintable(run.err));
+        const QJsonArray rows = ListJson({sim});
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows[0][QStringLiteral("version")].toString(), QStringLiteral("4_6"));
+        QCOMPARE(rows[0][QStringLiteral("identity")].toString(), QStringLiteral("socket:") + Path(QStringLiteral("twice.sock")));
+        CliRun backup = Cli({QStringLiteral("backup"), Path(QStringLiteral("twice-after.rrg")), sim});
+        QCOMPARE(backup.exitCode, 0);
+        QVERIFY(NumberLines(Path(QStringLiteral("twice-after.rrg"))) != QStringList(1792, QStringLiteral("9")));
+    }
+
+    // A second batch into the same folder keeps the first batch's copies
+    // byte for byte and says where the new ones went.
+    void backupFirstNeverOverwrites()
+    {
+        const QString sim = StartSim(QStringLiteral("again"));
+        QVERIFY(!sim.isEmpty());
+        const QString saved = Path(QStringLiteral("again-saved"));
+        const QStringList args{QStringLiteral("update-firmware"), WriteImage(QStringLiteral("again.bin"), 46, 4),
+                               QStringLiteral("--backup-first"), saved, sim};
+        const CliRun first = Cli(args);
+        QCOMPARE(first.exitCode, 0);
+        const QString rrg = saved + QStringLiteral("/again.sock_v4_6.rrg");
+        QVERIFY2(first.out.contains(QStringLiteral("saved copy: ") + rrg + QLatin1Char('\n')), qPrintable(first.out));
+        QFile firstCopy(rrg);
+        QVERIFY(firstCopy.open(QIODevice::ReadOnly));
+        const QByteArray firstBytes = firstCopy.readAll();
+        firstCopy.close();
+
+        QStringList memory;
+        for (int i = 0; i < 1792; ++i)
+            memory << QString::number((i * 11 + 5) & 0xFF);
+        QVERIFY(WriteTextLines(Path(QStringLiteral("again.rrg")), memory).ok());
+        QCOMPARE(Cli({QStringLiteral("restore"), Path(QStringLiteral("again.rrg")), sim}).exitCode, 0);
+
+        const CliRun second = Cli(QStringList(args) << QStringLiteral("--all"));
+        QCOMPARE(second.exitCode, 0);
+        const QString rrg2 = saved + QStringLiteral("/again.sock_v4_6-2.rrg");
+        QVERIFY2(second.out.split(QLatin1Char('\n')).value(1).endsWith(
+                     QStringLiteral("\t") + rrg2 + QLatin1Char(' ') + saved + QStringLiteral("/again.sock_v4_6-2.cfg")),
+                 qPrintable(second.out));
+        QVERIFY(firstCopy.open(QIODevice::ReadOnly));
+        QCOMPARE(firstCopy.readAll(), firstBytes);
+        QCOMPARE(NumberLines(rrg2), memory);
+        QCOMPARE(QDir(saved).entryList(QDir::Files).size(), 4);
     }
 
     void failuresGiveTheirExitCodes_data()

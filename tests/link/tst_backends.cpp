@@ -158,6 +158,7 @@ private slots:
         QTest::newRow("version too big") << QByteArray("SimVersion=256\n") << 1;
         QTest::newRow("unknown transport") << QByteArray("Transport=serial\n") << 1;
         QTest::newRow("socket without path") << QByteArray("Transport=socket:\n") << 1;
+        QTest::newRow("blank before the socket path") << QByteArray("Transport=socket: /tmp/a.sock\n") << 1;
         QTest::newRow("ids all bad") << QByteArray("UsbIds=nonsense\n") << 2;
     }
     void settingsBadValuesFallBack()

@@ -67,6 +67,7 @@ public:
         bus_.events << QStringLiteral("open %1 %2").arg(Name(kind), id_);
         return std::make_unique<FakePipe>(bus_, kind, id_);
     }
+    QString Identity() const override { return id_; }
 
 private:
     FakeBus &bus_;

@@ -12,9 +12,14 @@
 
 #include <cerrno>
 #include <deque>
+#include <map>
 #include <mutex>
 #endif
 
+#include "cli/clicommands.h"
+#include "files/registrationfile.h"
+#include "files/textlines.h"
+#include "firmware/firmwarefile.h"
 #include "i18n/messagecatalogue.h"
 #include "link/devicelink.h"
 #include "link/libusbbackend.h"
@@ -22,8 +27,16 @@
 #include "link/usblink.h"
 #include "support/recording.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <atomic>
+#include <thread>
 
 
 using namespace rpu;
@@ -79,7 +92,8 @@ public:
     }
     ~EmulatedReceiver()
     {
-        umockdev_testbed_remove_device(testbed_, sysPath_.constData());
+        if (!left_)
+            umockdev_testbed_remove_device(testbed_, sysPath_.constData());
         umockdev_testbed_detach_ioctl(testbed_, node_.constData(), nullptr);
         g_object_unref(handler_);
         for (Urb &u : done_)
@@ -88,6 +102,15 @@ public:
             Drop(u);
     }
     bool Attached() const { return attached_; }
+
+    // Gone from the bus, as after the cable is pulled: libusb hears the
+    // kernel's "remove" and lists the receiver no more.
+    void Leave()
+    {
+        umockdev_testbed_uevent(testbed_, sysPath_.constData(), "remove");
+        umockdev_testbed_remove_device(testbed_, sysPath_.constData());
+        left_ = true;
+    }
 
     // Plugged in anew: a fresh device, no claim, no URBs.
     void Reset()
@@ -323,6 +346,7 @@ private:
     QByteArray node_;
     QByteArray sysPath_;
     bool attached_ = false;
+    bool left_ = false;
     UMockdevIoctlClient *claimedBy_ = nullptr;
     long outBytes_ = 0;
     std::deque<Urb> waiting_; // IN URBs with nothing to carry yet
@@ -591,6 +615,143 @@ private slots:
         LinkContext ctx{*link, pacer, progress, catalogue};
         DeviceInfo info;
         QCOMPARE(InitLink(ctx, kInitMainPage, info), 0);
+    }
+
+    // Three receivers with memories of their own under one firmware batch
+    // with backup-first and restore-after. The first of the list leaves the
+    // bus mid-firmware, so the others move up the list: each must still get
+    // back its own memory, and the row of the one that left must not claim a
+    // restore.
+    void batchKeepsEachReceiversMemory()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        std::map<int, std::unique_ptr<EmulatedReceiver>> extra;
+        for (const int devnum : {3, 4}) {
+            extra[devnum] = std::make_unique<EmulatedReceiver>(testbed, devnum, kReceiverIds);
+            QVERIFY(extra[devnum]->Attached());
+        }
+        const auto at = [&](int devnum) -> EmulatedReceiver & { return devnum == 2 ? *receiver : *extra[devnum]; };
+        std::map<int, std::vector<std::uint8_t>> memories;
+        for (const int devnum : {2, 3, 4}) {
+            std::lock_guard<std::mutex> guard(at(devnum).lock);
+            auto &memory = at(devnum).sim.Memory();
+            for (int i = 0; i < kRegistrationImageSize; ++i)
+                memory[std::size_t(i)] = std::uint8_t(i * 7 + devnum * 41);
+            memories[devnum].assign(memory.begin(), memory.begin() + kRegistrationImageSize);
+        }
+
+        QFile ini(dir.filePath(QStringLiteral("bench.INI")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[Device]\nTransport=usb\nUsbIds=04b4:8613\nReadTimeoutMs=" + QByteArray::number(kTimeoutMs) + "\n");
+        ini.close();
+        QFile firmware(dir.filePath(QStringLiteral("fw.bin")));
+        QVERIFY(firmware.open(QIODevice::WriteOnly));
+        firmware.write(MakeFirmwareImage(kSelaFirmwareTypeCode, 49, 100));
+        firmware.close();
+        const auto cli = [&](QStringList args, QString *out) {
+            QString err;
+            QTextStream outStream(out), errStream(&err), in(stdin);
+            args.prepend(QStringLiteral("dorel-rpu-cli"));
+            args << QStringLiteral("--config") << ini.fileName();
+            const int code = cli::RunCli(args, dir.path(), {outStream, errStream, in, false});
+            outStream.flush();
+            errStream.flush();
+            *out += err;
+            return code;
+        };
+
+        // Each receiver by its port, in the text list, in JSON and for --device.
+        QString out;
+        QCOMPARE(cli({QStringLiteral("list"), QStringLiteral("--json")}, &out), 0);
+        const QJsonArray listed = QJsonDocument::fromJson(out.toUtf8()).array();
+        QStringList identities;
+        for (const auto &row : listed)
+            identities << row[QStringLiteral("identity")].toString();
+        QStringList sorted = identities;
+        sorted.sort();
+        QCOMPARE(sorted, (QStringList{"usb:1-2", "usb:1-3", "usb:1-4"}));
+        out.clear();
+        QCOMPARE(cli({QStringLiteral("info"), QStringLiteral("--device"), QStringLiteral("1-3")}, &out), 0);
+        QVERIFY2(out.contains(QStringLiteral("identity: usb:1-3\n")), qPrintable(out));
+        const int leaving = identities.front().section(QLatin1Char('-'), 1).toInt();
+
+        // The first of the list is pulled a few kilobytes into its firmware.
+        {
+            std::lock_guard<std::mutex> guard(at(leaving).lock);
+            at(leaving).unplugAfter = 3000;
+        }
+        std::atomic<bool> batchDone = false;
+        std::thread puller([&] {
+            while (!batchDone) {
+                {
+                    std::lock_guard<std::mutex> guard(at(leaving).lock);
+                    if (!at(leaving).unplugged) {
+                        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                        continue;
+                    }
+                }
+                at(leaving).Leave();
+                return;
+            }
+        });
+        out.clear();
+        const int code = cli({QStringLiteral("update-firmware"), firmware.fileName(), QStringLiteral("--all"),
+                              QStringLiteral("--backup-first"), dir.filePath(QStringLiteral("saved")),
+                              QStringLiteral("--restore-after")},
+                             &out);
+        batchDone = true;
+        puller.join();
+        QCOMPARE(code, 1);
+
+        const QStringList table = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(table.size(), 4);
+        for (const int devnum : {2, 3, 4}) {
+            const QString identity = QStringLiteral("usb:1-%1").arg(devnum);
+            const auto row = std::find_if(table.begin(), table.end(), [&](const QString &line) {
+                return line.section(QLatin1Char('\t'), 0, 0).endsWith(QLatin1Char(' ') + identity);
+            });
+            QVERIFY2(row != table.end(), qPrintable(out));
+            const QStringList columns = row->split(QLatin1Char('\t'));
+            QCOMPARE(columns.size(), 5);
+            const bool restored = columns[2].contains(QStringLiteral("restored"));
+            QCOMPARE(restored, devnum != leaving);
+            QVERIFY2(columns[2].startsWith(devnum == leaving ? QStringLiteral("FAILED") : QStringLiteral("ok: ")),
+                     qPrintable(*row));
+
+            // Its saved copy is its own memory, and the row names it.
+            const QStringList files = columns[4].split(QLatin1Char(' '));
+            QCOMPARE(files.size(), 2);
+            QVERIFY2(files[0].contains(QStringLiteral("usb-1-%1_v4_6").arg(devnum)), qPrintable(files[0]));
+            const auto lines = ReadTextLines(files[0]);
+            QVERIFY(lines.ok());
+            std::vector<std::uint8_t> saved;
+            for (const QString &line : lines.value->mid(0, kRegistrationImageSize))
+                saved.push_back(std::uint8_t(line.toInt()));
+            QCOMPARE(saved, memories[devnum]);
+
+            // And the receiver holds its own memory: restored, or never touched.
+            std::lock_guard<std::mutex> guard(at(devnum).lock);
+            const auto &memory = at(devnum).sim.Memory();
+            QVERIFY2(std::equal(memories[devnum].begin(), memories[devnum].end(), memory.begin()),
+                     qPrintable(identity));
+            QCOMPARE(at(devnum).sim.VersionByte(), std::uint8_t(devnum == leaving ? 46 : 49));
+        }
+
+        // The one that left is refused by its identity, not served by another.
+        out.clear();
+        QCOMPARE(cli({QStringLiteral("info"), QStringLiteral("--device"), identities.front()}, &out), 2);
+        // Another transport string for the same bus reaches every receiver twice.
+        out.clear();
+        QCOMPARE(cli({QStringLiteral("list"), QStringLiteral("--transport"), QStringLiteral("usb"),
+                      QStringLiteral("--transport"), QStringLiteral("USB")},
+                     &out),
+                 2);
+        QVERIFY2(out.contains(QStringLiteral("twice")), qPrintable(out));
+        if (leaving == 2) { // the fixture's own receiver: plugged in again for any later case
+            receiver.reset();
+            receiver = std::make_unique<EmulatedReceiver>(testbed, 2, kReceiverIds);
+        }
     }
 
 private:
