@@ -1,16 +1,13 @@
 #include "firmware/firmwarefile.h"
 
+#include "io/safefile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
 #include <algorithm>
-#include <cerrno>
 #include <climits>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace rpu {
 
@@ -25,56 +22,35 @@ FirmwareFile ReadFirmwareFile(const QString &path)
     FirmwareFile result;
     const QFileInfo info(path);
     result.fileName = info.fileName();
-    if (!info.exists()) {
+    // Only a regular file is opened, and without blocking: a FIFO put in
+    // place of the entry would otherwise hold the window for good.
+    FileBytes file = ReadRegularFile(path, kMaxFirmwareFileSize);
+    switch (file.fault) {
+    case FileFault::None:
+        break;
+    case FileFault::TooLarge:
+        result.size = info.size();
+        result.modified = info.lastModified();
+        result.verdict = FirmwareVerdict::BadFormat;
+        return result;
+    case FileFault::Missing:
         result.errorText = QStringLiteral("%1: no such file").arg(path);
         return result;
-    }
-    if (info.isDir()) {
+    case FileFault::IsFolder:
         result.errorText = QStringLiteral("%1: is a folder").arg(path);
         return result;
-    }
-    result.size = info.size();
-    result.modified = info.lastModified();
-
-    if (result.size > kMaxFirmwareFileSize) {
-        result.verdict = FirmwareVerdict::BadFormat;
-        return result;
-    }
-
-    // Opened without blocking and checked on the open descriptor: a FIFO
-    // put in place of the entry would otherwise hold the window for good.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        result.errorText = QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
-        return result;
-    }
-    struct stat st{};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
+    case FileFault::NotRegular:
         result.errorText = QStringLiteral("%1: not a regular file").arg(path);
         return result;
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        result.errorText = QStringLiteral("%1: %2").arg(path, file.errorString());
+    case FileFault::CannotOpen:
+    case FileFault::CannotRead:
+    case FileFault::CannotWrite:
+        result.errorText = QStringLiteral("%1: %2").arg(path, file.systemMessage);
         return result;
     }
-    // One byte more than allowed tells a file that grew since it was listed.
-    QByteArray bytes = file.read(kMaxFirmwareFileSize + 1);
-    const bool readFailed = file.error() != QFileDevice::NoError;
-    const QString readError = file.errorString();
-    file.close();
-    if (readFailed) {
-        result.errorText = QStringLiteral("%1: %2").arg(path, readError);
-        return result;
-    }
+    QByteArray bytes = std::move(file.bytes);
     result.size = bytes.size();
-    if (result.size > kMaxFirmwareFileSize) {
-        result.verdict = FirmwareVerdict::BadFormat;
-        return result;
-    }
+    result.modified = info.lastModified();
 
     const auto at = [&bytes](int i) { return static_cast<std::uint8_t>(bytes[i]); };
     if (bytes.size() < 4 || at(0) != kFirmwareHeaderByte || at(1) != kFirmwareHeaderByte) {

@@ -1,8 +1,8 @@
 #include "i18n/languagemodule.h"
 
 #include "i18n/layoutstream.h"
+#include "io/safefile.h"
 
-#include <QFile>
 #include <QStringDecoder>
 
 namespace rpu {
@@ -128,7 +128,9 @@ QStringList CheckLanguageModule(const LanguageModule &module)
 {
     QStringList findings = module.Problems();
     int number = kFirstMessageNumber;
-    for (; number < kFirstMessageNumber + kCatalogueSlots && !module.String(number).isEmpty(); ++number) {
+    for (; number < kFirstMessageNumber + kCatalogueSlots
+           && (!module.String(number).isEmpty() || IsReservedMessageNumber(number));
+         ++number) {
         if (!PlaceholdersMatch(module.String(number), BuiltinRussianText(number)))
             findings << QStringLiteral("message %1: placeholders differ from the Russian text \"%2\"")
                             .arg(number)
@@ -141,10 +143,11 @@ QStringList CheckLanguageModule(const LanguageModule &module)
 
 std::unique_ptr<LanguageModule> LanguageModule::Load(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxModuleBytes)
+    // Regular files only, and bounded: a FIFO beside the program must not block the start.
+    const FileBytes file = ReadRegularFile(path, kMaxModuleBytes);
+    if (!file.ok())
         return nullptr;
-    const QByteArray bytes = file.readAll();
+    const QByteArray &bytes = file.bytes;
     QStringDecoder decode(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = decode(bytes);
     if (decode.hasError())
