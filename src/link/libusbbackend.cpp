@@ -68,6 +68,19 @@ QString UsbText(int code)
 
 } // namespace
 
+LinkFault LibusbFaultKind(int libusbError)
+{
+    switch (libusbError) {
+    case LIBUSB_SUCCESS: return LinkFault::None;
+    case LIBUSB_ERROR_ACCESS: return LinkFault::NoAccess;
+    case LIBUSB_ERROR_BUSY: return LinkFault::Busy;
+    case LIBUSB_ERROR_NO_DEVICE:
+    case LIBUSB_ERROR_NOT_FOUND: return LinkFault::Gone;
+    case LIBUSB_ERROR_TIMEOUT: return LinkFault::TimedOut;
+    default: return LinkFault::Other;
+    }
+}
+
 struct LibusbBackend::Context {
     libusb_context *ctx = nullptr;
     ~Context()
@@ -213,6 +226,7 @@ public:
         }
         const std::uint8_t endpoint = kind == PipeKind::Write ? open_->outEndpoint : open_->inEndpoint;
         if (endpoint == 0) {
+            lastFault_ = LinkFault::Other;
             if (error)
                 *error = kind == PipeKind::Write ? QStringLiteral("The device has no bulk OUT endpoint")
                                                  : QStringLiteral("The device has no bulk IN endpoint");
@@ -220,6 +234,7 @@ public:
         }
         return std::make_unique<LibusbPipe>(open_, kind, timeoutMs_);
     }
+    LinkFault LastOpenFault() const override { return lastFault_; }
 
 private:
     std::shared_ptr<OpenDevice> Open(QString *error)
@@ -230,6 +245,7 @@ private:
         if (rc != 0) {
             dev->handle = nullptr;
             *error = UsbText(rc);
+            lastFault_ = LibusbFaultKind(rc);
             return nullptr;
         }
         libusb_set_auto_detach_kernel_driver(dev->handle, 1);
@@ -240,6 +256,7 @@ private:
         }
         if (rc != 0) {
             *error = UsbText(rc);
+            lastFault_ = LibusbFaultKind(rc);
             return nullptr;
         }
         dev->claimed = true;
@@ -248,6 +265,7 @@ private:
         rc = libusb_get_active_config_descriptor(device_, &config);
         if (rc != 0) {
             *error = UsbText(rc);
+            lastFault_ = LibusbFaultKind(rc);
             return nullptr;
         }
         if (config->bNumInterfaces > 0 && config->interface[0].num_altsetting > 0) {
@@ -274,6 +292,7 @@ private:
     libusb_device *device_;
     int timeoutMs_;
     std::shared_ptr<OpenDevice> open_;
+    LinkFault lastFault_ = LinkFault::Other;
 };
 
 } // namespace
