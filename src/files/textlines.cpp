@@ -4,6 +4,8 @@
 
 
 #include <algorithm>
+#include <cstring>
+#include <limits>
 
 namespace rpu {
 
@@ -117,28 +119,52 @@ FileError TooShortError(qsizetype found, int expected)
     return e;
 }
 
+namespace {
+
+// The next '\r' or '\n' from p on, or end: memchr finds the common LF and
+// CR LF ends at memory speed.
+const char *NextLineEnd(const char *p, const char *end)
+{
+    const char *lf = static_cast<const char *>(std::memchr(p, '\n', std::size_t(end - p)));
+    const char *limit = lf ? lf : end;
+    const char *cr = static_cast<const char *>(std::memchr(p, '\r', std::size_t(limit - p)));
+    return cr ? cr : limit;
+}
+
+} // namespace
+
 bool TextLineCursor::Next(QByteArrayView &line)
 {
     const qsizetype n = text_.size();
     if (pos_ >= n)
         return false;
-    qsizetype end = pos_;
-    while (end < n && text_.at(end) != '\r' && text_.at(end) != '\n')
-        ++end;
-    line = text_.sliced(pos_, end - pos_);
-    if (end < n && text_.at(end) == '\r' && end + 1 < n && text_.at(end + 1) == '\n')
-        ++end;
-    pos_ = end + 1;
+    const char *begin = text_.data();
+    const char *end = NextLineEnd(begin + pos_, begin + n);
+    line = text_.sliced(pos_, end - (begin + pos_));
+    qsizetype next = end - begin + 1;
+    if (end < begin + n && *end == '\r' && next < n && begin[next] == '\n')
+        ++next;
+    pos_ = next;
     ++read_;
     return true;
 }
 
 int CountTextLines(QByteArrayView text)
 {
-    TextLineCursor cursor(text);
-    for (QByteArrayView line; cursor.Next(line);) {
+    // A line ends at each LF and at each CR not followed by LF; a last line
+    // without an end counts too.
+    const char *p = text.data();
+    const char *end = p + text.size();
+    qsizetype lines = 0;
+    for (const char *q = p; q < end && (q = static_cast<const char *>(std::memchr(q, '\n', std::size_t(end - q)))); ++q)
+        ++lines;
+    for (const char *q = p; q < end && (q = static_cast<const char *>(std::memchr(q, '\r', std::size_t(end - q)))); ++q) {
+        if (q + 1 == end || q[1] != '\n')
+            ++lines;
     }
-    return cursor.LinesRead();
+    if (!text.isEmpty() && text.back() != '\n' && text.back() != '\r')
+        ++lines;
+    return int(std::min<qsizetype>(lines, std::numeric_limits<int>::max()));
 }
 
 QStringList SplitTextLines(const QString &text)
