@@ -1,9 +1,11 @@
 // The configuration file as the program reads it at start: the device
 // section through the link settings, the start-up language and the help
-// document names through QSettings, and the id list on its own.
+// document names, the id list on its own, and the one-line edit of a
+// language change.
 
 #include "app/helplinks.h"
 #include "app/startup.h"
+#include "io/inifile.h"
 #include "i18n/messagecatalogue.h"
 #include "i18n/resourcelocale.h"
 #include "link/libusbbackend.h"
@@ -46,5 +48,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     (void)rpu::LanguageModulePath(QStringLiteral("/opt/rpu/dorel-rpu-sela"), code);
     for (const QString &key : {code, QStringLiteral("RU"), QStringLiteral("EN"), QStringLiteral("TR")})
         (void)rpu::HelpPath({QStringLiteral("/opt/rpu")}, rpu::ReadHelpFileName(ini, key));
+
+    // A language change edits one line: the new value reads back, and a
+    // second edit with the same value changes nothing.
+    const rpu::IniDocument document(bytes);
+    const QByteArray edited = document.WithValue(QStringLiteral("Language"), QStringLiteral("Default"), QStringLiteral("EN"));
+    fuzz::Require(rpu::IniDocument(edited).Value(QStringLiteral("Language"), QStringLiteral("Default")) == QStringLiteral("EN"),
+                  "the written language reads back");
+    fuzz::Require(rpu::IniDocument(edited).WithValue(QStringLiteral("Language"), QStringLiteral("Default"),
+                                                     QStringLiteral("EN")) == edited,
+                  "writing the same language again changes no byte");
     return 0;
 }

@@ -1,7 +1,9 @@
 #include "app/appservices.h"
 
 #include "app/dialogs.h"
+#include "i18n/messagecatalogue.h"
 #include "link/usblink.h"
+#include "session/outcomemessages.h"
 
 namespace rpu {
 
@@ -26,6 +28,16 @@ std::unique_ptr<UsbLink> MakeUsbLink(std::unique_ptr<DeviceBackend> backend, Dia
                                              nullptr, title.isEmpty() ? QStringLiteral("Error") : title,
                                              text, Dialogs::Icon::Error, Dialogs::Buttons::Ok);
                                      });
+}
+
+std::unique_ptr<UsbLink> MakeUsbLink(std::unique_ptr<DeviceBackend> backend, Dialogs &dialogs,
+                                     const MessageCatalogue &catalogue)
+{
+    return std::make_unique<UsbLink>(std::move(backend), UsbLink::ProblemReporter([&](const LinkProblem &problem) {
+                                         dialogs.MessageBox(nullptr, catalogue.Text(10001),
+                                                            LinkProblemText(problem, catalogue),
+                                                            Dialogs::Icon::Error, Dialogs::Buttons::Ok);
+                                     }));
 }
 
 } // namespace rpu

@@ -36,5 +36,8 @@ AppServices MakeAppServices(const QString &programFilePath, Dialogs &dialogs, Pa
 // The link over a backend; a pipe that cannot be opened is shown in a box
 // titled "Error" that no window owns.
 std::unique_ptr<UsbLink> MakeUsbLink(std::unique_ptr<DeviceBackend> backend, Dialogs &dialogs);
+// The same, a device that cannot be opened worded from the catalogue.
+std::unique_ptr<UsbLink> MakeUsbLink(std::unique_ptr<DeviceBackend> backend, Dialogs &dialogs,
+                                     const MessageCatalogue &catalogue);
 
 } // namespace rpu

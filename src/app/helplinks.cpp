@@ -4,13 +4,13 @@
 #include "app/pagecontext.h"
 #include "i18n/messagecatalogue.h"
 #include "i18n/messageids.h"
+#include "io/inifile.h"
 
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QSettings>
 #include <QWidget>
 
 namespace rpu {
@@ -36,14 +36,8 @@ UrlOpener DesktopUrlOpener()
 QString ReadHelpFileName(const QString &iniPath, const QString &code)
 {
     const QString key = code.isEmpty() ? QStringLiteral("RU") : code;
-    if (!QFileInfo::exists(iniPath))
-        return ShippedHelpFile(key);
-    const QSettings ini(iniPath, QSettings::IniFormat);
-    const QVariant value = ini.value(QStringLiteral("Help/") + key, ShippedHelpFile(key));
-    // QSettings splits a value with commas into a list.
-    if (value.typeId() == QMetaType::QStringList)
-        return value.toStringList().join(QLatin1Char(','));
-    return value.toString();
+    // The name exactly as configured: a ", " or a ';' inside it stays.
+    return ReadIniFile(iniPath).document.Value(QStringLiteral("Help"), key, ShippedHelpFile(key));
 }
 
 QString HelpPath(const QStringList &folders, const QString &fileName)

@@ -6,6 +6,7 @@
 #include "app/pages/settingspage.h"
 #include "i18n/messagecatalogue.h"
 #include "i18n/messageids.h"
+#include "session/outcomemessages.h"
 
 #include <QScopedValueRollback>
 #include <QTabWidget>
@@ -171,7 +172,14 @@ void PageFlow::ConnectButtonClick()
         MainPageCChange();
         return;
     }
-    context_->Fail(OutcomeMessage(outcome), kTitleWarning);
+    const LinkProblem problem = session_.LastLinkProblem();
+    if (outcome == OpenOutcome::NoDevice && problem.fault == LinkFault::NoListener) {
+        const QString text = LinkProblemText(problem, context_->catalogue());
+        ShowStatus(text);
+        context_->Box(kTitleWarning, text, Dialogs::Icon::Error);
+    } else {
+        context_->Fail(OutcomeMessage(outcome), kTitleWarning);
+    }
     session_.SetState(LinkState::Down);
     CommandsChanged();
 }

@@ -5,6 +5,8 @@
 #include "app/languageswitch.h"
 #include "app/mainform.h"
 #include "app/qtpacer.h"
+#include "files/textlines.h"
+#include "i18n/languagechoice.h"
 #include "i18n/messagecatalogue.h"
 #include "i18n/resourcelocale.h"
 #include "link/linkconfig.h"
@@ -15,7 +17,6 @@
 #include <QDate>
 #include <QDir>
 #include <QFileInfo>
-#include <QSettings>
 
 #include <exception>
 
@@ -23,17 +24,7 @@ namespace rpu {
 
 QString ReadStartupLanguage(const QString &iniPath)
 {
-    const QString fallback = QStringLiteral("RU");
-    if (!QFileInfo::exists(iniPath))
-        return fallback;
-    QSettings ini(iniPath, QSettings::IniFormat);
-    const QVariant value = ini.value(QStringLiteral("Language/Default"));
-    if (!value.isValid())
-        return fallback;
-    // QSettings reads a value with commas as a list.
-    if (value.typeId() == QMetaType::QStringList)
-        return value.toStringList().join(QLatin1Char(',')).trimmed();
-    return value.toString().trimmed();
+    return StartupLanguageOf(ReadIniFile(iniPath).document);
 }
 
 namespace {
@@ -60,7 +51,7 @@ int RunEntrySequence(QApplication &app, Dialogs &dialogs)
         qWarning("%s: %s", qPrintable(iniPath), qPrintable(warning));
     SimDevice simDevice(static_cast<std::uint8_t>(linkConfig.simVersion));
     QtPacer pacer;
-    const std::unique_ptr<UsbLink> link = MakeUsbLink(MakeDeviceBackend(linkConfig, &simDevice), dialogs);
+    const std::unique_ptr<UsbLink> link = MakeUsbLink(MakeDeviceBackend(linkConfig, &simDevice), dialogs, catalogue);
     if (!linkConfig.traceFolder.isEmpty())
         link->SetTraceFolder(linkConfig.traceFolder, [&](const QString &path, const QString &why) {
             dialogs.MessageBox(nullptr, catalogue.Text(10009), catalogue.Format(10095, {path, why}),
@@ -70,6 +61,9 @@ int RunEntrySequence(QApplication &app, Dialogs &dialogs)
     // The window registers itself with the runtime for re-translation.
     TMainForm form(MakeAppServices(programPath, dialogs, pacer, *link, catalogue));
     form.show();
+    // A configuration file that could not be used must not pass for "no device".
+    if (const QString problem = DescribeIniProblem(ReadIniFile(iniPath), iniPath, catalogue); !problem.isEmpty())
+        form.ShowStatus(problem);
     // RPU_QUIT_WHEN_SHOWN times the start (bench/bench_start): draw once, leave.
     if (qEnvironmentVariableIsSet("RPU_QUIT_WHEN_SHOWN"))
         QCoreApplication::processEvents();

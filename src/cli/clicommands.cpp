@@ -7,6 +7,8 @@
 #include "files/programfolders.h"
 #include "files/registrationfile.h"
 #include "firmware/firmwarefile.h"
+#include "i18n/languagechoice.h"
+#include "io/safefile.h"
 #include "i18n/messagecatalogue.h"
 #include "i18n/messageids.h"
 #include "link/devicelink.h"
@@ -24,7 +26,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSettings>
 #include <QThread>
 
 #include <algorithm>
@@ -97,7 +98,7 @@ private:
     }
     int FileFail(const FileError &error, const QString &path)
     {
-        return Fail(kExitUsage, DescribeFileError(error, path, catalogue_));
+        return Fail(kExitUsage, DescribeFileError(error, DisplayPath(path), catalogue_));
     }
 
     bool Setup();
@@ -184,15 +185,18 @@ int Cli::Run(const QStringList &arguments)
 bool Cli::Setup()
 {
     const QString ini = parser_.isSet(kConfigOption) ? parser_.value(kConfigOption) : folders_.configFile;
+    const IniRead iniRead = ReadIniFile(ini);
     QString lang = parser_.value(kLangOption);
     if (lang.isEmpty())
-        lang = QSettings(ini, QSettings::IniFormat).value(QStringLiteral("Language/Default")).toString();
+        lang = StartupLanguageOf(iniRead.document);
     LoadMessageCatalogue(catalogue_, lang, windowProgram_, [this](const QString &besidePath) {
         const QString found =
             FindLanguageModuleFile(folders_.lookup, windowProgram_, QFileInfo(besidePath).suffix());
         return found.isEmpty() ? nullptr : OpenLanguageModule(found);
     });
 
+    if (const QString problem = DescribeIniProblem(iniRead, ini, catalogue_); !problem.isEmpty())
+        s_.err << problem << Qt::endl;
     const LinkConfig base = ReadLinkConfig(ini);
     for (const QString &warning : base.warnings)
         s_.err << ini << ": " << warning << Qt::endl;

@@ -33,20 +33,25 @@ QStringList RegistrationBackup::Lines() const
     return lines;
 }
 
-FileResult<RegistrationBackup> ParseRegistrationLines(const QStringList &allLines)
+FileResult<RegistrationBackup> ParseRegistrationText(QByteArrayView allText)
 {
     // Blank lines after the data (what a text editor leaves) are no values:
     // the configuration code stays the last number.
-    qsizetype end = allLines.size();
-    while (end > kRegistrationImageSize && allLines.at(end - 1).trimmed().isEmpty())
-        --end;
-    const QStringList lines = allLines.first(end);
-    if (lines.size() < kRegistrationImageSize)
-        return {std::nullopt, TooShortError(lines.size(), kRegistrationImageSize)};
+    qsizetype last = allText.size();
+    while (last > 0 && QChar::isSpace(uchar(allText[last - 1])))
+        --last;
+    qsizetype end = last;
+    while (end < allText.size() && allText[end] != '\r' && allText[end] != '\n')
+        ++end;
+    const QByteArrayView text = allText.first(end);
+    const int lines = CountTextLines(text);
+    if (lines < kRegistrationImageSize)
+        return {std::nullopt, TooShortError(lines, kRegistrationImageSize)};
     RegistrationBackup backup;
-    backup.values.reserve(lines.size());
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        const auto value = ParseDecimalLine(lines.at(i), int(i + 1), 0, 255);
+    backup.values.reserve(lines);
+    TextLineCursor cursor(text);
+    for (QByteArrayView line; cursor.Next(line);) {
+        const auto value = ParseDecimalLine(line, cursor.LinesRead(), 0, 255);
         if (!value.ok())
             return {std::nullopt, value.error};
         backup.values.append(char(*value.value));
@@ -54,12 +59,17 @@ FileResult<RegistrationBackup> ParseRegistrationLines(const QStringList &allLine
     return {backup, {}};
 }
 
+FileResult<RegistrationBackup> ParseRegistrationLines(const QStringList &lines)
+{
+    return ParseRegistrationText(lines.join(QLatin1Char('\n')).toUtf8());
+}
+
 FileResult<RegistrationBackup> ReadRegistrationBackup(const QString &path)
 {
-    const auto lines = ReadTextLines(path);
-    if (!lines.ok())
-        return {std::nullopt, lines.error};
-    return ParseRegistrationLines(*lines.value);
+    const auto text = ReadTextFile(path);
+    if (!text.ok())
+        return {std::nullopt, text.error};
+    return ParseRegistrationText(*text.value);
 }
 
 FileError WriteRegistrationBackup(const QString &path, const RegistrationBackup &backup)

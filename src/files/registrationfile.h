@@ -35,6 +35,8 @@ struct RegistrationBackup {
 // allowed); blank lines after the last value are dropped. Anything else is refused, so that no restore can send a short or
 // damaged image.
 FileResult<RegistrationBackup> ParseRegistrationLines(const QStringList &lines);
+// The same over a file's text in one pass, without a string per line.
+FileResult<RegistrationBackup> ParseRegistrationText(QByteArrayView text);
 
 FileResult<RegistrationBackup> ReadRegistrationBackup(const QString &path);
 // All values, one per line with CR LF; atomic. A backup shorter than the

@@ -13,30 +13,46 @@ QStringList SettingsFileLines(std::span<const quint32, kSettingsFileCells> cells
     return lines;
 }
 
-FileResult<SettingsFileCells> ParseSettingsLines(const QStringList &lines)
+namespace {
+
+FileResult<qint64> ParseCell(QByteArrayView line, int number)
 {
-    if (lines.size() < kSettingsFileCells)
-        return {std::nullopt, TooShortError(lines.size(), kSettingsFileCells)};
-    SettingsFileCells cells{};
-    for (int i = 0; i < kSettingsFileCells; ++i) {
-        const auto value = ParseDecimalLine(lines.at(i), i + 1, std::numeric_limits<qint32>::min(),
-                                            std::numeric_limits<quint32>::max());
+    return ParseDecimalLine(line, number, std::numeric_limits<qint32>::min(), std::numeric_limits<quint32>::max());
+}
+
+} // namespace
+
+FileResult<SettingsFileContent> ParseSettingsText(QByteArrayView text)
+{
+    SettingsFileContent content;
+    content.lineCount = CountTextLines(text);
+    if (content.lineCount < kSettingsFileCells)
+        return {std::nullopt, TooShortError(content.lineCount, kSettingsFileCells)};
+    TextLineCursor cursor(text);
+    QByteArrayView line;
+    for (int i = 0; i < kSettingsFileCells && cursor.Next(line); ++i) {
+        const auto value = ParseCell(line, i + 1);
         if (!value.ok())
             return {std::nullopt, value.error};
-        cells[i] = quint32(*value.value);
+        content.cells[i] = quint32(*value.value);
     }
-    return {cells, {}};
+    return {content, {}};
+}
+
+FileResult<SettingsFileCells> ParseSettingsLines(const QStringList &lines)
+{
+    const auto content = ParseSettingsText(lines.join(QLatin1Char('\n')).toUtf8());
+    if (!content.ok())
+        return {std::nullopt, content.error};
+    return {content.value->cells, {}};
 }
 
 FileResult<SettingsFileContent> ReadSettingsFile(const QString &path)
 {
-    auto lines = ReadTextLines(path);
-    if (!lines.ok())
-        return {std::nullopt, lines.error};
-    const auto cells = ParseSettingsLines(*lines.value);
-    if (!cells.ok())
-        return {std::nullopt, cells.error};
-    return {SettingsFileContent{*cells.value, std::move(*lines.value)}, {}};
+    const auto text = ReadTextFile(path);
+    if (!text.ok())
+        return {std::nullopt, text.error};
+    return ParseSettingsText(*text.value);
 }
 
 FileError WriteSettingsFile(const QString &path, std::span<const quint32, kSettingsFileCells> cells)

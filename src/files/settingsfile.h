@@ -19,7 +19,7 @@ using SettingsFileCells = std::array<quint32, kSettingsFileCells>;
 
 struct SettingsFileContent {
     SettingsFileCells cells{};
-    QStringList lines;  // every line of the file, for the value buffer
+    int lineCount = 0;  // lines in the file; those after line 96 are not used
 };
 
 // The value buffer's lines for a save: each cell as unsigned decimal text.
@@ -30,6 +30,8 @@ QStringList SettingsFileLines(std::span<const quint32, kSettingsFileCells> cells
 // negatives wrap to their unsigned 32-bit value, as the old program stored
 // them. Older versions saved 4294967295 for a time list without selection.
 FileResult<SettingsFileCells> ParseSettingsLines(const QStringList &lines);
+// The same over a file's text in one pass, without a string per line.
+FileResult<SettingsFileContent> ParseSettingsText(QByteArrayView text);
 
 FileResult<SettingsFileContent> ReadSettingsFile(const QString &path);
 // Exactly 96 lines, CR LF after each; atomic.

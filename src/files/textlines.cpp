@@ -2,11 +2,10 @@
 
 #include "i18n/messagecatalogue.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
+#include <cstring>
+#include <limits>
 
 namespace rpu {
 
@@ -57,6 +56,8 @@ QString DescribeFileError(const FileError &error, const QString &fileName, const
         return catalogue.Format(10088, {fileName, error.systemMessage});
     case FileErrorKind::IsFolder:
         return catalogue.Format(10097, fileName);
+    case FileErrorKind::NotRegular:
+        return catalogue.Format(error.writing ? 10121 : 10120, fileName);
     case FileErrorKind::CannotRead:
         return catalogue.Format(10089, {fileName, error.systemMessage});
     case FileErrorKind::TooLarge:
@@ -75,10 +76,38 @@ QString DescribeFileError(const FileError &error, const QString &fileName, const
     return {};
 }
 
+QString DescribeIniProblem(const IniRead &read, const QString &path, const MessageCatalogue &catalogue)
+{
+    const QString shown = DisplayPath(path);
+    if (read.text == IniTextFault::NotText)
+        return catalogue.Format(10122, shown);
+    if (!read.HasProblem())
+        return {};
+    return catalogue.Format(10123, DescribeFileError(FileErrorFrom(read.file, false), shown, catalogue));
+}
+
 QString DescribeRemoveError(const QString &fileName, const QString &systemMessage,
                             const MessageCatalogue &catalogue)
 {
     return catalogue.Format(10096, {fileName, systemMessage});
+}
+
+FileError FileErrorFrom(const FileOutcome &outcome, bool writing)
+{
+    FileErrorKind kind = FileErrorKind::None;
+    switch (outcome.fault) {
+    case FileFault::None: return {};
+    case FileFault::Missing:
+    case FileFault::CannotOpen: kind = FileErrorKind::CannotOpen; break;
+    case FileFault::IsFolder: kind = FileErrorKind::IsFolder; break;
+    case FileFault::NotRegular: kind = FileErrorKind::NotRegular; break;
+    case FileFault::CannotRead: kind = FileErrorKind::CannotRead; break;
+    case FileFault::TooLarge: kind = FileErrorKind::TooLarge; break;
+    case FileFault::CannotWrite: kind = FileErrorKind::CannotWrite; break;
+    }
+    FileError e = SystemError(kind, outcome.systemMessage);
+    e.writing = writing;
+    return e;
 }
 
 FileError TooShortError(qsizetype found, int expected)
@@ -88,6 +117,54 @@ FileError TooShortError(qsizetype found, int expected)
     e.line = int(found) + 1;
     e.expectedLines = expected;
     return e;
+}
+
+namespace {
+
+// The next '\r' or '\n' from p on, or end: memchr finds the common LF and
+// CR LF ends at memory speed.
+const char *NextLineEnd(const char *p, const char *end)
+{
+    const char *lf = static_cast<const char *>(std::memchr(p, '\n', std::size_t(end - p)));
+    const char *limit = lf ? lf : end;
+    const char *cr = static_cast<const char *>(std::memchr(p, '\r', std::size_t(limit - p)));
+    return cr ? cr : limit;
+}
+
+} // namespace
+
+bool TextLineCursor::Next(QByteArrayView &line)
+{
+    const qsizetype n = text_.size();
+    if (pos_ >= n)
+        return false;
+    const char *begin = text_.data();
+    const char *end = NextLineEnd(begin + pos_, begin + n);
+    line = text_.sliced(pos_, end - (begin + pos_));
+    qsizetype next = end - begin + 1;
+    if (end < begin + n && *end == '\r' && next < n && begin[next] == '\n')
+        ++next;
+    pos_ = next;
+    ++read_;
+    return true;
+}
+
+int CountTextLines(QByteArrayView text)
+{
+    // A line ends at each LF and at each CR not followed by LF; a last line
+    // without an end counts too.
+    const char *p = text.data();
+    const char *end = p + text.size();
+    qsizetype lines = 0;
+    for (const char *q = p; q < end && (q = static_cast<const char *>(std::memchr(q, '\n', std::size_t(end - q)))); ++q)
+        ++lines;
+    for (const char *q = p; q < end && (q = static_cast<const char *>(std::memchr(q, '\r', std::size_t(end - q)))); ++q) {
+        if (q + 1 == end || q[1] != '\n')
+            ++lines;
+    }
+    if (!text.isEmpty() && text.back() != '\n' && text.back() != '\r')
+        ++lines;
+    return int(std::min<qsizetype>(lines, std::numeric_limits<int>::max()));
 }
 
 QStringList SplitTextLines(const QString &text)
@@ -109,26 +186,26 @@ QStringList SplitTextLines(const QString &text)
     return lines;
 }
 
+FileResult<QByteArray> ReadTextFile(const QString &path)
+{
+    FileBytes file = ReadRegularFile(path, kMaxNumberFileSize);
+    if (!file.ok())
+        return {std::nullopt, FileErrorFrom(file, false)};
+    if (file.bytes.startsWith("\xEF\xBB\xBF"))
+        file.bytes.remove(0, 3);
+    return {std::move(file.bytes), {}};
+}
+
 FileResult<QStringList> ReadTextLines(const QString &path)
 {
-    const QFileInfo info(path);
-    if (info.isDir())
-        return {std::nullopt, SystemError(FileErrorKind::IsFolder, QString())};
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {std::nullopt, SystemError(FileErrorKind::CannotOpen, file.errorString())};
-    if (file.size() > kMaxNumberFileSize)
-        return {std::nullopt, SystemError(FileErrorKind::TooLarge, {})};
-    // One byte more than allowed tells a file that grew (or a pipe) apart.
-    const QByteArray bytes = file.read(kMaxNumberFileSize + 1);
-    if (file.error() != QFileDevice::NoError)
-        return {std::nullopt, SystemError(FileErrorKind::CannotRead, file.errorString())};
-    if (bytes.size() > kMaxNumberFileSize)
-        return {std::nullopt, SystemError(FileErrorKind::TooLarge, {})};
-    QByteArrayView view(bytes);
-    if (view.startsWith("\xEF\xBB\xBF"))
-        view = view.sliced(3);
-    return {SplitTextLines(QString::fromUtf8(view)), {}};
+    const auto text = ReadTextFile(path);
+    if (!text.ok())
+        return {std::nullopt, text.error};
+    QStringList lines;
+    TextLineCursor cursor(*text.value);
+    for (QByteArrayView line; cursor.Next(line);)
+        lines << QString::fromUtf8(line);
+    return {lines, {}};
 }
 
 FileError WriteTextLines(const QString &path, const QStringList &lines)
@@ -138,52 +215,46 @@ FileError WriteTextLines(const QString &path, const QStringList &lines)
         bytes += line.toUtf8();
         bytes += "\r\n";
     }
-    // Unbuffered, and written until done: a buffered QSaveFile loses a short
-    // write (disk full, size limit) in commit() and reports success over a
-    // truncated file.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return SystemError(FileErrorKind::CannotWrite, file.errorString());
-    for (qint64 done = 0; done < bytes.size();) {
-        const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
-        if (n <= 0) {
-            const QString reason = file.errorString();
-            file.cancelWriting();
-            return SystemError(FileErrorKind::CannotWrite, reason);
-        }
-        done += n;
-    }
-    if (!file.commit())
-        return SystemError(FileErrorKind::CannotWrite, file.errorString());
-    return {};
+    return FileErrorFrom(WriteFileAtomically(path, bytes), true);
 }
 
-FileResult<qint64> ParseDecimalLine(const QString &text, int line, qint64 min, qint64 max)
+FileResult<qint64> ParseDecimalLine(QByteArrayView text, int line, qint64 min, qint64 max)
 {
+    const auto bad = [&](FileErrorKind kind) {
+        return FileResult<qint64>{std::nullopt, LineError(kind, line, QString::fromUtf8(text))};
+    };
     qsizetype i = 0;
     const qsizetype n = text.size();
-    while (i < n && (text.at(i) == QLatin1Char(' ') || text.at(i) == QLatin1Char('\t')))
+    while (i < n && (text.at(i) == ' ' || text.at(i) == '\t'))
         ++i;
     bool negative = false;
-    if (i < n && (text.at(i) == QLatin1Char('+') || text.at(i) == QLatin1Char('-'))) {
-        negative = text.at(i) == QLatin1Char('-');
+    if (i < n && (text.at(i) == '+' || text.at(i) == '-')) {
+        negative = text.at(i) == '-';
         ++i;
     }
     if (i == n)
-        return {std::nullopt, LineError(FileErrorKind::NotANumber, line, text)};
+        return bad(FileErrorKind::NotANumber);
     // Saturates far beyond any range asked for, so long digit runs cannot overflow.
     constexpr qint64 kCeiling = qint64(1) << 40;
     qint64 magnitude = 0;
     for (; i < n; ++i) {
-        const char16_t c = text.at(i).unicode();
-        if (c < u'0' || c > u'9')
-            return {std::nullopt, LineError(FileErrorKind::NotANumber, line, text)};
-        magnitude = std::min(kCeiling, magnitude * 10 + (c - u'0'));
+        const char c = text.at(i);
+        if (c < '0' || c > '9')
+            return bad(FileErrorKind::NotANumber);
+        magnitude = std::min(kCeiling, magnitude * 10 + (c - '0'));
     }
     const qint64 value = negative ? -magnitude : magnitude;
     if (value < min || value > max)
-        return {std::nullopt, LineError(FileErrorKind::OutOfRange, line, text)};
+        return bad(FileErrorKind::OutOfRange);
     return {value, {}};
+}
+
+FileResult<qint64> ParseDecimalLine(const QString &text, int line, qint64 min, qint64 max)
+{
+    auto result = ParseDecimalLine(QByteArrayView(text.toUtf8()), line, min, max);
+    if (!result.ok())
+        result.error.text = ShownText(text);
+    return result;
 }
 
 } // namespace rpu

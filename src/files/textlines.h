@@ -4,6 +4,10 @@
 // line ends; writing is atomic. Errors are typed so that the window can pick
 // a catalogue text or fall back on DescribeFileError.
 
+#include "io/inifile.h"
+#include "io/safefile.h"
+
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -16,6 +20,7 @@ enum class FileErrorKind {
     None,
     CannotOpen,   // missing or not permitted
     IsFolder,     // the name is a folder's
+    NotRegular,   // a FIFO, a device node or a link to one: never opened nor replaced
     CannotRead,   // the read failed part way
     TooLarge,     // far larger than any file of this kind
     TooShort,     // fewer lines than the format needs
@@ -31,13 +36,21 @@ struct FileError {
     int expectedLines = 0;  // TooShort: lines the format needs
     QString text;           // the bad line as read, shortened for display
     QString systemMessage;  // the system's reason for open, read and write failures
+    bool writing = false;   // NotRegular, IsFolder: the target of a write
 
     bool ok() const { return kind == FileErrorKind::None; }
 };
 
+// The file error for what the safe file layer reported.
+FileError FileErrorFrom(const FileOutcome &outcome, bool writing);
+
 // The catalogue's text for a file error (numbers 10088 on), in the language
 // in use. fileName is shown as given.
 QString DescribeFileError(const FileError &error, const QString &fileName, const MessageCatalogue &catalogue);
+
+// What the user hears at start about a configuration file that could not be
+// used (its defaults are then in force); empty when there is nothing to say.
+QString DescribeIniProblem(const IniRead &read, const QString &path, const MessageCatalogue &catalogue);
 
 // The text for a file that could not be removed.
 QString DescribeRemoveError(const QString &fileName, const QString &systemMessage,
@@ -55,14 +68,35 @@ struct FileResult {
 // pick (a firmware image, a video) from filling memory and the value buffer.
 inline constexpr qint64 kMaxNumberFileSize = 1024 * 1024;
 
-// Splits text at CR LF, LF or CR. A line end after the last line does not
-// start another line; an empty text has no lines.
+// The lines of a text, one at a time, without a string per line: split at
+// CR LF, LF or CR. A line end after the last line does not start another
+// line; an empty text has no lines.
+class TextLineCursor {
+public:
+    explicit TextLineCursor(QByteArrayView text) : text_(text) {}
+    // The next line without its line end; false after the last.
+    bool Next(QByteArrayView &line);
+    int LinesRead() const { return read_; }
+
+private:
+    QByteArrayView text_;
+    qsizetype pos_ = 0;
+    int read_ = 0;
+};
+
+// Lines in a text (as TextLineCursor counts them).
+int CountTextLines(QByteArrayView text);
+
+// Splits text at CR LF, LF or CR (as TextLineCursor).
 QStringList SplitTextLines(const QString &text);
 
 // TooShort error for a text of found lines where expected are needed.
 FileError TooShortError(qsizetype found, int expected);
 
-// Reads a whole file as lines (UTF-8 byte-order mark dropped).
+// Reads a whole number file (regular files only, at most
+// kMaxNumberFileSize bytes), UTF-8 byte-order mark dropped.
+FileResult<QByteArray> ReadTextFile(const QString &path);
+// The same, split into lines.
 FileResult<QStringList> ReadTextLines(const QString &path);
 
 // Writes every line followed by CR LF, through QSaveFile: on any failure the
@@ -73,6 +107,7 @@ FileError WriteTextLines(const QString &path, const QStringList &lines);
 // sign allowed, ASCII digits only, nothing after. Returns the value when it
 // lies in [min, max]; error kinds NotANumber or OutOfRange otherwise, with
 // line and text filled.
+FileResult<qint64> ParseDecimalLine(QByteArrayView text, int line, qint64 min, qint64 max);
 FileResult<qint64> ParseDecimalLine(const QString &text, int line, qint64 min, qint64 max);
 
 } // namespace rpu

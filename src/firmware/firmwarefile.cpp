@@ -2,18 +2,14 @@
 
 #include "i18n/messagecatalogue.h"
 #include "i18n/messageids.h"
+#include "io/safefile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
 #include <algorithm>
-#include <cerrno>
 #include <climits>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace rpu {
 
@@ -28,59 +24,39 @@ FirmwareFile ReadFirmwareFile(const QString &path)
     FirmwareFile result;
     const QFileInfo info(path);
     result.fileName = info.fileName();
-    if (!info.exists()) {
+    // Only a regular file is opened, and without blocking: a FIFO put in
+    // place of the entry would otherwise hold the window for good.
+    FileBytes file = ReadRegularFile(path, kMaxFirmwareFileSize);
+    switch (file.fault) {
+    case FileFault::None:
+        break;
+    case FileFault::TooLarge:
+        result.size = info.size();
+        result.modified = info.lastModified();
+        result.verdict = FirmwareVerdict::BadFormat;
+        return result;
+    case FileFault::Missing:
         result.readError = FirmwareReadError::Missing;
         return result;
-    }
-    if (info.isDir()) {
+    case FileFault::IsFolder:
         result.readError = FirmwareReadError::IsFolder;
         return result;
-    }
-    result.size = info.size();
-    result.modified = info.lastModified();
-
-    if (result.size > kMaxFirmwareFileSize) {
-        result.verdict = FirmwareVerdict::BadFormat;
-        return result;
-    }
-
-    // Opened without blocking and checked on the open descriptor: a FIFO
-    // put in place of the entry would otherwise hold the window for good.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        result.readError = FirmwareReadError::CannotOpen;
-        result.systemMessage = QString::fromLocal8Bit(std::strerror(errno));
-        return result;
-    }
-    struct stat st{};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
+    case FileFault::NotRegular:
         result.readError = FirmwareReadError::NotRegular;
         return result;
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
+    case FileFault::CannotOpen:
+    case FileFault::CannotWrite:
         result.readError = FirmwareReadError::CannotOpen;
-        result.systemMessage = file.errorString();
+        result.systemMessage = file.systemMessage;
         return result;
-    }
-    // One byte more than allowed tells a file that grew since it was listed.
-    QByteArray bytes = file.read(kMaxFirmwareFileSize + 1);
-    const bool readFailed = file.error() != QFileDevice::NoError;
-    const QString readError = file.errorString();
-    file.close();
-    if (readFailed) {
+    case FileFault::CannotRead:
         result.readError = FirmwareReadError::CannotRead;
-        result.systemMessage = readError;
+        result.systemMessage = file.systemMessage;
         return result;
     }
+    QByteArray bytes = std::move(file.bytes);
     result.size = bytes.size();
-    if (result.size > kMaxFirmwareFileSize) {
-        result.verdict = FirmwareVerdict::BadFormat;
-        return result;
-    }
+    result.modified = info.lastModified();
 
     const auto at = [&bytes](int i) { return static_cast<std::uint8_t>(bytes[i]); };
     if (bytes.size() < 4 || at(0) != kFirmwareHeaderByte || at(1) != kFirmwareHeaderByte) {

@@ -1,7 +1,5 @@
 #include "i18n/languagechoice.h"
 
-#include <QFileInfo>
-#include <QSettings>
 #include <algorithm>
 
 namespace rpu {
@@ -41,19 +39,22 @@ bool SwitchToChosenLanguage(ResourceLocale &runtime, const QString &chosen, cons
                                       translateError);
 }
 
+QString StartupLanguageOf(const IniDocument &ini)
+{
+    return ini.Value(QStringLiteral("Language"), QStringLiteral("Default"))
+        .value_or(QString::fromLatin1(kBuiltinLocaleCode))
+        .trimmed();
+}
+
 QString RecordLanguageChange(ResourceLocale &runtime, const QString &configFilePath, MessageCatalogue &catalogue)
 {
     runtime.SetCurrentDefaultLocaleReg();
     QString code = runtime.GetCurrentDefaultLocaleReg();
     if (code.isEmpty())
         code = QString::fromLatin1(kBuiltinLocaleCode);
-    {
-        QSettings ini(configFilePath, QSettings::IniFormat);
-        ini.setValue(QStringLiteral("Language/Default"), code);
-        ini.sync();
-        if (ini.status() != QSettings::NoError || !QFileInfo(configFilePath).isWritable())
-            return QStringLiteral("Unable to write to %1").arg(configFilePath);
-    }
+    // One line changes; the user's comments, order and values stay as written.
+    if (!WriteIniValue(configFilePath, QStringLiteral("Language"), QStringLiteral("Default"), code).ok())
+        return QStringLiteral("Unable to write to %1").arg(configFilePath);
     LoadMessageCatalogue(catalogue, runtime);
     return {};
 }

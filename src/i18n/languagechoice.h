@@ -3,6 +3,7 @@
 // and selection, the switch to the chosen code, and recording the change.
 
 #include "i18n/resourcelocale.h"
+#include "io/inifile.h"
 
 #include <QList>
 #include <QString>
@@ -39,9 +40,14 @@ LanguageList LanguageListFor(const ResourceLocale &runtime, const QString &origi
 bool SwitchToChosenLanguage(ResourceLocale &runtime, const QString &chosen, const QString &builtinCode,
                             ResourceOptions options, QString *translateError = nullptr);
 
+// The start-up language of a configuration file: section "Language", key
+// "Default", blanks around it dropped; "RU" when the key is missing.
+QString StartupLanguageOf(const IniDocument &ini);
+
 // Records the language now loaded for the program, writes it to the
 // configuration file (section "Language", key "Default"; "RU" for the
-// built-in one) and reloads the catalogue. Gives "Unable to write to <path>"
+// built-in one; that one line only, every other byte kept) and reloads the
+// catalogue. Gives "Unable to write to <path>"
 // when the file cannot be written; the catalogue is then left as it was.
 QString RecordLanguageChange(ResourceLocale &runtime, const QString &configFilePath, MessageCatalogue &catalogue);
 

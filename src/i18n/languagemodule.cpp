@@ -1,54 +1,34 @@
 #include "i18n/languagemodule.h"
 
 #include "i18n/layoutstream.h"
+#include "io/safefile.h"
 
-#include <QFile>
 #include <QStringDecoder>
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
 #include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace rpu {
 
-// The file is opened without blocking and checked before anything is read:
-// open() of a FIFO would wait for a writer, and a device may never end.
-std::optional<QByteArray> ReadRegularFile(const QString &path, qint64 limit, QString *error)
+std::optional<QByteArray> ReadModuleBytes(const QString &path, qint64 limit, QString *error)
 {
-    const auto fail = [&](const QString &reason) -> std::optional<QByteArray> {
-        if (error)
-            *error = QStringLiteral("%1: %2").arg(path, reason);
-        return std::nullopt;
-    };
-    const QByteArray native = QFile::encodeName(path);
-    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return fail(QString::fromLocal8Bit(std::strerror(errno)));
-    QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return fail(file.errorString());
+    // Regular files only, and bounded: a FIFO beside the program must not block the start.
+    FileBytes file = ReadRegularFile(path, limit);
+    if (file.ok())
+        return std::move(file.bytes);
+    if (error) {
+        QString reason;
+        switch (file.fault) {
+        case FileFault::Missing: reason = QStringLiteral("no such file"); break;
+        case FileFault::IsFolder: reason = QStringLiteral("a folder"); break;
+        case FileFault::NotRegular: reason = QStringLiteral("not a regular file"); break;
+        case FileFault::TooLarge:
+            reason = QStringLiteral("more bytes than a module may have (%1 bytes)").arg(limit);
+            break;
+        default: reason = file.systemMessage; break;
+        }
+        *error = QStringLiteral("%1: %2").arg(DisplayPath(path), reason);
     }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0)
-        return fail(QString::fromLocal8Bit(std::strerror(errno)));
-    if (!S_ISREG(info.st_mode))
-        return fail(QStringLiteral("not a regular file"));
-    const auto tooLarge = [&](qint64 size) {
-        return fail(QStringLiteral("%1 bytes, more than a module may have (%2 bytes)").arg(size).arg(limit));
-    };
-    if (info.st_size > limit)
-        return tooLarge(info.st_size);
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    QByteArray bytes = file.read(limit + 1);
-    if (bytes.size() > limit) // grew while being read
-        return tooLarge(bytes.size());
-    if (file.error() != QFileDevice::NoError)
-        return fail(file.errorString());
-    return bytes;
+    return std::nullopt;
 }
 
 bool LayoutSet::AddBinary(const QByteArray &binary)
@@ -189,7 +169,9 @@ QStringList CheckLanguageModule(const LanguageModule &module)
 {
     QStringList findings = module.Problems();
     int number = kFirstMessageNumber;
-    for (; number < kFirstMessageNumber + kCatalogueSlots && !module.String(number).isEmpty(); ++number) {
+    for (; number < kFirstMessageNumber + kCatalogueSlots
+           && (!module.String(number).isEmpty() || IsReservedMessageNumber(number));
+         ++number) {
         if (!PlaceholdersMatch(module.String(number), BuiltinRussianText(number)))
             findings << QStringLiteral("message %1: placeholders differ from the Russian text \"%2\"")
                             .arg(number)
@@ -202,7 +184,7 @@ QStringList CheckLanguageModule(const LanguageModule &module)
 
 std::unique_ptr<LanguageModule> LanguageModule::Read(const QString &path, QString *error)
 {
-    const std::optional<QByteArray> bytes = ReadRegularFile(path, kMaxModuleBytes, error);
+    const std::optional<QByteArray> bytes = ReadModuleBytes(path, kMaxModuleBytes, error);
     if (!bytes)
         return nullptr;
     QStringDecoder decode(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);

@@ -68,7 +68,7 @@ inline constexpr qint64 kMaxModuleBytes = 16 * 1024 * 1024;
 // The bytes of a regular file (or a link to one) of at most limit bytes;
 // nothing, with "<path>: <reason>" in *error, for anything else. Never
 // blocks on a FIFO.
-std::optional<QByteArray> ReadRegularFile(const QString &path, qint64 limit, QString *error = nullptr);
+std::optional<QByteArray> ReadModuleBytes(const QString &path, qint64 limit, QString *error = nullptr);
 
 // What a translator should mend in a module: its Problems(), the first
 // message the program's numbers need that is missing (loading stops there),

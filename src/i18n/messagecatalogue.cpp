@@ -18,10 +18,26 @@ void MessageCatalogue::Fill(const StringSource &source)
 {
     for (int slot = 0; slot < kCatalogueSlots; ++slot) {
         const QString text = source.String(kFirstMessageNumber + slot);
+        if (text.isEmpty() && IsReservedMessageNumber(kFirstMessageNumber + slot))
+            continue;
         if (text.isEmpty())
             break;
-        slots_[slot] = text.left(kMaxMessageLength);
+        slots_[slot] = CutMessageText(text);
     }
+}
+
+QString CutMessageText(const QString &text)
+{
+    if (text.size() <= kMaxMessageLength)
+        return text;
+    const bool splitsPair = text.at(kMaxMessageLength - 1).isHighSurrogate() && text.at(kMaxMessageLength).isLowSurrogate();
+    return text.left(splitsPair ? kMaxMessageLength - 1 : kMaxMessageLength);
+}
+
+bool IsReservedMessageNumber(int number)
+{
+    constexpr int kLastTableMessage = 10087;
+    return number > kLastTableMessage && number <= kLastProgramMessage && BuiltinRussianText(number).isEmpty();
 }
 
 QString MessageCatalogue::Format(int number, const std::vector<FormatArg> &args) const

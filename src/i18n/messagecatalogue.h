@@ -16,7 +16,7 @@ inline constexpr int kFirstMessageNumber = 10001;
 inline constexpr int kCatalogueSlots = 1000;
 // The last number the program has a built-in text for: the numbered table
 // ends at 10087, and the program's own file-error texts follow it.
-inline constexpr int kLastProgramMessage = 10105;
+inline constexpr int kLastProgramMessage = 10129;
 inline constexpr int kMaxMessageLength = 254;
 
 // Where the catalogue's texts come from: the built-in Russian texts or a
@@ -27,8 +27,17 @@ public:
     virtual QString String(int number) const = 0;
 };
 
+// A text cut to kMaxMessageLength UTF-16 units, one less where the cut would
+// split a surrogate pair (a character outside the BMP is kept whole or left out).
+QString CutMessageText(const QString &text);
+
 // The program's own texts.
 QString BuiltinRussianText(int number);
+
+// A number after the numbered table and up to kLastProgramMessage that the
+// program has no text for: kept free, not a gap. Loading (built-in texts or a
+// module) passes over it instead of stopping there.
+bool IsReservedMessageNumber(int number);
 
 class BuiltinStringSource final : public StringSource {
 public:

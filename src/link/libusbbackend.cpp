@@ -70,6 +70,19 @@ QString UsbText(int code)
 
 } // namespace
 
+LinkFault LibusbFaultKind(int libusbError)
+{
+    switch (libusbError) {
+    case LIBUSB_SUCCESS: return LinkFault::None;
+    case LIBUSB_ERROR_ACCESS: return LinkFault::NoAccess;
+    case LIBUSB_ERROR_BUSY: return LinkFault::Busy;
+    case LIBUSB_ERROR_NO_DEVICE:
+    case LIBUSB_ERROR_NOT_FOUND: return LinkFault::Gone;
+    case LIBUSB_ERROR_TIMEOUT: return LinkFault::TimedOut;
+    default: return LinkFault::Other;
+    }
+}
+
 struct LibusbBackend::Context {
     libusb_context *ctx = nullptr;
     ~Context()
@@ -225,6 +238,7 @@ public:
         }
         const std::uint8_t endpoint = kind == PipeKind::Write ? open_->outEndpoint : open_->inEndpoint;
         if (endpoint == 0) {
+            lastFault_ = LinkFault::Other;
             if (error)
                 *error = kind == PipeKind::Write ? QStringLiteral("The device has no bulk OUT endpoint")
                                                  : QStringLiteral("The device has no bulk IN endpoint");
@@ -232,6 +246,7 @@ public:
         }
         return std::make_unique<LibusbPipe>(open_, kind, timeoutMs_);
     }
+    LinkFault LastOpenFault() const override { return lastFault_; }
 
 private:
     std::shared_ptr<OpenDevice> Open(QString *error)
@@ -242,6 +257,7 @@ private:
         if (rc != 0) {
             dev->handle = nullptr;
             *error = UsbText(rc);
+            lastFault_ = LibusbFaultKind(rc);
             return nullptr;
         }
         // Detach only a driver that is known to be bound. libusb's automatic
@@ -252,6 +268,7 @@ private:
         rc = libusb_claim_interface(dev->handle, 0);
         if (rc != 0) {
             *error = UsbText(rc);
+            lastFault_ = LibusbFaultKind(rc);
             return nullptr;
         }
         dev->claimed = true;
@@ -260,6 +277,7 @@ private:
         rc = libusb_get_active_config_descriptor(device_, &config);
         if (rc != 0) {
             *error = UsbText(rc);
+            lastFault_ = LibusbFaultKind(rc);
             return nullptr;
         }
         if (config->bNumInterfaces > 0 && config->interface[0].num_altsetting > 0) {
@@ -286,6 +304,7 @@ private:
     libusb_device *device_;
     int timeoutMs_;
     std::shared_ptr<OpenDevice> open_;
+    LinkFault lastFault_ = LinkFault::Other;
 };
 
 } // namespace

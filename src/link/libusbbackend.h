@@ -21,6 +21,10 @@ using UsbId = std::pair<std::uint16_t, std::uint16_t>; // vendor, product
 // named in *warnings.
 std::vector<UsbId> ParseUsbIdList(const QString &text, QStringList *warnings);
 
+// The kind of a libusb error code (LIBUSB_ERROR_*): what the user can do
+// about it differs (a udev rule, closing another program, re-plugging).
+LinkFault LibusbFaultKind(int libusbError);
+
 class LibusbBackend final : public DeviceBackend {
 public:
     // A read or write waits at most readTimeoutMs for the device.

@@ -3,13 +3,14 @@
 #include "link/libusbbackend.h"
 #include "link/simbackend.h"
 #include "link/socketbackend.h"
+#include "io/inifile.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QHash>
 
 #include <sys/un.h>
 
+#include <algorithm>
 #include <limits>
 
 namespace rpu {
@@ -22,40 +23,11 @@ namespace {
 // example id (04b4:1004). "UsbIds" names the real device.
 const char kDefaultUsbIds[] = "04b4:8613,04b4:1004";
 
-// The keys of one INI section as written. QSettings would read a value with
-// a comma as a list and cut it at a ';', which turns a socket path or an id
-// list into something else without a word; these values are taken whole.
-// Keys are case-sensitive as with QSettings; a value in double quotes loses
-// them (and its \" and \\ escapes).
+// The keys of one INI section as written (see IniDocument): a comma or a ';'
+// in a socket path or an id list stays.
 QHash<QString, QString> ReadIniSection(const QString &iniPath, const QString &section)
 {
-    QHash<QString, QString> values;
-    QFile file(iniPath);
-    if (!QFileInfo(iniPath).isFile() || !file.open(QIODevice::ReadOnly))
-        return values;
-    const QString text = QString::fromUtf8(file.readAll());
-    bool inSection = false;
-    for (QString line : text.split(QLatin1Char('\n'))) {
-        line = line.trimmed();
-        if (line.startsWith(QChar(0xFEFF)))
-            line = line.mid(1).trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1Char(';')) || line.startsWith(QLatin1Char('#')))
-            continue;
-        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))) {
-            inSection = line.mid(1, line.size() - 2).trimmed() == section;
-            continue;
-        }
-        const qsizetype eq = line.indexOf(QLatin1Char('='));
-        if (!inSection || eq <= 0)
-            continue;
-        QString value = line.mid(eq + 1).trimmed();
-        if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"'))) {
-            value = value.mid(1, value.size() - 2);
-            value.replace(QLatin1String("\\\""), QLatin1String("\"")).replace(QLatin1String("\\\\"), QLatin1String("\\"));
-        }
-        values.insert(line.left(eq).trimmed(), value);
-    }
-    return values;
+    return ReadIniFile(iniPath).document.Section(section);
 }
 
 // A whole number in [low, high]; anything else present gives the fallback
@@ -74,6 +46,17 @@ int ReadBoundedInt(const QHash<QString, QString> &ini, const char *key, int fall
                         .arg(QLatin1String(key), *it, QLatin1String(expected))
                         .arg(fallback));
     return fallback;
+}
+
+// A time-out of days freezes the window on a silent device for as long; one
+// of a few milliseconds fails every answer.
+int ClampReadTimeout(int ms, QStringList &warnings)
+{
+    const int clamped = std::clamp(ms, kMinReadTimeoutMs, kMaxReadTimeoutMs);
+    if (clamped != ms)
+        warnings.append(QStringLiteral("ReadTimeoutMs: %1 is outside %2..%3, using %4")
+                            .arg(ms).arg(kMinReadTimeoutMs).arg(kMaxReadTimeoutMs).arg(clamped));
+    return clamped;
 }
 
 } // namespace
@@ -138,8 +121,9 @@ LinkConfig ReadLinkConfig(const QString &iniPath)
         s.usbIds = ParseUsbIdList(QString::fromLatin1(kDefaultUsbIds), nullptr);
     }
 
-    s.readTimeoutMs = ReadBoundedInt(ini, "ReadTimeoutMs", 2000, 1, std::numeric_limits<int>::max(),
-                                     "a positive number", s.warnings);
+    s.readTimeoutMs = ClampReadTimeout(
+        ReadBoundedInt(ini, "ReadTimeoutMs", 2000, 1, std::numeric_limits<int>::max(), "a positive number", s.warnings),
+        s.warnings);
     s.simDevices = ReadBoundedInt(ini, "SimDevices", 1, 0, 2, "0, 1 or 2", s.warnings);
     s.simVersion = ReadBoundedInt(ini, "SimVersion", 46, 0, 255, "a byte value", s.warnings);
     s.traceFolder = ini.value(QStringLiteral("TraceFolder"));

@@ -16,6 +16,10 @@ namespace rpu {
 
 class SimDevice;
 
+// The answer time-out of "ReadTimeoutMs"; a value outside is clamped with a warning.
+inline constexpr int kMinReadTimeoutMs = 50;
+inline constexpr int kMaxReadTimeoutMs = 60000;
+
 struct LinkConfig {
     enum class Kind { Usb, Simulator, Socket };
     Kind kind = Kind::Usb;

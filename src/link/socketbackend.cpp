@@ -168,6 +168,7 @@ SocketBackend::SocketBackend(QString path, int readTimeoutMs)
 std::vector<std::unique_ptr<DeviceInterface>> SocketBackend::Enumerate()
 {
     std::vector<std::unique_ptr<DeviceInterface>> found;
+    problem_ = {};
     const QByteArray native = QFile::encodeName(path_);
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
@@ -197,8 +198,13 @@ std::vector<std::unique_ptr<DeviceInterface>> SocketBackend::Enumerate()
                 break;
             return found;
         }
+        if (errno == ECONNREFUSED || errno == ENOENT) {
+            // Said as it is: no "device left the USB line" for a simulator not started.
+            problem_ = {LinkFault::NoListener, path_};
+            return found;
+        }
         if (errno != EAGAIN || deadline.hasExpired())
-            return found; // nobody listening, or nobody taking the call: no device
+            return found; // nobody taking the call: no device
         ::usleep(static_cast<useconds_t>(std::min<qint64>(20, deadline.remainingTime()) * 1000));
     }
     found.push_back(std::make_unique<SocketInterface>(conn, timeoutMs_, SocketIdentity(path_)));

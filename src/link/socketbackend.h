@@ -15,6 +15,7 @@ public:
     explicit SocketBackend(QString path, int readTimeoutMs = 2000);
 
     std::vector<std::unique_ptr<DeviceInterface>> Enumerate() override;
+    LinkProblem EnumerateProblem() const override { return problem_; }
 
     const QString &Path() const { return path_; }
     int ReadTimeoutMs() const { return timeoutMs_; }
@@ -22,6 +23,7 @@ public:
 private:
     QString path_;
     int timeoutMs_;
+    LinkProblem problem_;
 };
 
 } // namespace rpu

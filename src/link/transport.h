@@ -64,6 +64,23 @@ public:
     virtual void Flush() = 0;
 };
 
+// The kind of a failure to reach a device. The link names the kind and keeps
+// the system's own text as a detail; the front end words it from the catalogue.
+enum class LinkFault {
+    None,
+    Other,       // none of the kinds below
+    NoAccess,    // the system refused access (no udev rule)
+    Busy,        // another program holds the device
+    Gone,        // the device left the bus
+    TimedOut,    // the device did not answer in time
+    NoListener,  // a socket transport that nobody listens on
+};
+
+struct LinkProblem {
+    LinkFault fault = LinkFault::None;
+    QString detail;  // the system's text, or the socket path for NoListener
+};
+
 // One device found on the bus.
 class DeviceInterface {
 public:
@@ -73,6 +90,8 @@ public:
     // Where the device is reached, stable while it stays plugged in there
     // (see link/deviceidentity.h); the same for every enumeration.
     virtual QString Identity() const = 0;
+    // The kind of the last OpenPipe failure.
+    virtual LinkFault LastOpenFault() const { return LinkFault::Other; }
 };
 
 // Finds the devices: libusb, the in-process simulator, a simulator process.
@@ -80,6 +99,9 @@ class DeviceBackend {
 public:
     virtual ~DeviceBackend() = default;
     virtual std::vector<std::unique_ptr<DeviceInterface>> Enumerate() = 0;
+    // Why the last Enumerate found nothing, where the backend knows more than
+    // "no device" (a socket nobody listens on).
+    virtual LinkProblem EnumerateProblem() const { return {}; }
 };
 
 } // namespace rpu

@@ -13,6 +13,11 @@ UsbLink::UsbLink(std::unique_ptr<DeviceBackend> backend, PipeErrorReporter repor
 {
 }
 
+UsbLink::UsbLink(std::unique_ptr<DeviceBackend> backend, ProblemReporter reportProblem)
+    : backend_(std::move(backend)), reportProblem_(std::move(reportProblem))
+{
+}
+
 UsbLink::~UsbLink()
 {
     CloseUsbDevice();
@@ -32,6 +37,7 @@ bool UsbLink::OpenUsbDevice()
     if (anyFound)
         CloseUsbDevice();
 
+    lastProblem_ = {};
     int count = 0;
     for (auto &device : interfaces) {
         if (!device)
@@ -44,7 +50,10 @@ bool UsbLink::OpenUsbDevice()
         if (!writePipe || !readPipe) {
             // One box per device, with the text of the last failure.
             const QString text = !readPipe && !readError.isEmpty() ? readError : writeError;
-            if (reportPipeError_ && !text.isEmpty())
+            lastProblem_ = {device->LastOpenFault(), text};
+            if (reportProblem_ && !text.isEmpty())
+                reportProblem_(lastProblem_);
+            else if (reportPipeError_ && !text.isEmpty())
                 reportPipeError_(QStringLiteral("Error"), text);
         }
         // The later device's pipes replace the earlier ones, failed ones included.
@@ -53,6 +62,8 @@ bool UsbLink::OpenUsbDevice()
     }
 
     deviceCount_ = count;
+    if (count == 0 && backend_)
+        lastProblem_ = backend_->EnumerateProblem();
     if (count >= 2) {
         writePipe_.reset();
         readPipe_.reset();

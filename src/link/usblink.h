@@ -16,12 +16,18 @@ public:
     using PipeErrorReporter = std::function<void(const QString &title, const QString &text)>;
 
     explicit UsbLink(std::unique_ptr<DeviceBackend> backend, PipeErrorReporter reportPipeError = {});
+    // The same, with the failure's kind for the front end to word.
+    using ProblemReporter = std::function<void(const LinkProblem &problem)>;
+    UsbLink(std::unique_ptr<DeviceBackend> backend, ProblemReporter reportProblem);
     ~UsbLink() override;
 
     // True when exactly one device was found; its pipes are then stored.
     bool OpenUsbDevice();
     void CloseUsbDevice();
     int UsbDeviceCount() const { return deviceCount_; }
+    // Why the last OpenUsbDevice failed where more is known than the count:
+    // a pipe that did not open, a socket nobody listens on. None otherwise.
+    const LinkProblem &LastProblem() const { return lastProblem_; }
     bool HasWritePipe() const { return writePipe_ != nullptr; }
     bool HasReadPipe() const { return readPipe_ != nullptr; }
 
@@ -44,6 +50,8 @@ private:
 
     std::unique_ptr<DeviceBackend> backend_;
     PipeErrorReporter reportPipeError_;
+    ProblemReporter reportProblem_;
+    LinkProblem lastProblem_;
     std::unique_ptr<Pipe> writePipe_;
     std::unique_ptr<Pipe> readPipe_;
     int deviceCount_ = 0;

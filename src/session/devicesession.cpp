@@ -66,6 +66,11 @@ OpenOutcome DeviceSession::Open()
     return link_->UsbDeviceCount() == 0 ? OpenOutcome::NoDevice : OpenOutcome::SeveralDevices;
 }
 
+LinkProblem DeviceSession::LastLinkProblem() const
+{
+    return link_ ? link_->LastProblem() : LinkProblem{};
+}
+
 void DeviceSession::Close()
 {
     if (link_)

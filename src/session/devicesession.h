@@ -47,6 +47,8 @@ public:
     void ForgetDeviceClass();
 
     OpenOutcome Open();
+    // Why the last Open found no usable device, where the link knows more.
+    LinkProblem LastLinkProblem() const;
     void Close();
     bool Break();
     // Identifies the device; the class is -1 until an answer is accepted.

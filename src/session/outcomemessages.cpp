@@ -1,6 +1,7 @@
 #include "session/outcomemessages.h"
 
 #include "i18n/messageids.h"
+#include "i18n/messagecatalogue.h"
 
 namespace rpu {
 
@@ -49,5 +50,19 @@ int OutcomeMessage(InitOutcome o) { return Lookup(Exchange::Init, int(o)); }
 int OutcomeMessage(BlockReadOutcome o) { return Lookup(Exchange::Read, int(o)); }
 int OutcomeMessage(BlockWriteOutcome o) { return Lookup(Exchange::Write, int(o)); }
 int OutcomeMessage(FirmwareOutcome o) { return Lookup(Exchange::Firmware, int(o)); }
+
+QString LinkProblemText(const LinkProblem &problem, const MessageCatalogue &catalogue)
+{
+    static const struct {
+        LinkFault fault;
+        int message;
+    } kTexts[] = {{LinkFault::Other, 10128},    {LinkFault::NoAccess, 10124}, {LinkFault::Busy, 10125},
+                  {LinkFault::Gone, 10126},     {LinkFault::TimedOut, 10127}, {LinkFault::NoListener, 10129}};
+    for (const auto &entry : kTexts) {
+        if (entry.fault == problem.fault)
+            return catalogue.Format(entry.message, problem.detail);
+    }
+    return {};
+}
 
 } // namespace rpu

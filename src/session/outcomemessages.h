@@ -13,4 +13,9 @@ int OutcomeMessage(BlockReadOutcome outcome);
 int OutcomeMessage(BlockWriteOutcome outcome);
 int OutcomeMessage(FirmwareOutcome outcome);
 
+// The text of a device that could not be reached, by its kind (USB errors
+// with the system's text in parentheses, a socket nobody listens on); empty
+// for LinkFault::None.
+QString LinkProblemText(const LinkProblem &problem, const MessageCatalogue &catalogue);
+
 } // namespace rpu

@@ -90,7 +90,7 @@ private slots:
         QVERIFY2(read.ok(), qPrintable(DescribeFileError(read.error, path, catalogue_)));
         for (int i = 0; i < kSettingsFileCells; ++i)
             QCOMPARE(read.value->cells[i], quint32(i + 1));
-        QCOMPARE(read.value->lines.size(), lineCount);
+        QCOMPARE(read.value->lineCount, lineCount);
     }
 
     void numberForms_data()

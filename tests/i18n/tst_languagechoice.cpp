@@ -109,6 +109,36 @@ private slots:
         QCOMPARE(catalogue.Text(10001), QStringLiteral("Ошибка!"));
     }
 
+    // Only "[Language] Default" changes: comments, order, a ';' in a socket
+    // path and a ", " in a help name stay byte for byte.
+    void changeKeepsEveryOtherByte_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QByteArray>("after");
+        const QByteArray head = "; bench 3, do not touch\r\n[Device]\r\nTransport=socket:/run/rpu;bench3.sock\r\n"
+                                "UsbIds=04b4:8613,04b4:1004\r\n\r\n";
+        const QByteArray help = "[Help]\r\nRU=Руководство, часть 1.html\r\n";
+        QTest::newRow("key replaced") << head + "[Language]\r\nDefault=RU\r\n" + help
+                                      << head + "[Language]\r\nDefault=ENU\r\n" + help;
+        QTest::newRow("key added") << head + "[Language]\r\n; chosen at start\r\n" + help
+                                   << head + "[Language]\r\n; chosen at start\r\nDefault=ENU\r\n" + help;
+        QTest::newRow("section added") << head + help << head + help + "[Language]\r\nDefault=ENU\r\n";
+    }
+    void changeKeepsEveryOtherByte()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, after);
+        auto runtime = Runtime({QStringLiteral("ENU")});
+        MessageCatalogue catalogue;
+        Write(ini(), before);
+        QVERIFY(SwitchToChosenLanguage(*runtime, QStringLiteral("ENU"), QStringLiteral("RU"), 0));
+        QCOMPARE(RecordLanguageChange(*runtime, ini(), catalogue), QString());
+        QFile file(ini());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), after);
+        QCOMPARE(catalogue.Text(10001), QStringLiteral("ENU"));
+    }
+
     void unwritableConfigurationKeepsTheCatalogue()
     {
         auto runtime = Runtime({QStringLiteral("TR")});

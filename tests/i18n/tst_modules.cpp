@@ -33,6 +33,17 @@ QByteArray Messages(int first, int last, QList<int> skip = {})
     return text;
 }
 
+// The numbers the program keeps free.
+QList<int> ReservedNumbers()
+{
+    QList<int> reserved;
+    for (int n = 10001; n <= kLastProgramMessage; ++n) {
+        if (IsReservedMessageNumber(n))
+            reserved << n;
+    }
+    return reserved;
+}
+
 // The Russian texts with one number replaced.
 class RussianWithOne final : public StringSource {
 public:
@@ -108,7 +119,10 @@ private slots:
         QTest::addColumn<int>("lastFromModule");
         QTest::addColumn<bool>("russianAfter");
         QTest::newRow("all texts") << Messages(10001, kLastProgramMessage) << kLastProgramMessage << false;
-        QTest::newRow("texts to 10120") << Messages(10001, 10120) << 10120 << false;
+        QTest::newRow("texts beyond the program's") << Messages(10001, kLastProgramMessage + 20)
+                                                   << kLastProgramMessage + 20 << false;
+        QTest::newRow("reserved numbers left out") << Messages(10001, kLastProgramMessage, ReservedNumbers())
+                                                   << kLastProgramMessage << false;
         QTest::newRow("stops after 10050") << Messages(10001, 10050) << 10050 << true;
         QTest::newRow("gap at 10030") << Messages(10001, kLastProgramMessage, {10030}) << 10029 << true;
         QTest::newRow("empty at 10030") << Messages(10001, kLastProgramMessage).replace("10030 = M10030", "10030 =") << 10029
@@ -134,8 +148,10 @@ private slots:
         LoadMessageCatalogue(switched, QStringLiteral("RU"), program_);
         LoadMessageCatalogue(switched, QStringLiteral("EN"), program_);
         const bool fallback = lastFromModule < 10001;
-        for (int n = 10001; n <= 10121; ++n) {
-            const QString fromModule = QStringLiteral("M%1").arg(n);
+        for (int n = 10001; n <= kLastProgramMessage + 21; ++n) {
+            const QString fromModule = IsReservedMessageNumber(n) && !module.contains("\n" + QByteArray::number(n) + " =")
+                                           ? QString()
+                                           : QStringLiteral("M%1").arg(n);
             const QString russian = BuiltinRussianText(n);
             if (n <= lastFromModule) {
                 QCOMPARE(fresh.Text(n), fromModule);
@@ -155,17 +171,42 @@ private slots:
         text.replace("10022 = M10022", "10022 = Writing %s").replace("10051 = M10051", "10051 = %d %%");
         const auto module = LanguageModule::Parse(QString::fromUtf8(text + "@layout\nobject A: TA\n"));
         QCOMPARE(CheckLanguageModule(*module),
-                 QStringList({QStringLiteral("line %1: property name or \"end\" expected")
-                                  .arg(kLastProgramMessage - 10000 + 3), // header, messages, layout, object
+                 QStringList({QStringLiteral("line %1: property name or \"end\" expected").arg(text.count('\n') + 3),
                               QStringLiteral("message 10022: placeholders differ from the Russian text "
                                              "\"Запись ПО в прибор...%d %%\""),
                               QStringLiteral("message 10028: placeholders differ from the Russian text "
                                              "\"Вы уверены, что хотите удалить файл регистрации %s ?\""),
                               QStringLiteral("message 10040 is missing or empty: the messages from there on are not read")}));
         QString complete = QStringLiteral("@messages\n");
-        for (int n = 10001; n <= kLastProgramMessage; ++n)
-            complete += QStringLiteral("%1 = '%2'\n").arg(n).arg(BuiltinRussianText(n));
+        for (int n = 10001; n <= kLastProgramMessage; ++n) {
+            if (!IsReservedMessageNumber(n))
+                complete += QStringLiteral("%1 = '%2'\n").arg(n).arg(BuiltinRussianText(n));
+        }
         QVERIFY(CheckLanguageModule(*LanguageModule::Parse(complete)).isEmpty());
+    }
+
+    // 254 UTF-16 units, never half a surrogate pair.
+    void cutKeepsWholeCharacters_data()
+    {
+        const QString pair = QStringLiteral("\U0001F600");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("cut");
+        QTest::newRow("short") << QString(10, u'a') << QString(10, u'a');
+        QTest::newRow("exactly 254") << QString(254, u'a') << QString(254, u'a');
+        QTest::newRow("300 letters") << QString(300, u'ş') << QString(254, u'ş');
+        QTest::newRow("pair across the cut") << QString(253, u'a') + pair + u'b' << QString(253, u'a');
+        QTest::newRow("pair ending at the cut") << QString(252, u'a') + pair + u'b' << QString(252, u'a') + pair;
+        QTest::newRow("pairs only") << pair.repeated(200) << pair.repeated(127);
+    }
+    void cutKeepsWholeCharacters()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, cut);
+        QCOMPARE(CutMessageText(text), cut);
+        const auto module = LanguageModule::Parse(QStringLiteral("@messages\n10001 = ") + text);
+        MessageCatalogue catalogue;
+        catalogue.Fill(*module);
+        QCOMPARE(catalogue.Text(10001), cut);
     }
 
     void longModuleTextIsCut()

@@ -86,6 +86,8 @@ struct Listener {
 
 } // namespace
 
+Q_DECLARE_METATYPE(rpu::LinkFault)
+
 class TestBackends : public QObject {
     Q_OBJECT
 
@@ -173,6 +175,31 @@ private slots:
         QCOMPARE(s.simVersion, 46);
         QCOMPARE(s.usbIds.size(), std::size_t(2));
         QCOMPARE(s.warnings.size(), warnings);
+    }
+
+    void readTimeoutIsClamped_data()
+    {
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<int>("timeout");
+        QTest::addColumn<int>("warnings");
+        QTest::newRow("24.8 days") << QByteArray("2147483647") << kMaxReadTimeoutMs << 1;
+        QTest::newRow("just above") << QByteArray::number(kMaxReadTimeoutMs + 1) << kMaxReadTimeoutMs << 1;
+        QTest::newRow("the longest") << QByteArray::number(kMaxReadTimeoutMs) << kMaxReadTimeoutMs << 0;
+        QTest::newRow("the shortest") << QByteArray::number(kMinReadTimeoutMs) << kMinReadTimeoutMs << 0;
+        QTest::newRow("1 ms") << QByteArray("1") << kMinReadTimeoutMs << 1;
+        QTest::newRow("beyond int") << QByteArray("99999999999") << 2000 << 1;
+    }
+    void readTimeoutIsClamped()
+    {
+        QFETCH(QByteArray, value);
+        QFETCH(int, timeout);
+        QFETCH(int, warnings);
+        QTemporaryDir dir;
+        const LinkConfig s = ReadLinkConfig(WriteIni(dir, "[Device]\nReadTimeoutMs=" + value + "\n"));
+        QCOMPARE(s.readTimeoutMs, timeout);
+        QCOMPARE(s.warnings.size(), warnings);
+        if (warnings)
+            QVERIFY2(s.warnings.front().startsWith(QLatin1String("ReadTimeoutMs")), qPrintable(s.warnings.front()));
     }
 
     // Values QSettings would split at a comma or cut at a ';' are taken whole;
@@ -298,10 +325,12 @@ private slots:
         QVERIFY(!link.WriteByte(0x55));
     }
 
+    // No device, and the link knows why: nobody listens there (the window
+    // says so instead of "disconnected from the USB line").
     void socketWithNobodyListeningIsNoDevice()
     {
         QTemporaryDir dir;
-        QVERIFY(SocketBackend(dir.filePath(QStringLiteral("absent.sock"))).Enumerate().empty());
+        const QString absent = dir.filePath(QStringLiteral("absent.sock"));
         // A socket file left behind by a process that is gone.
         const QString stale = dir.filePath(QStringLiteral("stale.sock"));
         {
@@ -309,8 +338,40 @@ private slots:
             QVERIFY(l.fd >= 0);
         }
         QVERIFY(QFile::exists(stale));
-        QVERIFY(SocketBackend(stale).Enumerate().empty());
+        for (const QString &path : {absent, stale}) {
+            UsbLink link(std::make_unique<SocketBackend>(path));
+            QVERIFY(!link.OpenUsbDevice());
+            QCOMPARE(link.UsbDeviceCount(), 0);
+            QCOMPARE(link.LastProblem().fault, LinkFault::NoListener);
+            QCOMPARE(link.LastProblem().detail, path);
+        }
         QVERIFY(SocketBackend(QString(200, QLatin1Char('x'))).Enumerate().empty());
+
+        Listener listening(absent);
+        UsbLink link(std::make_unique<SocketBackend>(absent));
+        QVERIFY(link.OpenUsbDevice());
+        QCOMPARE(link.LastProblem().fault, LinkFault::None);
+    }
+
+    // libusb's error codes (LIBUSB_ERROR_*), fixed by its interface.
+    void libusbErrorsByKind_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<LinkFault>("fault");
+        QTest::newRow("access") << -3 << LinkFault::NoAccess;
+        QTest::newRow("busy") << -6 << LinkFault::Busy;
+        QTest::newRow("no device") << -4 << LinkFault::Gone;
+        QTest::newRow("not found") << -5 << LinkFault::Gone;
+        QTest::newRow("timeout") << -7 << LinkFault::TimedOut;
+        QTest::newRow("pipe") << -9 << LinkFault::Other;
+        QTest::newRow("io") << -1 << LinkFault::Other;
+        QTest::newRow("success") << 0 << LinkFault::None;
+    }
+    void libusbErrorsByKind()
+    {
+        QFETCH(int, code);
+        QFETCH(LinkFault, fault);
+        QCOMPARE(LibusbFaultKind(code), fault);
     }
 
     // A listener that takes no call (stopped, or its queue full) is no

@@ -71,7 +71,7 @@ int main(int argc, char **argv)
         return Fail(QStringLiteral("give an input and an output file (see --help)"), 2);
 
     QString readError;
-    const std::optional<QByteArray> read = rpu::ReadRegularFile(args[0], rpu::kMaxModuleBytes, &readError);
+    const std::optional<QByteArray> read = rpu::ReadModuleBytes(args[0], rpu::kMaxModuleBytes, &readError);
     if (!read)
         return Fail(QStringLiteral("cannot read %1").arg(readError), 2);
     const QByteArray input = *read;
