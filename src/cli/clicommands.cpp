@@ -8,6 +8,7 @@
 #include "firmware/firmwarefile.h"
 #include "i18n/messagecatalogue.h"
 #include "link/devicelink.h"
+#include "link/precisepause.h"
 #include "session/devicesession.h"
 #include "session/outcomemessages.h"
 #include "settings/settingsimage.h"
@@ -43,7 +44,7 @@ constexpr int kMaxReportedDifferences = 20;
 
 class SleepingPacer final : public Pacer {
 public:
-    void Pause(int milliseconds) override { QThread::msleep(static_cast<unsigned long>(milliseconds)); }
+    void Pause(int milliseconds) override { PausePrecisely(milliseconds); }
     // No window to keep alive; jobs of --all run on their own threads.
     void ProcessEvents() override {}
 };
