@@ -260,18 +260,11 @@ bool MainPage::FindNewerFirmware(QString &name)
 
 std::optional<FirmwareOutcome> MainPage::WriteBufferedFirmware()
 {
-    const std::vector<std::uint32_t> &values = context_.buffer.Values();
-    // Only an image that was accepted whole may reach the device.
-    if (int(values.size()) != FirmwareFileSize || !FirmwareLengthFitsPackets(qint64(values.size())))
+    // Only an image that was accepted whole, every value a byte, may reach the device.
+    const std::optional<std::span<const std::uint8_t>> image = context_.buffer.Bytes();
+    if (!image || qint64(image->size()) != FirmwareFileSize || !FirmwareLengthFitsPackets(qint64(image->size())))
         return std::nullopt;
-    std::vector<std::uint8_t> image;
-    image.reserve(values.size());
-    for (std::uint32_t v : values) {
-        if (v > 0xFF)
-            return std::nullopt;
-        image.push_back(std::uint8_t(v));
-    }
-    return context_.session.WriteFirmware(image);
+    return context_.session.WriteFirmware(*image);
 }
 
 void MainPage::FinishFirmwareWrite(FirmwareOutcome outcome)
