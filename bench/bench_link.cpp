@@ -1,17 +1,15 @@
-// The device exchanges against the in-process simulated device, with pauses
-// that really sleep. The floor of each exchange is the sum of the pauses the
-// protocol asks for; wall/floor shows what the link code adds on top.
-//   bench_link [repeats]   (default 5; the firmware case runs 2 times)
+// The device exchanges: first what the link code costs on its own (no
+// pauses, no window), then each transfer as the user starts it, on the shown
+// window against the in-process simulated device with pauses that really
+// sleep. The floor of a transfer is the sum of the pauses the protocol asks
+// for; wall/floor shows what the program adds on top.
+//   bench_link [repeats]   (default 5)
 
-#include "benchkit.h"
+#include "windowbench.h"
 
-#include "app/qtpacer.h"
-#include "i18n/messagecatalogue.h"
+#include "app/pageflow.h"
 #include "link/devicelink.h"
-#include "link/simdevice.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <algorithm>
 #include <numeric>
 #include <cstdio>
@@ -59,21 +57,13 @@ public:
     SimDevice &device;
 };
 
-class SleepingPacer final : public Pacer {
+// The device sees the quiet spell a pause would give it; nothing sleeps.
+class NoPauses final : public Pacer {
 public:
-    explicit SleepingPacer(SimDevice &d) : device(d) {}
-    void Pause(int milliseconds) override
-    {
-        device.Idle();
-        floorMs += milliseconds;
-        if (sleeps)
-            real.Pause(milliseconds);
-    }
-    void ProcessEvents() override { QCoreApplication::processEvents(); }
+    explicit NoPauses(SimDevice &d) : device(d) {}
+    void Pause(int) override { device.Idle(); }
+    void ProcessEvents() override {}
     SimDevice &device;
-    long floorMs = 0;
-    bool sleeps = true;
-    QtPacer real; // the program's own pause
 };
 
 // Formats the texts as the window would, and shows nothing.
@@ -87,7 +77,6 @@ public:
 
 struct Case {
     const char *name;
-    int repeats;
     std::function<int(LinkContext &)> run;
 };
 
@@ -107,12 +96,80 @@ void MeasureSleep(int ms, int times)
                 MedianOf(took), *std::max_element(took.begin(), took.end()), mean - ms);
 }
 
+struct WindowCase {
+    const char *name;
+    PageId page;
+    bool write;
+};
+
+// One transfer as the user starts it: the button's handler on the page in
+// view of the shown window, until the window has drawn what it left.
+void RunWindowCases(int repeats, QStringList &summary, bool &allOk)
+{
+    ShownWindow w(46);
+    if (!w.Show()) {
+        std::printf("the window was never shown\n");
+        allOk = false;
+        return;
+    }
+    w.form->ConnectButtonClick();
+    ShownWindow::Drawn();
+    // Read before write: the registration write sends what was read.
+    const WindowCase cases[] = {
+        {"settings-read", PageId::RelaySettings, false},
+        {"settings-write", PageId::RelaySettings, true},
+        {"registration-read", PageId::Backup, false},
+        {"registration-write", PageId::Backup, true},
+    };
+    for (const WindowCase &c : cases) {
+        w.form->Flow().SetPageTabVisible(c.page, true);
+        w.form->Flow().SetActivePage(c.page);
+        ShownWindow::Drawn();
+        std::vector<double> walls, cpus, exact;
+        qint64 floorMs = 0;
+        QString paints;
+        for (int r = 0; r < repeats; ++r) {
+            const int errorsBefore = w.dialogs.errors;
+            const double cpuBefore = ProcessCpuMs();
+            walls.push_back(w.Timed([&] {
+                if (c.write)
+                    w.form->WriteButtonClick();
+                else
+                    w.form->ReadButtonClick();
+            }));
+            cpus.push_back(ProcessCpuMs() - cpuBefore);
+            floorMs = w.pacer.floorMs;
+            exact.push_back(walls.back() - double(w.pacer.pausedNs) / 1e6 + double(floorMs));
+            paints = w.paints.Summary();
+            if (w.dialogs.errors != errorsBefore) {
+                std::printf("%s: %s\n", c.name, qPrintable(w.dialogs.texts.value(w.dialogs.texts.size() - 1)));
+                allOk = false;
+            }
+        }
+        const double wall = MedianOf(walls);
+        summary << QStringLiteral("%1: wall %2 ms, floor %3 ms, ratio %4 (cpu %5 ms, best %6 ms, %7 runs; "
+                                  "paints: %8; ratio had the pauses slept exactly %9)")
+                       .arg(QLatin1String(c.name))
+                       .arg(wall, 0, 'f', 2)
+                       .arg(floorMs)
+                       .arg(wall / double(floorMs), 0, 'f', 3)
+                       .arg(MedianOf(cpus), 0, 'f', 2)
+                       .arg(*std::min_element(walls.begin(), walls.end()), 0, 'f', 2)
+                       .arg(repeats)
+                       .arg(paints)
+                       .arg(MedianOf(exact) / double(floorMs), 0, 'f', 3);
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    QTemporaryDir folder;
+    PrepareWindowBench(folder.path());
+    QApplication app(argc, argv);
     const int repeats = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
+    std::printf("%s\n", qPrintable(PlatformLine()));
 
     MessageCatalogue catalogue;
     LoadMessageCatalogue(catalogue, QStringLiteral("RU"), QCoreApplication::applicationFilePath());
@@ -129,30 +186,29 @@ int main(int argc, char **argv)
     firmware[3] = 47;
 
     const std::vector<Case> cases{
-        {"settings-write", repeats, [&](LinkContext &l) { return WriteDeviceBlocks(l, 1, 7, settings); }},
-        {"settings-read", repeats,
+        {"settings-write", [&](LinkContext &l) { return WriteDeviceBlocks(l, 1, 7, settings); }},
+        {"settings-read",
          [&](LinkContext &l) {
              std::vector<int> cells(256);
              return ReadDeviceBlocks(l, 1, 7, cells);
          }},
-        {"registration-write", repeats, [&](LinkContext &l) { return WriteDeviceBlocks(l, 7, 0, registration); }},
-        {"registration-read", repeats,
+        {"registration-write", [&](LinkContext &l) { return WriteDeviceBlocks(l, 7, 0, registration); }},
+        {"registration-read",
          [&](LinkContext &l) {
              std::vector<int> cells(1792);
              return ReadDeviceBlocks(l, 7, 0, cells);
          }},
-        {"firmware-write-131082", 2, [&](LinkContext &l) { return WriteFirmware(l, firmware); }},
+        {"firmware-write-131082", [&](LinkContext &l) { return WriteFirmware(l, firmware); }},
     };
 
     MeasureSleep(10, 50);
     MeasureSleep(25, 20);
 
-    // What the link code itself costs, without the pauses.
+    // What the link code itself costs, without the pauses and without a window.
     for (const Case &c : cases) {
         SimDevice device;
         SimTransport transport(device);
-        SleepingPacer pacer(device);
-        pacer.sleeps = false;
+        NoPauses pacer(device);
         QuietProgress progress;
         LinkContext link{transport, pacer, progress, catalogue};
         QElapsedTimer timer;
@@ -163,35 +219,7 @@ int main(int argc, char **argv)
 
     QStringList summary;
     bool allOk = true;
-    for (const Case &c : cases) {
-        std::vector<double> walls;
-        long floorMs = 0;
-        for (int r = 0; r < c.repeats; ++r) {
-            SimDevice device;
-            SimTransport transport(device);
-            SleepingPacer pacer(device);
-            QuietProgress progress;
-            LinkContext link{transport, pacer, progress, catalogue};
-            QElapsedTimer timer;
-            timer.start();
-            const int result = c.run(link);
-            walls.push_back(double(timer.nsecsElapsed()) / 1e6);
-            floorMs = pacer.floorMs;
-            if (result != 0) {
-                std::printf("%s: result %d\n", c.name, result);
-                allOk = false;
-            }
-        }
-        const double wall = MedianOf(walls);
-        const double best = *std::min_element(walls.begin(), walls.end());
-        summary << QStringLiteral("%1: wall %2 ms, floor %3 ms, ratio %4 (best %5 ms, %6 runs)")
-                       .arg(QLatin1String(c.name))
-                       .arg(wall, 0, 'f', 1)
-                       .arg(floorMs)
-                       .arg(wall / double(floorMs), 0, 'f', 3)
-                       .arg(best, 0, 'f', 1)
-                       .arg(c.repeats);
-    }
+    RunWindowCases(repeats, summary, allOk);
     for (const QString &line : summary)
         std::printf("%s\n", qPrintable(line));
     return allOk ? 0 : 1;

@@ -2,7 +2,8 @@
 // process (offscreen, RPU_QUIT_WHEN_SHOWN set, so it leaves once the window is
 // drawn), from a copy in a folder of its own with the shipped modules beside
 // it. The time runs from fork to the child's exit, so it includes the exit;
-// peak memory is the child's max RSS as wait4 reports it.
+// peak memory is the child's max RSS as wait4 reports it. Then the same for
+// minimal-window, a Qt Widgets window of the same kind with nothing behind it.
 //   bench_start [runs] [program]   (default 11, dorel-rpu-sela beside the bench)
 
 #include "benchkit.h"
@@ -10,6 +11,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QFile>
 #include <QSaveFile>
 #include <QTemporaryDir>
@@ -84,24 +86,16 @@ int main(int argc, char **argv)
     KeepUserStateIn(folder.path());
     const QByteArray errorLog = folder.filePath(QStringLiteral("stderr.txt")).toLocal8Bit();
 
-    // No configuration file (Russian, built in), then English from its module.
-    const struct {
-        const char *name;
-        QByteArray ini;
-    } starts[] = {{"start RU", {}}, {"start EN", "[Language]\nDefault=EN\n"}};
+    // Runs of one program: median, cpu, best, first and peak memory.
     bool allOk = true;
-    for (const auto &start : starts) {
-        const QString ini = folder.filePath(QStringLiteral("dorel-rpu-sela.INI"));
-        QFile::remove(ini);
-        if (!start.ini.isEmpty() && !WriteText(ini, start.ini))
-            return 1;
+    const auto measure = [&](const char *name, const QString &path) {
         std::vector<double> times, cpu;
         long maxRss = 0;
         double first = 0;
         for (int r = 0; r < runs; ++r) {
-            const Run run = StartOnce(QFile::encodeName(program), errorLog);
+            const Run run = StartOnce(QFile::encodeName(path), errorLog);
             if (!run.ok) {
-                std::fprintf(stderr, "%s: run %d failed\n", start.name, r);
+                std::fprintf(stderr, "%s: run %d failed\n", name, r);
                 allOk = false;
                 break;
             }
@@ -112,9 +106,36 @@ int main(int argc, char **argv)
             maxRss = std::max(maxRss, run.maxRssKiB);
         }
         std::printf("%s: median %.1f ms, cpu %.1f ms, best %.1f ms, first %.1f ms (%zu runs), max RSS %.1f MB\n",
-                    start.name, MedianOf(times), MedianOf(cpu),
+                    name, MedianOf(times), MedianOf(cpu),
                     times.empty() ? 0.0 : *std::min_element(times.begin(), times.end()), first, times.size(),
                     double(maxRss) * 1024 / 1e6);
+        return std::pair{MedianOf(times), MedianOf(cpu)};
+    };
+
+    // No configuration file (Russian, built in), then English from its module.
+    const struct {
+        const char *name;
+        QByteArray ini;
+    } starts[] = {{"start RU", {}}, {"start EN", "[Language]\nDefault=EN\n"}};
+    std::pair<double, double> russian;
+    for (const auto &start : starts) {
+        const QString ini = folder.filePath(QStringLiteral("dorel-rpu-sela.INI"));
+        QFile::remove(ini);
+        if (!start.ini.isEmpty() && !WriteText(ini, start.ini))
+            return 1;
+        const auto took = measure(start.name, program);
+        if (start.ini.isEmpty())
+            russian = took;
+    }
+    // The same kind of window on Qt Widgets alone: the practical floor.
+    const QString minimalPath = QFileInfo(original).dir().filePath(QStringLiteral("minimal-window"));
+    if (QFileInfo::exists(minimalPath)) {
+        const auto minimal = measure("start minimal", minimalPath);
+        if (minimal.first > 0)
+            std::printf("start RU over minimal: %.2f (%.1f / %.1f ms; cpu %.1f / %.1f ms)\n",
+                        russian.first / minimal.first, russian.first, minimal.first, russian.second, minimal.second);
+    } else {
+        std::printf("no %s: build the target minimal-window\n", qPrintable(minimalPath));
     }
     QFile log(QString::fromLocal8Bit(errorLog));
     if (log.open(QIODevice::ReadOnly) && log.size() > 0)

@@ -38,11 +38,13 @@ inline void KeepUserStateIn(const QString &folder)
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder));
 }
 
-// A window bench, before its QApplication: offscreen unless a platform is
-// named, and the user state in the bench's folder.
+// A window bench, before its QApplication: the window goes to the display
+// (bench/run-all starts Xvfb where there is none), offscreen only when there
+// is no display at all; the user state in the bench's folder.
 inline void PrepareWindowBench(const QString &folder)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
+        && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     KeepUserStateIn(folder);
 }

@@ -2,6 +2,7 @@
 
 #include "app/languageswitch.h"
 #include "app/pageflow.h"
+#include "app/progressthrottle.h"
 #include "app/pages/backuppage.h"
 #include "app/pages/commandcolumn.h"
 #include "app/pages/mainpage.h"
@@ -41,6 +42,8 @@ constexpr int kClientWidth = 794;
 constexpr int kClientHeight = 570;
 constexpr int kMsgCaption = msg::kWindowCaption;
 constexpr int kMsgQuit = msg::kQuitQuestion;
+// About two frames: smooth to the eye, a small share of a transfer.
+constexpr int kProgressIntervalMs = 25;
 
 QString RegistrationDateStampOf(const QDate &date)
 {
@@ -126,18 +129,26 @@ void TMainForm::BuildWindow()
 
     column_ = new CommandColumn(this);
 
-    // Status bar with the progress bar over its right end.
+    // Status bar with the progress bar over its right end. Below the page
+    // control, not over its bottom edge, and opaque: a new status text then
+    // repaints the bar alone, not the pages behind it.
     auto *statusBar = Named(new QStatusBar(this), "MainStatusB");
-    statusBar->setGeometry(2, 541, 792, 26);
+    statusBar->setGeometry(2, 544, 792, 26);
     statusBar->setSizeGripEnabled(false);
     statusText_ = Named(new QLabel(statusBar), "MainStatusText");
     statusBar->addWidget(statusText_, 1);
     progress_ = Named(new QProgressBar(this), "MainProgressB");
-    progress_->setGeometry(587, 545, 204, 20);
+    progress_->setGeometry(587, 547, 204, 20);
     progress_->setRange(0, 100);
     progress_->setValue(0);
     progress_->setTextVisible(false);
     progress_->raise();
+    for (QWidget *bar : std::initializer_list<QWidget *>{statusBar, statusText_, progress_})
+        bar->setAutoFillBackground(true);
+    // A transfer's progress reaches the bars at most once per interval.
+    throttle_ = new ProgressThrottle([this](int percent) { progress_->setValue(qBound(0, percent, 100)); },
+                                     [this](const QString &text) { statusText_->setText(text); },
+                                     kProgressIntervalMs, this);
 
     // Kept for the translators' tools; never shown.
     MakeButton(this, "Button2", 420, 470, 180, 25)->hide();
@@ -159,8 +170,8 @@ void TMainForm::ConnectCommands()
     connect(column_, &CommandColumn::loadClicked, this, guarded(&PageFlow::LoadButtonClick));
     connect(column_, &CommandColumn::factoryClicked, this,
             guarded(&PageFlow::DefaultSettingsButtonClick));
-    connect(session_, &DeviceSession::progressChanged, this, &TMainForm::SetProgress);
-    connect(session_, &DeviceSession::statusChanged, this, &TMainForm::ShowStatus);
+    connect(session_, &DeviceSession::progressChanged, throttle_, &ProgressThrottle::SetProgress);
+    connect(session_, &DeviceSession::statusChanged, throttle_, &ProgressThrottle::ShowStatus);
 }
 
 // --- Entry points ---
@@ -178,19 +189,22 @@ void TMainForm::DefaultSettingsButtonClick() { flow_->DefaultSettingsButtonClick
 
 // --- Status and progress ---
 
+// Texts and values set here win over whatever a transfer still holds back.
 void TMainForm::ShowStatus(const QString &text)
 {
+    throttle_->DropStatus();
     statusText_->setText(text);
 }
 
 void TMainForm::SetProgress(int percent)
 {
+    throttle_->DropProgress();
     progress_->setValue(qBound(0, percent, 100));
 }
 
 QString TMainForm::StatusText() const
 {
-    return statusText_->text();
+    return throttle_->HeldStatus().value_or(statusText_->text());
 }
 
 // --- Window events ---

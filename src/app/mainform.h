@@ -21,6 +21,7 @@ class BackupPage;
 class CommandColumn;
 class MainPage;
 class PageFlow;
+class ProgressThrottle;
 class SettingsPage;
 class ValueBuffer;
 class WelcomeArea;
@@ -31,9 +32,11 @@ public:
     explicit TMainForm(const AppServices &services, QWidget *parent = nullptr);
     ~TMainForm() override;
 
-    // Status bar and progress bar.
+    // Status bar and progress bar, at once; a transfer's progress comes
+    // through a throttle.
     void ShowStatus(const QString &text) override;
     void SetProgress(int percent) override;
+    // The latest text, also while a transfer holds it back for a moment.
     QString StatusText() const;
 
     DeviceSession &Session() { return *session_; }
@@ -77,6 +80,7 @@ private:
     WelcomeArea *welcome_ = nullptr;
     QLabel *statusText_ = nullptr;
     QProgressBar *progress_ = nullptr;
+    ProgressThrottle *throttle_ = nullptr;
     bool shown_ = false;
 };
 

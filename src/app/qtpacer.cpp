@@ -1,28 +1,37 @@
 #include "app/qtpacer.h"
 
+#include "link/precisepause.h"
+
 #include <QCoreApplication>
-#include <chrono>
-#include <thread>
+#include <QElapsedTimer>
+
+#include <memory>
 
 namespace rpu {
 
+MillisecondClock MonotonicMilliseconds()
+{
+    auto started = std::make_shared<QElapsedTimer>();
+    started->start();
+    return [started] { return started->elapsed(); };
+}
+
+QtPacer::QtPacer(MillisecondClock clock) : clock_(clock ? std::move(clock) : MonotonicMilliseconds()) {}
+
 void QtPacer::Pause(int milliseconds)
 {
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
-    // A plain sleep overshoots by a few tenths of a millisecond; over the
-    // hundreds of pauses of a firmware write that adds up. Sleep short of the
-    // deadline and wait out the rest.
-    constexpr auto kMargin = std::chrono::microseconds(400);
-    if (deadline - Clock::now() > kMargin)
-        std::this_thread::sleep_until(deadline - kMargin);
-    while (Clock::now() < deadline)
-        std::this_thread::yield();
+    PausePrecisely(milliseconds);
 }
 
 void QtPacer::ProcessEvents()
 {
+    if (rounds_ > 0 && clock_() - lastRoundMs_ < kEventRoundMs)
+        return;
+    ++rounds_;
     QCoreApplication::processEvents();
+    // Counted from the end of the round: a round that painted for long does
+    // not make the next one due at once.
+    lastRoundMs_ = clock_();
 }
 
 } // namespace rpu

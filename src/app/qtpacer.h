@@ -1,13 +1,35 @@
 #pragma once
 #include "link/transport.h"
 
+#include <QtGlobal>
+#include <functional>
+
 namespace rpu {
 
-// Sleeps for real and lets pending window events run.
+// Monotonic milliseconds since the call; the window's timing seams take
+// such a clock so that tests can pass their own.
+using MillisecondClock = std::function<qint64()>;
+MillisecondClock MonotonicMilliseconds();
+
+// The window's pacer: pauses exactly as long as asked (PausePrecisely), and
+// lets pending window events run when a few milliseconds have passed since
+// the last round. The link offers a round every 8 bytes; a firmware write
+// would run sixteen thousand of them, each a cost on the transfer, while the
+// window needs one every few milliseconds to stay responsive.
 class QtPacer final : public Pacer {
 public:
+    static constexpr qint64 kEventRoundMs = 4;
+
+    explicit QtPacer(MillisecondClock clock = {});
     void Pause(int milliseconds) override;
     void ProcessEvents() override;
+    // Rounds of window events actually run.
+    qint64 Rounds() const { return rounds_; }
+
+private:
+    MillisecondClock clock_;
+    qint64 lastRoundMs_ = 0;
+    qint64 rounds_ = 0;
 };
 
 } // namespace rpu

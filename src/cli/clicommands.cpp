@@ -15,6 +15,7 @@
 #include "ops/backupops.h"
 #include "ops/firmwareops.h"
 #include "ops/settingsops.h"
+#include "link/precisepause.h"
 #include "session/devicesession.h"
 #include "session/outcomemessages.h"
 
@@ -43,7 +44,7 @@ const QString kWindowProgramName = QStringLiteral("dorel-rpu-sela");
 
 class SleepingPacer final : public Pacer {
 public:
-    void Pause(int milliseconds) override { QThread::msleep(static_cast<unsigned long>(milliseconds)); }
+    void Pause(int milliseconds) override { PausePrecisely(milliseconds); }
     // No window to keep alive; jobs of --all run on their own threads.
     void ProcessEvents() override {}
 };

@@ -3,6 +3,8 @@
 #include "i18n/messagecatalogue.h"
 #include "i18n/messageids.h"
 
+#include <algorithm>
+
 namespace rpu {
 
 namespace {
@@ -281,10 +283,10 @@ int ReadDeviceBlocks(LinkContext &link, int blockCount, int firstBlock, std::spa
         std::array<std::uint8_t, kPacketSize> packet{};
         if (!t.ReadPacket(packet))
             return 2;
-        for (int l = 0; l < kPacketSize; ++l) {
-            buffer[std::size_t(k + l) + 2] = packet[std::size_t(l)];
-            Progress(link, status, ((k + l) * 100 + 100) / (n + 4));
-        }
+        std::copy(packet.begin(), packet.end(), buffer.begin() + k + 2);
+        // Once per packet, at the percentage of its last byte: the window
+        // repaints per call, and per byte that cost more than the read.
+        Progress(link, status, ((k + kPacketSize - 1) * 100 + 100) / (n + 4));
     }
     if (!t.ReadByte(buffer[std::size_t(n) + 2]) || !t.ReadByte(buffer[std::size_t(n) + 3]))
         return 2;

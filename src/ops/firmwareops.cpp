@@ -11,18 +11,11 @@
 
 namespace rpu::ops {
 
-std::optional<std::vector<std::uint8_t>> AcceptedFirmwareImage(const std::vector<std::uint32_t> &values,
-                                                                qint64 acceptedSize)
+std::optional<std::span<const std::uint8_t>> AcceptedFirmwareImage(const ValueBuffer &buffer, qint64 acceptedSize)
 {
-    if (qint64(values.size()) != acceptedSize || !FirmwareLengthFitsPackets(qint64(values.size())))
+    const std::optional<std::span<const std::uint8_t>> image = buffer.Bytes();
+    if (!image || qint64(image->size()) != acceptedSize || !FirmwareLengthFitsPackets(acceptedSize))
         return std::nullopt;
-    std::vector<std::uint8_t> image;
-    image.reserve(values.size());
-    for (std::uint32_t v : values) {
-        if (v > 0xFF)
-            return std::nullopt;
-        image.push_back(std::uint8_t(v));
-    }
     return image;
 }
 

@@ -8,19 +8,20 @@
 #include "firmware/firmwarefile.h"
 #include "ops/blockops.h"
 #include "ops/settingsops.h"
+#include "session/valuebuffer.h"
 
 #include <QStringList>
 #include <functional>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace rpu::ops {
 
-// The value buffer's numbers as the image accepted before: the same length,
+// The value buffer's bytes as the image accepted before: the same length,
 // a length the transfer sends whole, every value a byte. nullopt otherwise:
 // nothing may reach the device then.
-std::optional<std::vector<std::uint8_t>> AcceptedFirmwareImage(const std::vector<std::uint32_t> &values,
-                                                                qint64 acceptedSize);
+std::optional<std::span<const std::uint8_t>> AcceptedFirmwareImage(const ValueBuffer &buffer, qint64 acceptedSize);
 
 // A refused file's text with its path: why it could not be read, or
 // "path: " and the verdict's message.

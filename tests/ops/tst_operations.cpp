@@ -275,8 +275,10 @@ private slots:
             values.back() = poison;
         QCOMPARE(BackupFromValues(values).has_value(), backup);
         // A firmware image must be the accepted length, whole packets, bytes only.
-        QCOMPARE(AcceptedFirmwareImage(values, size).has_value(), !poison && FirmwareLengthFitsPackets(size));
-        QVERIFY(!AcceptedFirmwareImage(values, size + 64));
+        ValueBuffer buffer;
+        buffer.SetValues(values);
+        QCOMPARE(AcceptedFirmwareImage(buffer, size).has_value(), !poison && FirmwareLengthFitsPackets(size));
+        QVERIFY(!AcceptedFirmwareImage(buffer, size + 64));
     }
 };
 

@@ -254,7 +254,7 @@ bool MainPage::FindNewerFirmware(QString &name)
 std::optional<FirmwareOutcome> MainPage::WriteBufferedFirmware()
 {
     // Only an image that was accepted whole may reach the device.
-    const auto image = ops::AcceptedFirmwareImage(context_.buffer.Values(), FirmwareFileSize);
+    const auto image = ops::AcceptedFirmwareImage(context_.buffer, FirmwareFileSize);
     if (!image)
         return std::nullopt;
     return context_.session.WriteFirmware(*image);
