@@ -543,6 +543,7 @@ int Cli::UpdateFirmware(const QStringList &args)
         return Fail(kExitUsage, QStringLiteral("--all --newest asks no questions: add --yes"));
     request.restoreAfter = parser_.isSet(kRestoreAfterOption);
     request.backupDir = parser_.value(kBackupFirstOption);
+    request.allowClassChange = parser_.isSet(kAllowClassChangeOption);
     if (request.restoreAfter && request.backupDir.isEmpty())
         return Fail(kExitUsage, QStringLiteral("--restore-after needs --backup-first DIR"));
     if (!request.backupDir.isEmpty() && !QDir().mkpath(request.backupDir))

@@ -23,6 +23,8 @@ const QCommandLineOption kBackupFirstOption(QStringLiteral("backup-first"),
     QStringLiteral("DIR"));
 const QCommandLineOption kRestoreAfterOption(QStringLiteral("restore-after"),
     QStringLiteral("update-firmware: write the saved memory and settings back and read them back"));
+const QCommandLineOption kAllowClassChangeOption(QStringLiteral("allow-class-change"),
+    QStringLiteral("update-firmware: write an image of another device class (the receiver changes class)"));
 const QCommandLineOption kTraceOption(QStringLiteral("trace"),
     QStringLiteral("record the device traffic to FILE, a usbmon capture (with --all: FILE-1, FILE-2, ... per device)"),
     QStringLiteral("FILE"));
@@ -50,7 +52,7 @@ void SetUpParser(QCommandLineParser &parser)
     parser.addOption(kVersionOption);
     parser.addOptions({kTransportOption, kDeviceOption, kJsonOption, kYesOption, kNewestOption, kBaseOption,
                        kConfigOption, kLangOption, kAllOption, kBackupFirstOption, kRestoreAfterOption,
-                       kTraceOption});
+                       kTraceOption, kAllowClassChangeOption});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("what to do"));
 }
 

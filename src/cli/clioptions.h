@@ -17,6 +17,7 @@ extern const QCommandLineOption kAllOption;
 extern const QCommandLineOption kBackupFirstOption;
 extern const QCommandLineOption kRestoreAfterOption;
 extern const QCommandLineOption kTraceOption;
+extern const QCommandLineOption kAllowClassChangeOption;
 extern const QCommandLineOption kVersionOption;
 extern const QCommandLineOption kLangOption;
 

@@ -27,6 +27,8 @@ JobResult UpdateReport(const ops::FirmwareUpdateVerdict &v, const MessageCatalog
     const auto msg = [&catalogue](int n) { return catalogue.Text(n); };
     const auto orDetail = [&](const QString &text) { return v.detail.isEmpty() ? text : v.detail; };
     QStringList notes;
+    if (v.restoreSkipped)
+        notes << msg(msg::kRestoreNotRun);
     for (const ops::SectionFault &fault : v.settingsFaults)
         notes << ops::DescribeSectionFault(fault, catalogue);
     if (!v.backupFiles.isEmpty())
@@ -48,8 +50,14 @@ JobResult UpdateReport(const ops::FirmwareUpdateVerdict &v, const MessageCatalog
     case UpdateStep::NoAnswer:
         return {kExitUsage, QStringLiteral("no answer; use --yes to update without asking")};
     case UpdateStep::FirmwareFile: return {kExitUsage, orDetail(msg(v.message))};
-    case UpdateStep::Link:
-    case UpdateStep::Relink: return withNotes(kExitDevice, orDetail(msg(v.message)));
+    case UpdateStep::Link: return withNotes(kExitDevice, orDetail(msg(v.message)));
+    case UpdateStep::Relink:
+        // The image went in: say so, or the engineer may think nothing changed.
+        return withNotes(kExitDevice, v.written ? catalogue.Format(msg::kFirmwareAcceptedThenSilent,
+                                                                   orDetail(msg(v.message)))
+                                                : orDetail(msg(v.message)));
+    case UpdateStep::ClassChange:
+        return {kExitUsage, v.detail + QStringLiteral(" (--allow-class-change)")};
     case UpdateStep::DeviceClass:
     case UpdateStep::Write: return withNotes(kExitDevice, msg(v.message));
     case UpdateStep::Backup:

@@ -130,5 +130,9 @@ inline constexpr int kReadBackIdentical = 10103;
 // Firmware files that cannot be read at all.
 inline constexpr int kFileMissing = 10104;
 inline constexpr int kFileNotRegular = 10105;
+// A firmware image of another device class; a receiver silent after it took an image.
+inline constexpr int kFirmwareOtherClass = 10170;
+inline constexpr int kFirmwareAcceptedThenSilent = 10171;
+inline constexpr int kRestoreNotRun = 10172;
 
 } // namespace rpu::msg

@@ -3,6 +3,7 @@
 #include "files/uniquepath.h"
 #include "ops/backupops.h"
 #include "i18n/messageids.h"
+#include "link/devicelink.h"
 #include "session/outcomemessages.h"
 
 #include <QDeadlineTimer>
@@ -105,6 +106,13 @@ bool Update::ChooseFirmware(const DeviceInfo &device)
     if (!firmware_.accepted())
         return Fail(UpdateStep::FirmwareFile, FirmwareVerdictMessage(firmware_.verdict),
                     RefusedFirmwareText(firmware_, firmware_.fileName, catalogue_));
+    // After such a write every later update would be refused as a wrong file type.
+    const int imageClass = DeviceClassOfVersion(firmware_.versionByte);
+    if (imageClass != device.deviceClass && !request_.allowClassChange)
+        return Fail(UpdateStep::ClassChange, msg::kFirmwareOtherClass,
+                    catalogue_.Format(msg::kFirmwareOtherClass,
+                                      {firmware_.fileName, catalogue_.Text(DeviceTypeMessage(imageClass)),
+                                       catalogue_.Text(DeviceTypeMessage(device.deviceClass))}));
     return true;
 }
 
@@ -200,8 +208,10 @@ bool Update::Steps()
 
     // Renewed as after the window's update: new pipes, break and handshake,
     // and the version the device now reports.
-    if (!Relink())
+    if (!Relink()) {
+        v_.restoreSkipped = request_.restoreAfter;
         return false;
+    }
     session = receiver_.Session();
     // Found again at its place, but another receiver may have been plugged in there.
     if (session->Info().deviceClass != before.deviceClass)
@@ -210,8 +220,10 @@ bool Update::Steps()
                         .arg(session->Info().deviceClass)
                         .arg(before.deviceClass));
     v_.versionAfter = session->Info().versionByte;
-    if (v_.versionAfter != v_.versionExpected)
+    if (v_.versionAfter != v_.versionExpected) {
+        v_.restoreSkipped = request_.restoreAfter;
         return Fail(UpdateStep::Version, msg::kFirmwareNotWritten);
+    }
     return !request_.restoreAfter || RestoreMemory(*session);
 }
 

@@ -48,6 +48,9 @@ struct FirmwareUpdateRequest {
     QString backupDir;                // set: registration memory and settings saved there first
     QString backupStem;               // file name start; "_v<version>" and the suffix follow
     bool restoreAfter = false;
+    // An image whose version byte belongs to another device class is
+    // refused unless the user asks for the class change.
+    bool allowClassChange = false;
     // Asked before the newest firmware is written: true yes, false no,
     // nullopt no answer. Unset: write without asking.
     std::function<std::optional<bool>(const QString &fileName)> confirm;
@@ -61,6 +64,7 @@ enum class UpdateStep {
     NoAnswer,
     Link,         // detail holds the link's text
     DeviceClass,
+    ClassChange,  // the image would change the receiver's class
     FirmwareFile, // detail holds the file's text
     Backup,       // message: the read; or detail: a file error
     Write,        // message: the write's outcome
@@ -82,6 +86,7 @@ struct FirmwareUpdateVerdict {
     bool written = false;                 // the firmware was sent and accepted
     BlockWriteVerdict restore;            // the failed part of a restore
     bool restored = false;
+    bool restoreSkipped = false;          // a restore was asked for and never ran
     bool ok() const { return step == UpdateStep::Done || step == UpdateStep::NothingNewer
                              || step == UpdateStep::Declined; }
 };

@@ -217,6 +217,26 @@ private slots:
         QCOMPARE(rows[1][QStringLiteral("version")].toString(), QStringLiteral("4_9"));
     }
 
+    // An image of another class would lock every later update out: refused
+    // unless asked for, and then written.
+    void firmwareOfAnotherClassNeedsItsOption()
+    {
+        const QString sim = StartSim(QStringLiteral("cc"));
+        QVERIFY(!sim.isEmpty());
+        QFile image(Path(QStringLiteral("sela_3_0.bin")));
+        QVERIFY(image.open(QIODevice::WriteOnly));
+        image.write(MakeFirmwareImage(kSelaFirmwareTypeCode, 30, 2));
+        image.close();
+        const CliRun refused = Cli({QStringLiteral("update-firmware"), image.fileName(), sim});
+        QCOMPARE(refused.exitCode, 2);
+        QVERIFY2(refused.err.contains(QStringLiteral("сменила бы класс")), qPrintable(refused.err));
+        QCOMPARE(ListJson({sim})[0][QStringLiteral("version")].toString(), QStringLiteral("4_6"));
+        const CliRun allowed =
+            Cli({QStringLiteral("update-firmware"), image.fileName(), QStringLiteral("--allow-class-change"), sim});
+        QVERIFY2(allowed.exitCode == 0, qPrintable(allowed.err));
+        QCOMPARE(ListJson({sim})[0][QStringLiteral("version")].toString(), QStringLiteral("3_0"));
+    }
+
     void updateFirmwareNewestAsksFirst()
     {
         const QString sim = StartSim(QStringLiteral("nw"));
