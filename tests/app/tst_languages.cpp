@@ -339,8 +339,9 @@ private slots:
         QTest::newRow("no module at all") << QStringList() << "EN" << "" << kNoResourceFilesText << "Установить" << ""
                                           << "" << "Ошибка!";
         QTest::newRow("dialog cancelled") << shipped << "" << "" << "" << "Установить" << "" << "" << "Ошибка!";
-        QTest::newRow("module unreadable") << shipped << "EN" << "not utf-8" << "" << "Установить" << "" << ""
-                                           << "Ошибка!";
+        // A module that is there but cannot be used says why.
+        QTest::newRow("module unreadable") << shipped << "EN" << "not utf-8" << "dorel-rpu-sela.EN: not UTF-8 text"
+                                           << "Установить" << "" << "" << "Ошибка!";
         // The new module stays the source; the rest keeps its old state.
         QTest::newRow("configuration file not writable")
             << shipped << "EN" << "ini" << "Unable to write to %1" << "Connect" << "" << "EN" << "Ошибка!";
