@@ -79,6 +79,8 @@ int ReadBoundedInt(const QHash<QString, QString> &ini, const char *key, int fall
 void ReadTransport(const QString &transport, LinkConfig &s)
 {
     const QLatin1String socketPrefix("socket:");
+    if (transport.compare(QLatin1String("usb"), Qt::CaseInsensitive) == 0)
+        s.kind = LinkConfig::Kind::Usb;
     if (transport.isEmpty() || transport.compare(QLatin1String("usb"), Qt::CaseInsensitive) == 0)
         return;
     if (transport.compare(QLatin1String("simulator"), Qt::CaseInsensitive) == 0) {
@@ -126,6 +128,26 @@ LinkConfig ReadLinkConfig(const QString &iniPath)
     s.simDevices = ReadBoundedInt(ini, "SimDevices", 1, 0, 2, "0, 1 or 2", s.warnings);
     s.simVersion = ReadBoundedInt(ini, "SimVersion", 46, 0, 255, "a byte value", s.warnings);
     return s;
+}
+
+void ApplyTransportOverride(LinkConfig &config, const QString &transport)
+{
+    const QString value = transport.trimmed();
+    if (value.isEmpty())
+        return;
+    LinkConfig parsed = config;
+    parsed.warnings.clear();
+    ReadTransport(value, parsed);
+    if (!parsed.warnings.isEmpty()) {
+        // The reasons end in ", using usb": here the configured one is kept.
+        for (QString warning : std::as_const(parsed.warnings)) {
+            warning.replace(QStringLiteral(", using usb"), QStringLiteral(", using the configured transport"));
+            config.warnings.append(QLatin1String(kTransportVariable) + QStringLiteral(": ") + warning);
+        }
+        return;
+    }
+    config.kind = parsed.kind;
+    config.socketPath = parsed.socketPath;
 }
 
 std::unique_ptr<DeviceBackend> MakeDeviceBackend(const LinkConfig &settings, SimDevice *inProcessDevice)

@@ -28,6 +28,17 @@ struct LinkConfig {
 
 LinkConfig ReadLinkConfig(const QString &iniPath);
 
+// Every kind but Usb talks to a simulated receiver.
+inline bool IsSimulated(const LinkConfig &config) { return config.kind != LinkConfig::Kind::Usb; }
+
+// The environment variable that names the transport for one run, over the
+// configuration file's: "RPU_TRANSPORT=simulator" tries the program without
+// making the simulator the configured device.
+inline constexpr char kTransportVariable[] = "RPU_TRANSPORT";
+// Takes transport (a "Transport" value) over the configured one; an empty
+// text leaves it, an unusable one leaves it with a warning.
+void ApplyTransportOverride(LinkConfig &config, const QString &transport);
+
 // The backend the settings ask for. inProcessDevice serves Kind::Simulator.
 std::unique_ptr<DeviceBackend> MakeDeviceBackend(const LinkConfig &settings,
                                                  SimDevice *inProcessDevice);

@@ -15,6 +15,8 @@ public:
     explicit SocketBackend(QString path, int readTimeoutMs = 2000);
 
     std::vector<std::unique_ptr<DeviceInterface>> Enumerate() override;
+    // Only rpu-sim serves this socket protocol.
+    bool Simulated() const override { return true; }
 
     const QString &Path() const { return path_; }
     int ReadTimeoutMs() const { return timeoutMs_; }

@@ -77,6 +77,8 @@ class DeviceBackend {
 public:
     virtual ~DeviceBackend() = default;
     virtual std::vector<std::unique_ptr<DeviceInterface>> Enumerate() = 0;
+    // True when the devices it finds are simulated, not receivers on the bus.
+    virtual bool Simulated() const { return false; }
 };
 
 } // namespace rpu

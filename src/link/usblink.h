@@ -32,6 +32,8 @@ public:
     void FlushPipe(PipeKind pipe) override;
 
     DeviceBackend &Backend() { return *backend_; }
+    // The device behind this link is simulated (in-process or rpu-sim).
+    bool Simulated() const { return backend_ && backend_->Simulated(); }
 
 private:
     std::unique_ptr<DeviceBackend> backend_;

@@ -29,6 +29,7 @@ constexpr OutcomeText kOutcomeTexts[] = {
     {Exchange::Firmware, int(FirmwareOutcome::WriteFailed), 10085},
     {Exchange::Firmware, int(FirmwareOutcome::Refused), 10024},
     {Exchange::Firmware, int(FirmwareOutcome::NoAnswer), 10084},
+    {Exchange::Firmware, int(FirmwareOutcome::DemoImage), 10151},
 };
 
 int Lookup(Exchange exchange, int code)
