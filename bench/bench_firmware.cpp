@@ -91,7 +91,8 @@ int main(int argc, char **argv)
     pacer.Reset();
     QElapsedTimer timer;
     timer.start();
-    list->setCurrentRow(0); // picks the file, as a click would
+    list->setCurrentRow(0);
+    form.Main().SoftUpdatesListBoxClick(); // as a click on the row
     const double parseMs = timer.nsecsElapsed() / 1e6;
     const long parseRounds = pacer.eventRounds;
     if (form.Buffer().Count() != image.size()) {

@@ -30,7 +30,6 @@ namespace rpu {
 
 namespace {
 
-constexpr int kMsgCaption = 10087;
 constexpr int kLastOwnMessage = 10087;
 
 ResourceLocale *g_programRuntime = nullptr;
@@ -212,7 +211,7 @@ bool LanguageSwitch::ChangeLanguage()
         ErrorBox(writeError);
         return false;
     }
-    window_.setWindowTitle(services_.catalogue->Text(kMsgCaption));
+    window_.ShowWindowTexts();
     return true;
 }
 

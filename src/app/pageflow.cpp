@@ -20,6 +20,7 @@ constexpr int kMsgConnecting = 10061;
 constexpr int kMsgLinkLost = 10083;
 constexpr int kMsgLinked = 10064;
 constexpr int kMsgLinkFailed = 10065;
+constexpr int kMsgSimulatedDevice = 10150;
 } // namespace
 
 PageFlow::PageFlow(DeviceSession &session, ProgressSink &status, QObject *parent)
@@ -216,7 +217,10 @@ InitOutcome PageFlow::InitAndShow(std::uint8_t code)
 {
     const InitOutcome outcome = session_.Init(code);
     if (outcome == InitOutcome::Ok) {
-        const QString type = context_->Msg(DeviceTypeMessage(session_.Info().deviceClass));
+        QString type = context_->Msg(DeviceTypeMessage(session_.Info().deviceClass));
+        // Nobody may take the simulated receiver for a real one.
+        if (session_.Simulated())
+            type = context_->catalogue().Format(kMsgSimulatedDevice, type);
         parts_.main->ShowDevice(type);
         parts_.backup->ShowDeviceType(type);
     }
