@@ -118,12 +118,13 @@ void TMainForm::BuildWindow()
     setFont(SansFont());
 
     // Everything but the status bar lies on a client of the designed size,
-    // which scrolls when the screen is smaller than the window.
-    scroll_ = Named(new QScrollArea(this), "MainScrollArea");
+    // which scrolls when the screen is smaller than the window. Both are
+    // unnamed: the stored layouts see the controls where they always were.
+    scroll_ = new QScrollArea(this);
     scroll_->setFrameShape(QFrame::NoFrame);
     // Not a stop of its own for Tab: it scrolls to the control that gets the focus.
     scroll_->setFocusPolicy(Qt::NoFocus);
-    auto *client = Named(new QWidget, "MainClient");
+    auto *client = new QWidget;
     client->setFixedSize(kClientWidth, kClientHeight);
     scroll_->setWidget(client);
 

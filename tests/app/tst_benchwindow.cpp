@@ -97,7 +97,8 @@ private slots:
         QVERIFY(status.contains(progress.center()));
 
         // Everything is reached by scrolling, above the status bar.
-        auto *scroll = Find<QScrollArea>(*h.form, "MainScrollArea");
+        auto *scroll = h.form->findChild<QScrollArea *>(QString(), Qt::FindDirectChildrenOnly);
+        QVERIFY(scroll);
         const bool fits = inside.size() == kDesigned;
         QVERIFY(fits || scroll->geometry().bottom() < status.top());
         QCOMPARE(scroll->viewport()->height() + scroll->verticalScrollBar()->maximum(),

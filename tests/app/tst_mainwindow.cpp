@@ -62,7 +62,8 @@ private slots:
     {
         Shown s;
         TMainForm &f = *s.h.form;
-        QCOMPARE(f.windowTitle(), QStringLiteral("Dorel-RPU-SELA"));
+        // The harness talks to the simulator, and the caption says so.
+        QCOMPARE(f.windowTitle(), QStringLiteral("Dorel-RPU-SELA (СИМУЛЯТОР)"));
         QCOMPARE(f.size(), QSize(794, 570));
         QCOMPARE(f.minimumSize(), QSize(794, 570));
         QCOMPARE(f.maximumSize(), QSize(794, 570));
