@@ -167,7 +167,7 @@ private slots:
         QCOMPARE(switched.Text(10029), QStringLiteral("M10029"));
         QCOMPARE(switched.Text(10030), QStringLiteral("Введено недопустимое значение номера модуля!"));
         QCOMPARE(switched.Text(10087), QStringLiteral("Dorel-RPU-SELA"));
-        QVERIFY(switched.Text(10100).isEmpty());
+        QVERIFY(switched.Text(kLastProgramMessage + 3).isEmpty());
     }
 
     void loadingTwiceGivesTheSame()

@@ -105,7 +105,8 @@ private slots:
         QTest::addColumn<int>("lastFromModule");
         QTest::addColumn<bool>("russianAfter");
         QTest::newRow("all texts") << Messages(10001, kLastProgramMessage) << kLastProgramMessage << false;
-        QTest::newRow("texts to 10120") << Messages(10001, 10120) << 10120 << false;
+        QTest::newRow("texts beyond the program's") << Messages(10001, kLastProgramMessage + 23)
+                                                    << kLastProgramMessage + 23 << false;
         QTest::newRow("stops after 10050") << Messages(10001, 10050) << 10050 << true;
         QTest::newRow("gap at 10030") << Messages(10001, kLastProgramMessage, {10030}) << 10029 << true;
         QTest::newRow("empty at 10030") << Messages(10001, kLastProgramMessage).replace("10030 = M10030", "10030 =") << 10029
@@ -131,7 +132,7 @@ private slots:
         LoadMessageCatalogue(switched, QStringLiteral("RU"), program_);
         LoadMessageCatalogue(switched, QStringLiteral("EN"), program_);
         const bool fallback = lastFromModule < 10001;
-        for (int n = 10001; n <= 10121; ++n) {
+        for (int n = 10001; n <= kLastProgramMessage + 24; ++n) {
             const QString fromModule = QStringLiteral("M%1").arg(n);
             const QString russian = BuiltinRussianText(n);
             if (n <= lastFromModule) {
@@ -152,7 +153,8 @@ private slots:
         text.replace("10022 = M10022", "10022 = Writing %s").replace("10051 = M10051", "10051 = %d %%");
         const auto module = LanguageModule::Parse(QString::fromUtf8(text + "@layout\nobject A: TA\n"));
         QCOMPARE(CheckLanguageModule(*module),
-                 QStringList({QStringLiteral("line 100: property name or \"end\" expected"),
+                 // The layout's line follows the messages.
+                 QStringList({QStringLiteral("line %1: property name or \"end\" expected").arg(100 + kLastProgramMessage - 10097),
                               QStringLiteral("message 10022: placeholders differ from the Russian text "
                                              "\"Запись ПО в прибор...%d %%\""),
                               QStringLiteral("message 10028: placeholders differ from the Russian text "
