@@ -44,7 +44,10 @@ bool RunOnce(int packets)
         return false;
     }
 
-    const double pickMs = w.Timed([&] { list->setCurrentRow(0); }); // as a click would
+    const double pickMs = w.Timed([&] {
+        list->setCurrentRow(0);
+        w.form->Main().SoftUpdatesListBoxClick(); // as a click on the row
+    });
     if (w.form->Buffer().Count() != image.size()) {
         std::fprintf(stderr, "file not accepted\n");
         return false;

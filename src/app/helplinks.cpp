@@ -9,6 +9,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QWidget>
@@ -105,12 +106,18 @@ void HelpAndLinks::Label_emailaddrClick()
 
 bool HelpAndLinks::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::MouseButtonRelease
-        && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+    // The links open by keyboard too (Tab reaches them).
+    const int key = event->type() == QEvent::KeyPress ? static_cast<QKeyEvent *>(event)->key() : 0;
+    const bool keyOpens = key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space;
+    if (keyOpens
+        || (event->type() == QEvent::MouseButtonRelease
+            && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)) {
         if (watched == web_)
             Label_webaddrClick();
         else if (watched == mail_)
             Label_emailaddrClick();
+        if (keyOpens && (watched == web_ || watched == mail_))
+            return true;
     }
     return QObject::eventFilter(watched, event);
 }

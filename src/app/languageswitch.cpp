@@ -213,7 +213,7 @@ bool LanguageSwitch::ChangeLanguage()
         ErrorBox(writeError);
         return false;
     }
-    window_.setWindowTitle(services_.catalogue->Text(kMsgCaption));
+    window_.ShowWindowTexts();
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "app/mainform.h"
 
+#include "app/accessiblenames.h"
 #include "app/languageswitch.h"
 #include "app/pageflow.h"
 #include "app/progressthrottle.h"
@@ -8,12 +9,14 @@
 #include "app/pages/mainpage.h"
 #include "app/pages/settingspage.h"
 #include "app/pages/welcomearea.h"
+#include "app/screenfit.h"
 #include "app/widgetkit.h"
 #include "i18n/messagecatalogue.h"
 #include "i18n/messageids.h"
 #include "link/usblink.h"
 #include "session/valuebuffer.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
@@ -24,8 +27,12 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTimer>
+#include <QWindow>
 
 // Resources of a static library have to be registered by name, from the
 // global namespace.
@@ -44,6 +51,10 @@ constexpr int kMsgCaption = msg::kWindowCaption;
 constexpr int kMsgQuit = msg::kQuitQuestion;
 // About two frames: smooth to the eye, a small share of a transfer.
 constexpr int kProgressIntervalMs = 25;
+constexpr int kStatusTop = 544;
+constexpr int kMsgSimulated = msg::kSimulatedDevice;
+constexpr int kMsgClosesAfterExchange = msg::kClosesAfterExchange;
+constexpr int kClosePollMs = 100;
 
 QString RegistrationDateStampOf(const QDate &date)
 {
@@ -59,6 +70,7 @@ ProgramPlaces MakePlaces(const AppServices &services)
     ProgramPlaces places;
     places.Folders = ProgramFoldersOf(services.programFilePath);
     places.ProgramFolder = places.Folders.programFolder;
+    places.Folders.demoFirmware = services.link && services.link->Simulated();
     MakeWorkingFolders(places.Folders);
     QDir::setCurrent(places.Folders.dataFolder);
     // The stamp keeps the start date for the whole run.
@@ -108,16 +120,22 @@ void TMainForm::BuildWindow()
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFont(SansFont());
-    setFixedSize(kClientWidth, kClientHeight);
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        const QRect desktop = screen->availableGeometry();
-        move(desktop.center() - QPoint(kClientWidth / 2, kClientHeight / 2));
-    }
+
+    // Everything but the status bar lies on a client of the designed size,
+    // which scrolls when the screen is smaller than the window. Both are
+    // unnamed: the stored layouts see the controls where they always were.
+    scroll_ = new QScrollArea(this);
+    scroll_->setFrameShape(QFrame::NoFrame);
+    // Not a stop of its own for Tab: it scrolls to the control that gets the focus.
+    scroll_->setFocusPolicy(Qt::NoFocus);
+    auto *client = new QWidget;
+    client->setFixedSize(kClientWidth, kClientHeight);
+    scroll_->setWidget(client);
 
     // Behind the page control, so that it is seen while no page is.
-    welcome_ = new WelcomeArea(this);
+    welcome_ = new WelcomeArea(client);
 
-    pages_ = Named(new QTabWidget(this), "MainPageC");
+    pages_ = Named(new QTabWidget(client), "MainPageC");
     pages_->setGeometry(0, 0, 667, 544);
     main_ = new MainPage(*context_, pages_);
     backup_ = new BackupPage(*context_, pages_);
@@ -127,13 +145,14 @@ void TMainForm::BuildWindow()
     for (QWidget *page : std::initializer_list<QWidget *>{main_, backup_, relay_, rpu_})
         pages_->addTab(page, QString());
 
-    column_ = new CommandColumn(this);
+    column_ = new CommandColumn(client);
 
     // Status bar with the progress bar over its right end. Below the page
     // control, not over its bottom edge, and opaque: a new status text then
     // repaints the bar alone, not the pages behind it.
     auto *statusBar = Named(new QStatusBar(this), "MainStatusB");
-    statusBar->setGeometry(2, 544, 792, 26);
+    statusBar_ = statusBar;
+    statusBar->setGeometry(2, kStatusTop, 792, 26);
     statusBar->setSizeGripEnabled(false);
     statusText_ = Named(new QLabel(statusBar), "MainStatusText");
     statusBar->addWidget(statusText_, 1);
@@ -151,7 +170,44 @@ void TMainForm::BuildWindow()
                                      kProgressIntervalMs, this);
 
     // Kept for the translators' tools; never shown.
-    MakeButton(this, "Button2", 420, 470, 180, 25)->hide();
+    MakeButton(client, "Button2", 420, 470, 180, 25)->hide();
+
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->availableGeometry() : QRect();
+    const QMargins frame = GuessedFrame();
+    FitInto(available, frame);
+    if (screen)
+        move(PlaceClient(size(), available, frame).topLeft() - QPoint(frame.left(), frame.top()));
+}
+
+void TMainForm::FitInto(const QRect &available, const QMargins &frame)
+{
+    const QSize window = FitClientSize({kClientWidth, kClientHeight}, available, frame,
+                                       style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+    setFixedSize(window);
+    // The status strip keeps its place at the bottom edge; the client
+    // scrolls above it when the window is cut down.
+    const bool fits = window == QSize(kClientWidth, kClientHeight);
+    scroll_->setGeometry(0, 0, window.width(), fits ? kClientHeight : window.height() - (kClientHeight - kStatusTop));
+    const int dx = window.width() - kClientWidth;
+    const int dy = window.height() - kClientHeight;
+    statusBar_->setGeometry(2, kStatusTop + dy, 792 + dx, 26);
+    progress_->setGeometry(587 + dx, 547 + dy, 204, 20);
+}
+
+void TMainForm::FitToScreen()
+{
+    const QScreen *shownOn = screen();
+    if (!shownOn || !windowHandle())
+        return;
+    QMargins frame = windowHandle()->frameMargins();
+    if (frame.isNull())
+        frame = GuessedFrame();
+    FitInto(shownOn->availableGeometry(), frame);
+    // Moved only when its frame leaves the screen: a window the user placed stays.
+    const QRect available = shownOn->availableGeometry();
+    if (!available.contains(frameGeometry()))
+        move(PlaceClient(size(), available, frame).topLeft() - QPoint(frame.left(), frame.top()));
 }
 
 void TMainForm::ConnectCommands()
@@ -214,6 +270,12 @@ void TMainForm::showEvent(QShowEvent *event)
     if (!shown_) {
         shown_ = true;
         flow_->RunGuarded([this] { FormShow(); });
+        // The frame is known once the window is on the screen; the screen
+        // may change (another monitor, another scale).
+        if (QWindow *window = windowHandle()) {
+            connect(window, &QWindow::screenChanged, this, &TMainForm::FitToScreen);
+            QTimer::singleShot(0, this, &TMainForm::FitToScreen);
+        }
     }
     QWidget::showEvent(event);
 }
@@ -223,16 +285,42 @@ void TMainForm::FormShow()
     for (PageId page : {PageId::Backup, PageId::RelaySettings, PageId::RpuSettings})
         flow_->SetPageTabVisible(page, false);
     flow_->CommandsChanged();
-    setWindowTitle(context_->Msg(kMsgCaption));
+    ShowWindowTexts();
     welcome_->ShowEdition();
+}
+
+void TMainForm::ShowWindowTexts()
+{
+    const QString caption = context_->Msg(kMsgCaption);
+    setWindowTitle(session_->Simulated() ? services_.catalogue->Format(kMsgSimulated, caption) : caption);
+    NameInputsByGroups(this);
 }
 
 void TMainForm::closeEvent(QCloseEvent *event)
 {
     // Closing the pipes under a running transfer would cut the device off
-    // half-written; the close can be asked again once it is over.
+    // half-written: the window says so and closes once the work is over.
+    if (closeWhenIdle_ && !session_->Busy() && !QApplication::activeModalWidget()) {
+        session_->Close();
+        event->accept();
+        return;
+    }
     if (session_->Busy()) {
         event->ignore();
+        ShowStatus(context_->Msg(kMsgClosesAfterExchange));
+        if (!closeWhenIdle_) {
+            closeWhenIdle_ = true;
+            // Polled: the handler that runs the exchange may still show its
+            // outcome in a box after the session is idle again.
+            auto *poll = new QTimer(this);
+            connect(poll, &QTimer::timeout, this, [this, poll] {
+                if (session_->Busy() || QApplication::activeModalWidget())
+                    return;
+                poll->deleteLater();
+                close();
+            });
+            poll->start(kClosePollMs);
+        }
         return;
     }
     bool close = false;

@@ -12,6 +12,10 @@
 #include <memory>
 
 class QLabel;
+class QMargins;
+class QRect;
+class QScrollArea;
+class QStatusBar;
 class QProgressBar;
 class QTabWidget;
 
@@ -38,6 +42,12 @@ public:
     void SetProgress(int percent) override;
     // The latest text, also while a transfer holds it back for a moment.
     QString StatusText() const;
+    // Fits the window to a screen's available area and the frame drawn
+    // around it: the designed size, or less with the client scrolling.
+    void FitInto(const QRect &available, const QMargins &frame);
+    // After the texts of a language are in place: the caption (marked when
+    // the device is simulated) and the names of inputs captioned by groups.
+    void ShowWindowTexts();
 
     DeviceSession &Session() { return *session_; }
     ValueBuffer &Buffer() { return *buffer_; }
@@ -63,6 +73,7 @@ protected:
 
 private:
     void BuildWindow();
+    void FitToScreen();
     void ConnectCommands();
     void FormShow();
 
@@ -78,10 +89,14 @@ private:
     SettingsPage *rpu_ = nullptr;
     CommandColumn *column_ = nullptr;
     WelcomeArea *welcome_ = nullptr;
+    QScrollArea *scroll_ = nullptr;
+    QStatusBar *statusBar_ = nullptr;
     QLabel *statusText_ = nullptr;
     QProgressBar *progress_ = nullptr;
     ProgressThrottle *throttle_ = nullptr;
     bool shown_ = false;
+    // A close was asked during an exchange: it happens when that is over.
+    bool closeWhenIdle_ = false;
 };
 
 } // namespace rpu

@@ -22,6 +22,7 @@ constexpr int kMsgConnecting = msg::kLinking;
 constexpr int kMsgLinkLost = msg::kLinkLost;
 constexpr int kMsgLinked = msg::kLinked;
 constexpr int kMsgLinkFailed = msg::kLinkFailed;
+constexpr int kMsgSimulatedDevice = msg::kSimulatedDevice;
 } // namespace
 
 PageFlow::PageFlow(DeviceSession &session, ProgressSink &status, QObject *parent)
@@ -221,7 +222,10 @@ InitOutcome PageFlow::InitAndShow(std::uint8_t code)
 {
     const InitOutcome outcome = session_.Init(code);
     if (outcome == InitOutcome::Ok) {
-        const QString type = context_->Msg(DeviceTypeMessage(session_.Info().deviceClass));
+        QString type = context_->Msg(DeviceTypeMessage(session_.Info().deviceClass));
+        // Nobody may take the simulated receiver for a real one.
+        if (session_.Simulated())
+            type = context_->catalogue().Format(kMsgSimulatedDevice, type);
         parts_.main->ShowDevice(type);
         parts_.backup->ShowDeviceType(type);
     }

@@ -46,7 +46,10 @@ int RunEntrySequence(QApplication &app, Dialogs &dialogs)
     StartLanguage(*runtime, catalogue);
     SetProgramRuntime(runtime.get());
 
-    const LinkConfig linkConfig = ReadLinkConfig(iniPath);
+    LinkConfig linkConfig = ReadLinkConfig(iniPath);
+    // One run on another transport (scripts/start without a receiver) leaves
+    // the configuration file as it is.
+    ApplyTransportOverride(linkConfig, qEnvironmentVariable(kTransportVariable));
     for (const QString &warning : linkConfig.warnings)
         qWarning("%s: %s", qPrintable(iniPath), qPrintable(warning));
     SimDevice simDevice(static_cast<std::uint8_t>(linkConfig.simVersion));

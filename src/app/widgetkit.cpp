@@ -37,7 +37,9 @@ QPushButton *MakeButton(QWidget *parent, const char *name, int x, int y, int w, 
 {
     auto *button = Named(new QPushButton(parent), name);
     button->setGeometry(x, y, w, h);
-    button->setAutoDefault(false);
+    // Enter presses the focused button, as Space does; outside a dialog a
+    // button does that only when it is an auto-default one.
+    button->setAutoDefault(true);
     return button;
 }
 

@@ -213,6 +213,10 @@ bool Cli::Setup()
     }
     if (transports.empty())
         transports.push_back(base);
+    // The simulator's demo images are offered only when no real receiver
+    // can be among the devices.
+    folders_.demoFirmware = std::all_of(transports.begin(), transports.end(),
+                                        [](const LinkConfig &config) { return IsSimulated(config); });
     registry_ = std::make_unique<DeviceRegistry>(transports);
     if (parser_.isSet(kTraceOption))
         registry_->SetTraceFile(parser_.value(kTraceOption), parser_.isSet(kAllOption));

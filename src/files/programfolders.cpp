@@ -30,10 +30,14 @@ UserFolders StandardUserFolders()
 QStringList ProgramFolders::FirmwareFolders() const
 {
     QStringList folders{dataFolder + QStringLiteral("/base")};
-    for (const QString &folder : lookup) {
-        const QString base = folder + QStringLiteral("/base");
-        if (!folders.contains(base))
-            folders << base;
+    QStringList subfolders{QStringLiteral("/base")};
+    if (demoFirmware)
+        subfolders << QLatin1Char('/') + kDemoFirmwareFolderName;
+    for (const QString &sub : std::as_const(subfolders)) {
+        for (const QString &folder : lookup) {
+            if (!folders.contains(folder + sub))
+                folders << folder + sub;
+        }
     }
     return folders;
 }

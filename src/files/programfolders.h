@@ -11,6 +11,9 @@ namespace rpu {
 
 // The folder name under the share, data and config folders.
 inline const QString kPackageFolderName = QStringLiteral("dorel-rpu-sela");
+// The simulator's demo images, beside "base" in the lookup folders; listed
+// only while the device is simulated.
+inline const QString kDemoFirmwareFolderName = QStringLiteral("demo-firmware");
 
 // The user's standard folders.
 struct UserFolders {
@@ -29,9 +32,10 @@ struct ProgramFolders {
     QString dataFolder;      // holds "reg", "base" and "conf"
     QString configFile;      // the configuration file
     QStringList lookup;      // read-only files (modules, help, shipped firmware), first match wins
+    bool demoFirmware = false;  // the device is simulated: its demo images are offered too
 
     // The firmware folders: the user's "base" first, then "base" in each
-    // lookup folder.
+    // lookup folder, then (demoFirmware) the demo folder in each.
     QStringList FirmwareFolders() const;
     // The first lookup folder's path of relativePath when it is a file there;
     // empty when no folder holds it.

@@ -3,6 +3,7 @@
 #include "i18n/messagecatalogue.h"
 #include "i18n/messageids.h"
 #include "io/safefile.h"
+#include "link/demofirmware.h"
 
 #include <QDir>
 #include <QFile>
@@ -230,6 +231,22 @@ QByteArray MakeFirmwareImage(std::uint8_t typeCode, std::uint8_t versionByte, in
     }
     image.append(char(sum & 0xFF));
     image.append(char(sum >> 8));
+    return image;
+}
+
+QByteArray MakeDemoFirmwareImage(std::uint8_t versionByte, int packets)
+{
+    QByteArray image = MakeFirmwareImage(kSelaFirmwareTypeCode, versionByte, std::max(packets, 1));
+    image.replace(qsizetype(kDemoFirmwareTagOffset), qsizetype(kDemoFirmwareTag.size()),
+                  QByteArray(kDemoFirmwareTag.data(), qsizetype(kDemoFirmwareTag.size())));
+    image.replace(qsizetype(kDemoFirmwareTextOffset), qsizetype(kDemoFirmwareText.size()),
+                  QByteArray(kDemoFirmwareText.data(), qsizetype(kDemoFirmwareText.size())));
+    // The tail keeps its meaning: the sum of the body bytes.
+    std::uint16_t sum = 0;
+    for (qsizetype i = kFirmwareFrameBytes; i < image.size() - kFirmwareTailBytes; ++i)
+        sum = static_cast<std::uint16_t>(sum + std::uint8_t(image[i]));
+    image[image.size() - 2] = char(sum & 0xFF);
+    image[image.size() - 1] = char(sum >> 8);
     return image;
 }
 

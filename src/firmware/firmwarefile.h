@@ -119,5 +119,9 @@ NewerFirmwareCheck FindNewerFirmwareIn(const QStringList &folders, int deviceCla
 // A well-formed image: 55 55 type version, four further header bytes,
 // packets × 64 body bytes in a fixed pattern, two tail bytes.
 QByteArray MakeFirmwareImage(std::uint8_t typeCode, std::uint8_t versionByte, int packets);
+// The same, type 0x12, at least one packet, with the demo mark
+// (link/demofirmware.h): the simulator takes it, a real receiver is never
+// sent it.
+QByteArray MakeDemoFirmwareImage(std::uint8_t versionByte, int packets);
 
 } // namespace rpu

@@ -15,7 +15,7 @@ namespace rpu {
 inline constexpr int kFirstMessageNumber = 10001;
 inline constexpr int kCatalogueSlots = 1000;
 // The last number the program has a built-in text for: the numbered table
-// ends at 10087, and the program's own file-error texts follow it.
+// ends at 10087, and the program's own texts follow it.
 inline constexpr int kLastProgramMessage = 10172;
 inline constexpr int kMaxMessageLength = 254;
 

@@ -134,5 +134,9 @@ inline constexpr int kFileNotRegular = 10105;
 inline constexpr int kFirmwareOtherClass = 10170;
 inline constexpr int kFirmwareAcceptedThenSilent = 10171;
 inline constexpr int kRestoreNotRun = 10172;
+// A simulated receiver named as such; its demo images kept from receivers.
+inline constexpr int kSimulatedDevice = 10150;        // %s the device's type
+inline constexpr int kDemoImageRefused = 10151;
+inline constexpr int kClosesAfterExchange = 10152;
 
 } // namespace rpu::msg

@@ -130,6 +130,22 @@ LinkConfig ReadLinkConfig(const QString &iniPath)
     return s;
 }
 
+void ApplyTransportOverride(LinkConfig &config, const QString &transport)
+{
+    const QString value = transport.trimmed();
+    if (value.isEmpty())
+        return;
+    QString why;
+    const std::optional<LinkConfig> parsed = ParseTransport(value, config, &why);
+    if (!parsed) {
+        config.warnings.append(QLatin1String(kTransportVariable) + QStringLiteral(": ") + why
+                               + QStringLiteral(", using the configured transport"));
+        return;
+    }
+    config.kind = parsed->kind;
+    config.socketPath = parsed->socketPath;
+}
+
 std::unique_ptr<DeviceBackend> MakeDeviceBackend(const LinkConfig &settings, SimDevice *inProcessDevice)
 {
     switch (settings.kind) {

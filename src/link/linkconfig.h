@@ -38,6 +38,16 @@ LinkConfig ReadLinkConfig(const QString &iniPath);
 // configuration file and on the command line; the rest (USB ids, timeouts)
 // comes from base. Nothing, with *why saying what is wrong, for anything else.
 std::optional<LinkConfig> ParseTransport(const QString &text, const LinkConfig &base, QString *why);
+// Every kind but Usb talks to a simulated receiver.
+inline bool IsSimulated(const LinkConfig &config) { return config.kind != LinkConfig::Kind::Usb; }
+
+// The environment variable that names the transport for one run, over the
+// configuration file's: "RPU_TRANSPORT=simulator" tries the program without
+// making the simulator the configured device.
+inline constexpr char kTransportVariable[] = "RPU_TRANSPORT";
+// Takes transport (a "Transport" value) over the configured one; an empty
+// text leaves it, an unusable one leaves it with a warning.
+void ApplyTransportOverride(LinkConfig &config, const QString &transport);
 
 // The backend the settings ask for. inProcessDevice serves Kind::Simulator.
 std::unique_ptr<DeviceBackend> MakeDeviceBackend(const LinkConfig &settings,

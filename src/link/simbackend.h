@@ -12,6 +12,7 @@ public:
     explicit SimBackend(SimDevice &device, int deviceCount = 1);
 
     std::vector<std::unique_ptr<DeviceInterface>> Enumerate() override;
+    bool Simulated() const override { return true; }
 
     void SetDeviceCount(int count) { deviceCount_ = count; }
     int DeviceCount() const { return deviceCount_; }

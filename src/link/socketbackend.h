@@ -16,6 +16,8 @@ public:
 
     std::vector<std::unique_ptr<DeviceInterface>> Enumerate() override;
     LinkProblem EnumerateProblem() const override { return problem_; }
+    // Only rpu-sim serves this socket protocol.
+    bool Simulated() const override { return true; }
 
     const QString &Path() const { return path_; }
     int ReadTimeoutMs() const { return timeoutMs_; }

@@ -102,6 +102,8 @@ public:
     // Why the last Enumerate found nothing, where the backend knows more than
     // "no device" (a socket nobody listens on).
     virtual LinkProblem EnumerateProblem() const { return {}; }
+    // True when the devices it finds are simulated, not receivers on the bus.
+    virtual bool Simulated() const { return false; }
 };
 
 } // namespace rpu

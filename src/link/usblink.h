@@ -38,6 +38,8 @@ public:
     void FlushPipe(PipeKind pipe) override;
 
     DeviceBackend &Backend() { return *backend_; }
+    // The device behind this link is simulated (in-process or rpu-sim).
+    bool Simulated() const { return backend_ && backend_->Simulated(); }
 
     // Each connect from now on records its traffic to a new capture in
     // folder; reportTraceError(path, why) when one cannot be made (the link

@@ -1,5 +1,6 @@
 #include "session/devicesession.h"
 
+#include "link/demofirmware.h"
 #include "link/usblink.h"
 
 namespace rpu {
@@ -107,8 +108,17 @@ BlockWriteOutcome DeviceSession::WriteBlocks(int blockCount, int firstBlock,
     return static_cast<BlockWriteOutcome>(WriteDeviceBlocks(link, blockCount, firstBlock, cells));
 }
 
+bool DeviceSession::Simulated() const
+{
+    return link_ && link_->Simulated();
+}
+
 FirmwareOutcome DeviceSession::WriteFirmware(std::span<const std::uint8_t> image)
 {
+    // A demo image in a real receiver would replace its firmware with a
+    // pattern; it is refused before the first byte.
+    if (!Simulated() && IsDemoFirmwareImage(image))
+        return FirmwareOutcome::DemoImage;
     BusyScope busy(*this);
     LinkContext link = Context();
     return static_cast<FirmwareOutcome>(rpu::WriteFirmware(link, image));

@@ -24,7 +24,8 @@ enum class OpenOutcome { Opened, NoDevice, SeveralDevices };
 enum class InitOutcome { Ok = 0, FrameNotSent = 1, NoAnswer = 2, BadHeader = 3, BadCrc = 4 };
 enum class BlockReadOutcome { Ok = 0, FrameNotSent = 1, ReadFailed = 2, BadHeader = 3, BadCrc = 4 };
 enum class BlockWriteOutcome { Ok = 0, FrameNotSent = 1, NoAcknowledgement = 2, Refused = 3, DataNotSent = 4 };
-enum class FirmwareOutcome { Ok = 0, WriteFailed = 1, Refused = 2, NoAnswer = 3 };
+// DemoImage: a simulator's demo image for a real receiver; nothing was sent.
+enum class FirmwareOutcome { Ok = 0, WriteFailed = 1, Refused = 2, NoAnswer = 3, DemoImage = 4 };
 
 class DeviceSession final : public QObject, private ProgressSink {
     Q_OBJECT
@@ -56,6 +57,9 @@ public:
     BlockReadOutcome ReadBlocks(int blockCount, int firstBlock, std::span<int> cells);
     BlockWriteOutcome WriteBlocks(int blockCount, int firstBlock, std::span<const int> cells);
     FirmwareOutcome WriteFirmware(std::span<const std::uint8_t> image);
+    // The device is simulated (in-process or rpu-sim): it may be shown as a
+    // receiver only when marked so.
+    bool Simulated() const;
 
 signals:
     // Link state, work mode, busy or the identified device changed.

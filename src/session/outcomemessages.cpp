@@ -32,6 +32,7 @@ constexpr OutcomeText kOutcomeTexts[] = {
     {Exchange::Firmware, int(FirmwareOutcome::WriteFailed), msg::kDataWriteError},
     {Exchange::Firmware, int(FirmwareOutcome::Refused), msg::kFirmwareNotWritten},
     {Exchange::Firmware, int(FirmwareOutcome::NoAnswer), msg::kNoDataFromDevice},
+    {Exchange::Firmware, int(FirmwareOutcome::DemoImage), msg::kDemoImageRefused},
 };
 
 int Lookup(Exchange exchange, int code)

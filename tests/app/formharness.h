@@ -9,6 +9,7 @@
 #include "link/simbackend.h"
 #include "link/simdevice.h"
 #include "link/usblink.h"
+#include "support/buslike.h"
 #include "support/recording.h"
 
 #include <QTabWidget>
@@ -18,11 +19,18 @@
 namespace rpu::test {
 
 struct FormHarness {
-    explicit FormHarness(int devices = 1, std::uint8_t version = 46)
+    // simulated = false: the device looks like a receiver on the bus.
+    explicit FormHarness(int devices = 1, std::uint8_t version = 46, bool simulated = true)
         : device(version)
     {
-        auto backend = std::make_unique<SimBackend>(device, devices);
-        sim = backend.get();
+        std::unique_ptr<DeviceBackend> backend;
+        if (simulated) {
+            auto simBackend = std::make_unique<SimBackend>(device, devices);
+            sim = simBackend.get();
+            backend = std::move(simBackend);
+        } else {
+            backend = std::make_unique<BusLikeBackend>(device, devices);
+        }
         link = MakeUsbLink(std::move(backend), dialogs);
         wire = std::make_unique<RecordingTransport>(link.get());
         LoadMessageCatalogue(catalogue, QStringLiteral("RU"), ProgramPath());

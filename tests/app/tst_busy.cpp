@@ -74,6 +74,7 @@ private slots:
                    h.wire->failReadsFrom = -1;
                    QVERIFY(Find(*h.form, "ConnectButton")->isEnabled());
                    Find<QListWidget>(*h.form, "SoftUpdatesListBox")->setCurrentRow(0);
+                   h.form->Main().SoftUpdatesListBoxClick();
                })
             << Scenario([](FormHarness &h) { h.form->Main().WriteSWButtonClick(); }) << true;
         QTest::newRow("offered firmware")
@@ -140,21 +141,32 @@ private slots:
         QVERIFY(h.device.AcceptedFirmwareLengths().size() <= 1);
     }
 
-    void keyboardPicksTheHighlightedFile()
+    // Arrow keys only move the highlight, and take back a pick they move
+    // away from; Enter picks the highlighted file. No key opens a box.
+    void keyboardPicksTheHighlightedFileOnEnter()
     {
         FormHarness h(1, 47);
         Put(h, "a_sela_4_1.bin", MakeFirmwareImage(0x12, 41, 2));
         Put(h, "b_sela_4_5.bin", MakeFirmwareImage(0x12, 45, 3));
         h.form->ConnectButtonClick();
         auto *list = Find<QListWidget>(*h.form, "SoftUpdatesListBox");
-        for (const auto &[key, file, size] : {std::tuple{Qt::Key_Down, "a_sela_4_1.bin", 10 + 2 * 64},
-                                              std::tuple{Qt::Key_Down, "b_sela_4_5.bin", 10 + 3 * 64},
-                                              std::tuple{Qt::Key_Up, "a_sela_4_1.bin", 10 + 2 * 64}}) {
-            QTest::keyClick(list, key);
-            QCOMPARE(Find<QLabel>(*h.form, "SoftFNameLabel2")->text(), QLatin1String(file));
-            QCOMPARE(h.form->Buffer().Count(), size);
-            QVERIFY(Find(*h.form, "WriteSWButton")->isEnabled());
+        const struct {
+            Qt::Key key;
+            const char *file;  // the file named in the file group afterwards
+            bool writable;
+        } steps[] = {{Qt::Key_Down, "", false},
+                     {Qt::Key_Down, "", false},
+                     {Qt::Key_Return, "b_sela_4_5.bin", true},
+                     {Qt::Key_Up, "b_sela_4_5.bin", false},
+                     {Qt::Key_Enter, "a_sela_4_1.bin", true}};
+        for (const auto &step : steps) {
+            QTest::keyClick(list, step.key);
+            QCOMPARE(Find<QLabel>(*h.form, "SoftFNameLabel2")->text(), QLatin1String(step.file));
+            QCOMPARE(Find(*h.form, "WriteSWButton")->isEnabled(), step.writable);
         }
+        QCOMPARE(list->currentRow(), 0);
+        QCOMPARE(h.form->Buffer().Count(), 10 + 2 * 64);
+        QVERIFY(h.dialogs.boxes.empty());
     }
 
     void registrationWriteSendsTheFirst1792Values()

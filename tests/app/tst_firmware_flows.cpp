@@ -44,13 +44,9 @@ void Pick(TMainForm &f, const QString &name)
 {
     const QList<QListWidgetItem *> items = Find<QListWidget>(f, "SoftUpdatesListBox")->findItems(name, Qt::MatchExactly);
     QCOMPARE(items.size(), 1);
-    // Moving the current row picks the file, as a click or an arrow key does;
-    // the row already current is picked by clicking it again.
-    QListWidget *list = Find<QListWidget>(f, "SoftUpdatesListBox");
-    if (list->currentItem() == items.first())
-        f.Main().SoftUpdatesListBoxClick();
-    else
-        list->setCurrentItem(items.first());
+    // A click makes the row current and picks it.
+    Find<QListWidget>(f, "SoftUpdatesListBox")->setCurrentItem(items.first());
+    f.Main().SoftUpdatesListBoxClick();
 }
 
 // Frames 55 55 A0 AA … that opened a main-page link.
@@ -310,20 +306,40 @@ private slots:
         h.form->ConnectButtonClick();
         Pick(*h.form, "a_sela_4_1.bin");
         bool closed = true;
+        QString status;
         h.wire->onProcessEvents = [&] {
-            if (closed) // the first event round of the transfer
+            if (closed) { // the first event round of the transfer
                 closed = h.form->close();
+                status = h.form->StatusText();
+            }
         };
         Find<QPushButton>(*h.form, "WriteSWButton")->click();
         h.wire->onProcessEvents = nullptr;
         QVERIFY(!closed);
+        QCOMPARE(status, h.Msg(10152)); // answered in the status bar
         QVERIFY(h.dialogs.boxes.empty()); // not even asked: the pipes must stay open
         QCOMPARE(h.device.AcceptedFirmwareLengths(), std::vector<int>{10 + 64 * 5});
         QVERIFY(h.form->isVisible());
-        // Afterwards the close is asked as usual.
+        // Once the write and its link renewal are over, the window closes,
+        // with no second question.
+        QTRY_VERIFY_WITH_TIMEOUT(!h.form->isVisible(), 2000);
+        QVERIFY(h.dialogs.boxes.empty());
+    }
+
+    // Without a close asked during the write, a close afterwards asks as usual.
+    void closeAfterATransferAsks()
+    {
+        FormHarness h(1, 46);
+        Put(h, "a_sela_4_1.bin", MakeFirmwareImage(0x12, 41, 5));
+        h.form->show();
+        h.form->ConnectButtonClick();
+        Pick(*h.form, "a_sela_4_1.bin");
+        Find<QPushButton>(*h.form, "WriteSWButton")->click();
         h.dialogs.answers.push_back(Dialogs::Answer::No);
         QVERIFY(!h.form->close());
         QCOMPARE(h.dialogs.BoxTexts(), QStringList{h.Msg(10012)});
+        QTest::qWait(300);
+        QVERIFY(h.form->isVisible());
     }
 
     void failedWriteOfAPickedFile_data()

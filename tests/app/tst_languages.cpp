@@ -9,6 +9,7 @@
 #include "app/startup.h"
 #include "app/translation/layoutdump.h"
 #include "formharness.h"
+#include "languageharness.h"
 #include "i18n/formtranslator.h"
 #include "i18n/languagemodule.h"
 #include "i18n/layoutstream.h"
@@ -35,77 +36,6 @@ using namespace rpu;
 using namespace rpu::test;
 
 namespace {
-
-QString SourceDir()
-{
-    const QString dir = qEnvironmentVariable("RPU_SOURCE_DIR");
-    return dir.isEmpty() ? QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../..") : dir;
-}
-
-QString ShippedModule(const QString &code)
-{
-    return SourceDir() + QStringLiteral("/lang/dorel-rpu-sela.") + code;
-}
-
-void WriteFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
-
-// Answers the language dialog with a code, or cancels; records the entries.
-struct ScriptedAsker final : LanguageAsker {
-    QStringList answers; // "" cancels
-    LanguageList lastEntries;
-    int asked = 0;
-    bool Ask(QWidget *, const LanguageList &entries, QString &code) override
-    {
-        ++asked;
-        lastEntries = entries;
-        const QString answer = answers.isEmpty() ? QString() : answers.takeFirst();
-        if (answer.isEmpty())
-            return false;
-        code = answer;
-        return true;
-    }
-};
-
-// The window on a simulated device with a locale store of its own and the
-// shipped modules beside its program.
-struct LanguageHarness {
-    explicit LanguageHarness(const QStringList &modules = {QStringLiteral("EN"), QStringLiteral("TR")})
-    {
-        WriteFile(h.ProgramPath(), "program"); // modules are looked up beside it
-        for (const QString &code : modules)
-            QFile::copy(ShippedModule(code), LanguageModulePath(h.ProgramPath(), code));
-        runtime = std::make_unique<ResourceLocale>(
-            h.ProgramPath(),
-            LocaleOverrideStore(store.filePath(QStringLiteral("store.ini")), store.filePath(QStringLiteral("machine.ini"))),
-            store.filePath(QStringLiteral("fallback")));
-        AddBuiltinLayouts(*runtime);
-        Switch().SetRuntime(*runtime);
-        Switch().SetAsker(&asker);
-        Help().SetUrlOpener([this](const QUrl &url) {
-            opened << url;
-            return openResult;
-        });
-    }
-    LanguageSwitch &Switch() { return *LanguageSwitchOf(*h.form); }
-    HelpAndLinks &Help() { return *HelpAndLinksOf(*h.form); }
-    bool ChangeTo(const QString &code)
-    {
-        asker.answers << code;
-        return Switch().ChangeLanguage();
-    }
-
-    QTemporaryDir store;
-    FormHarness h;
-    std::unique_ptr<ResourceLocale> runtime;
-    ScriptedAsker asker;
-    QList<QUrl> opened;
-    bool openResult = true;
-};
 
 // What the user can do and see of the window: enabled and visible controls,
 // selections and checks, by object name.
@@ -238,9 +168,9 @@ private slots:
             const char *connect, *hint, *tab, *backupRole, *error, *ini, *store;
         };
         const Step steps[] = {
-            {"EN", "Connect", "Establishes the link with the device", "Main", "RPU", "Error!", "EN", "EN"},
-            {"TR", "Bağlan", "Cihazla bağlantı kurar", "Ana sayfa", "RPU", "Hata!", "TR", "TR"},
-            {"RU", "Установить", "Устанавливает связь с прибором", "Главная", "РПУ", "Ошибка!", "RU", ""},
+            {"EN", "&Connect", "Establishes the link with the device", "Main", "RPU", "Error!", "EN", "EN"},
+            {"TR", "&Bağlan", "Cihazla bağlantı kurar", "Ana sayfa", "RPU", "Hata!", "TR", "TR"},
+            {"RU", "&Установить", "Устанавливает связь с прибором", "Главная", "РПУ", "Ошибка!", "RU", ""},
         };
         for (const Step &step : steps) {
             const QByteArray where = QByteArray("switching to ") + step.code;
@@ -250,7 +180,8 @@ private slots:
             QCOMPARE(TextOf(f, "MainPageC"), QString::fromUtf8(step.tab));
             QCOMPARE(Find<QButtonGroup>(f, "RPU_RTRRadioItems")->buttons().first()->text(), QString::fromUtf8(step.backupRole));
             QCOMPARE(l.h.catalogue.Text(10001), QString::fromUtf8(step.error));
-            QCOMPARE(f.windowTitle(), l.h.catalogue.Text(10087));
+            // Marked in the language shown: the harness talks to the simulator.
+            QCOMPARE(f.windowTitle(), l.h.catalogue.Format(10150, l.h.catalogue.Text(10087)));
             QCOMPARE(f.StatusText(), demo ? l.h.catalogue.Text(10014) : l.h.catalogue.Format(10051, 50));
             QCOMPARE(IniLanguage(l.h.ProgramPath()), QString::fromLatin1(step.ini));
             QCOMPARE(l.runtime->GetCurrentDefaultLocaleReg(), QString::fromLatin1(step.store));
@@ -302,7 +233,7 @@ private slots:
         services.catalogue = &catalogue;
         TMainForm form(services);
         SetProgramRuntime(nullptr);
-        QCOMPARE(TextOf(form, "btn_ChangeLang"), QStringLiteral("Dili değiştir"));
+        QCOMPARE(TextOf(form, "btn_ChangeLang"), QStringLiteral("&Dili değiştir"));
         QCOMPARE(TextOf(form, "MainPageC"), QStringLiteral("Ana sayfa"));
     }
 
@@ -336,17 +267,17 @@ private slots:
         QTest::addColumn<QString>("store");
         QTest::addColumn<QString>("message10001");
         const QStringList shipped{QStringLiteral("EN"), QStringLiteral("TR")};
-        QTest::newRow("no module at all") << QStringList() << "EN" << "" << kNoResourceFilesText << "Установить" << ""
+        QTest::newRow("no module at all") << QStringList() << "EN" << "" << kNoResourceFilesText << "&Установить" << ""
                                           << "" << "Ошибка!";
-        QTest::newRow("dialog cancelled") << shipped << "" << "" << "" << "Установить" << "" << "" << "Ошибка!";
+        QTest::newRow("dialog cancelled") << shipped << "" << "" << "" << "&Установить" << "" << "" << "Ошибка!";
         // A module that is there but cannot be used says why.
         QTest::newRow("module unreadable") << shipped << "EN" << "not utf-8" << "dorel-rpu-sela.EN: not UTF-8 text"
-                                           << "Установить" << "" << "" << "Ошибка!";
+                                           << "&Установить" << "" << "" << "Ошибка!";
         // The new module stays the source; the rest keeps its old state.
         QTest::newRow("configuration file not writable")
-            << shipped << "EN" << "ini" << "Unable to write to %1" << "Connect" << "" << "EN" << "Ошибка!";
+            << shipped << "EN" << "ini" << "Unable to write to %1" << "&Connect" << "" << "EN" << "Ошибка!";
         // The broken layout replaces the module's own, and stops at its first entry.
-        QTest::newRow("layout cannot be applied") << shipped << "EN" << "layout" << "Invalid data" << "Установить" << ""
+        QTest::newRow("layout cannot be applied") << shipped << "EN" << "layout" << "Invalid data" << "&Установить" << ""
                                                   << "" << "Ошибка!";
     }
     void changeFlowFailures()
@@ -419,7 +350,7 @@ private slots:
         QCOMPARE(selected, QStringLiteral("Türkçe"));
         QCOMPARE(cancel, QStringLiteral("İptal"));
         QCOMPARE(title, QStringLiteral("Dil seçimi"));
-        QCOMPARE(TextOf(*l.h.form, "ConnectButton"), QStringLiteral("Connect"));
+        QCOMPARE(TextOf(*l.h.form, "ConnectButton"), QStringLiteral("&Connect"));
     }
 
     void help_data()

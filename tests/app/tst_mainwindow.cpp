@@ -61,7 +61,8 @@ private slots:
     {
         Shown s;
         TMainForm &f = *s.h.form;
-        QCOMPARE(f.windowTitle(), QStringLiteral("Dorel-RPU-SELA"));
+        // The harness talks to the simulator, and the caption says so.
+        QCOMPARE(f.windowTitle(), QStringLiteral("Dorel-RPU-SELA (СИМУЛЯТОР)"));
         QCOMPARE(f.size(), QSize(794, 570));
         QCOMPARE(f.minimumSize(), QSize(794, 570));
         QCOMPARE(f.maximumSize(), QSize(794, 570));
@@ -83,20 +84,20 @@ private slots:
         row("CheckBox1", QStringLiteral("USB-порт"));
         row("OperModeGrB", QStringLiteral("Режим работы:"));
         row("GroupBox39", QStringLiteral("Связь"));
-        row("ConnectButton", QStringLiteral("Установить"), QStringLiteral("Устанавливает связь с прибором"));
-        row("DisconnectButton", QStringLiteral("Разорвать"), QStringLiteral("Разрывает связь с прибором"));
+        row("ConnectButton", QStringLiteral("&Установить"), QStringLiteral("Устанавливает связь с прибором"));
+        row("DisconnectButton", QStringLiteral("&Разорвать"), QStringLiteral("Разрывает связь с прибором"));
         row("GroupBox40", QStringLiteral("Прибор"));
-        row("WriteButton", QStringLiteral("Записать"), QStringLiteral("Записывает настройки в прибор"));
-        row("ReadButton", QStringLiteral("Считать"), QStringLiteral("Считывает настройки из прибора"));
+        row("WriteButton", QStringLiteral("&Записать"), QStringLiteral("Записывает настройки в прибор"));
+        row("ReadButton", QStringLiteral("&Считать"), QStringLiteral("Считывает настройки из прибора"));
         row("GroupBox41", QStringLiteral("Файл"));
-        row("SaveButton", QStringLiteral("Сохранить"), QStringLiteral("Записывает настройки в файл"));
-        row("LoadButton", QStringLiteral("Загрузить"), QStringLiteral("Считывает настройки из файла"));
+        row("SaveButton", QStringLiteral("Со&хранить"), QStringLiteral("Записывает настройки в файл"));
+        row("LoadButton", QStringLiteral("З&агрузить"), QStringLiteral("Считывает настройки из файла"));
         row("GroupBox42", QStringLiteral("Прочее"));
-        row("DefaultSettingsButton", QStringLiteral("Завод. настройки"),
+        row("DefaultSettingsButton", QStringLiteral("Завод. &настройки"),
             QStringLiteral("Выставление заводских настроек"));
-        row("Help", QStringLiteral("Help  "), QStringLiteral("Вызов справки по программе"));
+        row("Help", QStringLiteral("&Help  "), QStringLiteral("Вызов справки по программе"));
         row("LngLabel", QStringLiteral("Язык:"));
-        row("btn_ChangeLang", QStringLiteral("Сменить язык"));
+        row("btn_ChangeLang", QStringLiteral("Сменить &язык"));
         row("Button2", QStringLiteral("создать файл для перевода"));
         row("Label_maintabsh_header_sela", QStringLiteral("Обновление ПО подключенного радиоустройства"));
         row("Label_maintabsh_header_rpu",
@@ -109,7 +110,7 @@ private slots:
         row("RTR_rb", QStringLiteral("Ретранслятор + модуль реле (РТР)"));
         row("MRO_rb", QStringLiteral("Модуль реле и оповещения (МРО)"));
         row("SoftUpdatesGroupBox", QStringLiteral("Выберите файл ПО:"));
-        row("WriteSWButton", QStringLiteral("Обновить ПО устройства"));
+        row("WriteSWButton", QStringLiteral("&Обновить ПО устройства"));
         row("SoftUpdateGrB", QStringLiteral("Сведения о файле ПО:"));
         row("SoftFNameLabel", QStringLiteral("Имя файла: "));
         row("SoftFTypeLabel", QStringLiteral("Тип файла: "));

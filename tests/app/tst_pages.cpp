@@ -141,8 +141,8 @@ private slots:
         QCOMPARE(Shape(h.wire->WireTrace()), kBreak + kInitMain + Reads(8));
         QCOMPARE(ActivePage(*h.form), Find<QWidget>(*h.form, "MainTabSh"));
         QCOMPARE(Find<QLabel>(*h.form, "CurrentSoftVerLabel2")->text(), QStringLiteral("4_6"));
-        QCOMPARE(Find<QLabel>(*h.form, "DevTypeLabel2")->text(), QStringLiteral("РПУ-SELA"));
-        QCOMPARE(Find<QLabel>(*h.form, "Dev2TypeLabel2")->text(), QStringLiteral("РПУ-SELA"));
+        QCOMPARE(Find<QLabel>(*h.form, "DevTypeLabel2")->text(), QStringLiteral("РПУ-SELA (СИМУЛЯТОР)"));
+        QCOMPARE(Find<QLabel>(*h.form, "Dev2TypeLabel2")->text(), QStringLiteral("РПУ-SELA (СИМУЛЯТОР)"));
         QCOMPARE(h.form->Session().Info().deviceClass, 2);
         QVERIFY(!Find<QGroupBox>(*h.form, "SoftUpdatesGroupBox")->isHidden());
         QVERIFY(!Find<QListWidget>(*h.form, "SoftUpdatesListBox")->isHidden());
@@ -206,7 +206,7 @@ private slots:
         QVERIFY(Find<QPushButton>(*h.form, "RegBackupCreateButton")->isEnabled());
         QVERIFY(Find<QPushButton>(*h.form, "RegBackupRestoreButton")->isEnabled());
         QVERIFY(!Find<QGroupBox>(*h.form, "RPU_RTRRadioGr")->isEnabled());
-        QCOMPARE(Find<QLabel>(*h.form, "Dev2TypeLabel2")->text(), QStringLiteral("Радиоприемное устройство (РПУ/РТР)"));
+        QCOMPARE(Find<QLabel>(*h.form, "Dev2TypeLabel2")->text(), QStringLiteral("Радиоприемное устройство (РПУ/РТР) (СИМУЛЯТОР)"));
     }
 
     void backupPageCrcErrorFallsBackToMainPage()

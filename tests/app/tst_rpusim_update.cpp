@@ -44,7 +44,7 @@ private slots:
 
         QCOMPARE(dialogs.BoxTexts(), QStringList{catalogue.Text(10062)});
         QCOMPARE(Find<QLabel>(form, "CurrentSoftVerLabel2")->text(), QStringLiteral("4_7"));
-        QCOMPARE(Find<QLabel>(form, "DevTypeLabel2")->text(), QStringLiteral("РПУ-SELA"));
+        QCOMPARE(Find<QLabel>(form, "DevTypeLabel2")->text(), QStringLiteral("РПУ-SELA (СИМУЛЯТОР)"));
         QCOMPARE(form.StatusText(), catalogue.Text(10064));
         QCOMPARE(Find<QListWidget>(form, "SoftUpdatesListBox")->count(), 1);
         // The simulator keeps the new firmware across its own restart.

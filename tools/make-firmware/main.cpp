@@ -2,7 +2,8 @@
 //   make-firmware --out FILE --version N [--type N] [--packets K] [--extra M]
 // 55 55 type version, four further header bytes, K packets of 64 body bytes,
 // two tail bytes (length 10 + 64 K). --extra appends M bytes, which makes a
-// length the program refuses.
+// length the program refuses. --demo marks the image as one of the
+// simulator's demo images (type 0x12), which a real receiver is never sent.
 
 #include "firmware/firmwarefile.h"
 
@@ -45,7 +46,8 @@ int main(int argc, char **argv)
     const QCommandLineOption typeOpt("type", "Device type code (default 0x12).", "n", "0x12");
     const QCommandLineOption packetsOpt("packets", "64-byte body packets (default 16).", "k", "16");
     const QCommandLineOption extraOpt("extra", "Bytes appended after the tail (default 0).", "m", "0");
-    parser.addOptions({outOpt, versionOpt, typeOpt, packetsOpt, extraOpt});
+    const QCommandLineOption demoOpt("demo", "A demo image for the simulator (type 0x12; refused for a real device).");
+    parser.addOptions({outOpt, versionOpt, typeOpt, packetsOpt, extraOpt, demoOpt});
     parser.process(app);
 
     if (!parser.isSet(outOpt) || !parser.isSet(versionOpt))
@@ -61,7 +63,11 @@ int main(int argc, char **argv)
     if (!ParseNumber(parser.value(extraOpt), 0, 63, extra))
         return Fail(QStringLiteral("--extra must be 0..63"));
 
-    QByteArray image = rpu::MakeFirmwareImage(std::uint8_t(type), std::uint8_t(version), packets);
+    if (parser.isSet(demoOpt) && parser.isSet(typeOpt))
+        return Fail(QStringLiteral("--demo images are of type 0x12; leave out --type"));
+    QByteArray image = parser.isSet(demoOpt)
+                           ? rpu::MakeDemoFirmwareImage(std::uint8_t(version), packets)
+                           : rpu::MakeFirmwareImage(std::uint8_t(type), std::uint8_t(version), packets);
     for (int i = 0; i < extra; ++i)
         image.append(char(0xA5));
 

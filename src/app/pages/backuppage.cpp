@@ -64,12 +64,16 @@ void BackupPage::BuildControls()
     }
     RPU_RTRRadioGr->setEnabled(false);
 
-    MakeLabel(this, "ObjNumLabel", 12, 166, 190, 17);
+    // The caption labels are the inputs' buddies: a screen reader names the
+    // input by them, in the language shown.
+    QLabel *objNumLabel = MakeLabel(this, "ObjNumLabel", 12, 166, 190, 17);
     ObjNumEdit = Named(new QLineEdit(this), "ObjNumEdit");
+    objNumLabel->setBuddy(ObjNumEdit);
     ObjNumEdit->setGeometry(206, 163, 120, 22);
     ObjNumEdit->setEnabled(false);
-    MakeLabel(this, "ModuleNumLabel", 12, 196, 190, 17);
+    QLabel *moduleNumLabel = MakeLabel(this, "ModuleNumLabel", 12, 196, 190, 17);
     ModuleNumCmB = Named(new QComboBox(this), "ModuleNumCmB");
+    moduleNumLabel->setBuddy(ModuleNumCmB);
     ModuleNumCmB->setEditable(true);
     ModuleNumCmB->setInsertPolicy(QComboBox::NoInsert);
     ModuleNumCmB->setMaxVisibleItems(10);

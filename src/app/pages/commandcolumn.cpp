@@ -55,6 +55,10 @@ CommandColumn::CommandColumn(QWidget *parent) : QWidget(parent)
     languages->addItems(QStringList(3)); // Russian, English, Turkish
     languages->setCurrentIndex(0);
     languages->setGeometry(38, 516, 82, 24);
+    // Covered by the button, which is how the language is changed: never
+    // reached by Tab nor read out by a screen reader.
+    languages->setFocusPolicy(Qt::NoFocus);
+    languages->hide();
     btn_ChangeLang = MakeButton(this, "btn_ChangeLang", 1, 516, 119, 25);
     btn_ChangeLang->raise();
 

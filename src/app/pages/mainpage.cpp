@@ -1,5 +1,6 @@
 #include "app/pages/mainpage.h"
 
+#include "app/keyactions.h"
 #include "app/widgetkit.h"
 #include "firmware/firmwarefile.h"
 #include "i18n/messageids.h"
@@ -53,17 +54,22 @@ MainPage::MainPage(PageContext &context, QWidget *parent) : QWidget(parent), con
                 context_.Guarded([this] { DevOperModeGrB_rbClick(); });
         });
     }
-    // The keyboard moves the current row as the mouse does: the highlighted
-    // file is always the one that would be written.
-    connect(SoftUpdatesListBox, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (refillingList_ || row < 0)
+    // A file is picked by a click (the first click of a double-click) or by
+    // Enter on the current row. Moving through the list with the keyboard,
+    // or focus arriving on it, picks nothing: a pick reads the file and may
+    // open a box.
+    connect(SoftUpdatesListBox, &QListWidget::itemClicked, this,
+            [this] { context_.Guarded([this] { SoftUpdatesListBoxClick(); }); });
+    // The write button writes the highlighted file or nothing: moving away
+    // from the picked row takes the pick back.
+    connect(SoftUpdatesListBox, &QListWidget::currentRowChanged, this, [this] {
+        if (refillingList_ || !firmwareAccepted_)
             return;
-        pickedByRowChange_ = true;
-        context_.Guarded([this] { SoftUpdatesListBoxClick(); });
+        SoftUpdateGrB->setVisible(false);
+        SetFirmwareAccepted(false);
     });
-    connect(SoftUpdatesListBox, &QListWidget::itemClicked, this, [this] {
-        // A click on the row already current picks it again.
-        if (!std::exchange(pickedByRowChange_, false))
+    CallOnEnter(SoftUpdatesListBox, [this] {
+        if (SoftUpdatesListBox->currentItem())
             context_.Guarded([this] { SoftUpdatesListBoxClick(); });
     });
     connect(WriteSWButton, &QPushButton::clicked, this,

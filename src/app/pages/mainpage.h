@@ -66,8 +66,6 @@ private:
 
     PageContext &context_;
     bool firmwareAccepted_ = false;
-    // A click that changed the current row has already picked the file.
-    bool pickedByRowChange_ = false;
     bool refillingList_ = false;
 
     QLabel *Label_maintabsh_header_rpu = nullptr;

@@ -34,6 +34,10 @@ QLabel *LinkLabel(QWidget *parent, const char *name, int y, int w)
     palette.setColor(QPalette::WindowText, kGreen);
     label->setPalette(palette);
     label->setCursor(Qt::PointingHandCursor);
+    // Reached by Tab and opened with Enter or Space (HelpAndLinks), with a
+    // frame that shows the focus.
+    label->setFocusPolicy(Qt::StrongFocus);
+    label->setStyleSheet(QStringLiteral("QLabel:focus { border: 1px dotted; }"));
     return label;
 }
 
