@@ -1,5 +1,7 @@
 #include "files/textlines.h"
 
+#include "i18n/messageids.h"
+
 #include "i18n/messagecatalogue.h"
 
 
@@ -53,25 +55,25 @@ QString DescribeFileError(const FileError &error, const QString &fileName, const
     case FileErrorKind::None:
         return {};
     case FileErrorKind::CannotOpen:
-        return catalogue.Format(10088, {fileName, error.systemMessage});
+        return catalogue.Format(msg::kFileCannotOpen, {fileName, error.systemMessage});
     case FileErrorKind::IsFolder:
-        return catalogue.Format(10097, fileName);
+        return catalogue.Format(msg::kFileIsFolder, fileName);
     case FileErrorKind::NotRegular:
-        return catalogue.Format(error.writing ? 10121 : 10120, fileName);
+        return catalogue.Format(error.writing ? msg::kFileNotRegularWrite : msg::kFileNotRegularRead, fileName);
     case FileErrorKind::CannotRead:
-        return catalogue.Format(10089, {fileName, error.systemMessage});
+        return catalogue.Format(msg::kFileCannotRead, {fileName, error.systemMessage});
     case FileErrorKind::TooLarge:
-        return catalogue.Format(10090, fileName);
+        return catalogue.Format(msg::kFileTooLarge, fileName);
     case FileErrorKind::TooShort:
         if (error.line == 1)
-            return catalogue.Format(10091, fileName);
-        return catalogue.Format(10092, {fileName, line, FormatArg(qint64(error.expectedLines))});
+            return catalogue.Format(msg::kFileEmpty, fileName);
+        return catalogue.Format(msg::kFileTooShort, {fileName, line, FormatArg(qint64(error.expectedLines))});
     case FileErrorKind::NotANumber:
-        return catalogue.Format(10093, {fileName, line, error.text});
+        return catalogue.Format(msg::kFileNotANumber, {fileName, line, error.text});
     case FileErrorKind::OutOfRange:
-        return catalogue.Format(10094, {fileName, line, error.text});
+        return catalogue.Format(msg::kFileValueNotAllowed, {fileName, line, error.text});
     case FileErrorKind::CannotWrite:
-        return catalogue.Format(10095, {fileName, error.systemMessage});
+        return catalogue.Format(msg::kFileCannotWrite, {fileName, error.systemMessage});
     }
     return {};
 }
@@ -80,16 +82,16 @@ QString DescribeIniProblem(const IniRead &read, const QString &path, const Messa
 {
     const QString shown = DisplayPath(path);
     if (read.text == IniTextFault::NotText)
-        return catalogue.Format(10122, shown);
+        return catalogue.Format(msg::kIniNotText, shown);
     if (!read.HasProblem())
         return {};
-    return catalogue.Format(10123, DescribeFileError(FileErrorFrom(read.file, false), shown, catalogue));
+    return catalogue.Format(msg::kIniNotRead, DescribeFileError(FileErrorFrom(read.file, false), shown, catalogue));
 }
 
 QString DescribeRemoveError(const QString &fileName, const QString &systemMessage,
                             const MessageCatalogue &catalogue)
 {
-    return catalogue.Format(10096, {fileName, systemMessage});
+    return catalogue.Format(msg::kFileCannotDelete, {fileName, systemMessage});
 }
 
 FileError FileErrorFrom(const FileOutcome &outcome, bool writing)

@@ -134,6 +134,17 @@ inline constexpr int kFileNotRegular = 10105;
 inline constexpr int kFirmwareOtherClass = 10170;
 inline constexpr int kFirmwareAcceptedThenSilent = 10171;
 inline constexpr int kRestoreNotRun = 10172;
+// Files that are not regular files, the program's settings file, link failures by kind.
+inline constexpr int kFileNotRegularRead = 10120;    // %s file
+inline constexpr int kFileNotRegularWrite = 10121;   // %s file
+inline constexpr int kIniNotText = 10122;            // %s file
+inline constexpr int kIniNotRead = 10123;            // %s reason
+inline constexpr int kUsbNoAccess = 10124;           // %s system text
+inline constexpr int kUsbBusy = 10125;
+inline constexpr int kUsbGone = 10126;
+inline constexpr int kUsbTimedOut = 10127;
+inline constexpr int kUsbOther = 10128;
+inline constexpr int kSocketNoListener = 10129;      // %s socket path
 // A simulated receiver named as such; its demo images kept from receivers.
 inline constexpr int kSimulatedDevice = 10150;        // %s the device's type
 inline constexpr int kDemoImageRefused = 10151;

@@ -57,8 +57,8 @@ QString LinkProblemText(const LinkProblem &problem, const MessageCatalogue &cata
     static const struct {
         LinkFault fault;
         int message;
-    } kTexts[] = {{LinkFault::Other, 10128},    {LinkFault::NoAccess, 10124}, {LinkFault::Busy, 10125},
-                  {LinkFault::Gone, 10126},     {LinkFault::TimedOut, 10127}, {LinkFault::NoListener, 10129}};
+    } kTexts[] = {{LinkFault::Other, msg::kUsbOther},    {LinkFault::NoAccess, msg::kUsbNoAccess}, {LinkFault::Busy, msg::kUsbBusy},
+                  {LinkFault::Gone, msg::kUsbGone},     {LinkFault::TimedOut, msg::kUsbTimedOut}, {LinkFault::NoListener, msg::kSocketNoListener}};
     for (const auto &entry : kTexts) {
         if (entry.fault == problem.fault)
             return catalogue.Format(entry.message, problem.detail);
