@@ -3,8 +3,11 @@
 #include "i18n/layoutstream.h"
 #include "io/safefile.h"
 
+#include <QFileInfo>
 #include <QStringDecoder>
 
+#include <cerrno>
+#include <cstring>
 #include <optional>
 
 namespace rpu {
@@ -18,11 +21,13 @@ std::optional<QByteArray> ReadModuleBytes(const QString &path, qint64 limit, QSt
     if (error) {
         QString reason;
         switch (file.fault) {
-        case FileFault::Missing: reason = QStringLiteral("no such file"); break;
-        case FileFault::IsFolder: reason = QStringLiteral("a folder"); break;
+        case FileFault::Missing: reason = QString::fromLocal8Bit(std::strerror(ENOENT)); break;
+        case FileFault::IsFolder:
         case FileFault::NotRegular: reason = QStringLiteral("not a regular file"); break;
         case FileFault::TooLarge:
-            reason = QStringLiteral("more bytes than a module may have (%1 bytes)").arg(limit);
+            reason = QStringLiteral("%1 bytes, more than a module may have (%2 bytes)")
+                         .arg(QFileInfo(path).size())
+                         .arg(limit);
             break;
         default: reason = file.systemMessage; break;
         }

@@ -2,6 +2,7 @@
 
 #include "files/uniquepath.h"
 #include "ops/backupops.h"
+#include "i18n/messagecatalogue.h"
 #include "i18n/messageids.h"
 #include "link/devicelink.h"
 #include "session/outcomemessages.h"
@@ -214,11 +215,13 @@ bool Update::Steps()
     }
     session = receiver_.Session();
     // Found again at its place, but another receiver may have been plugged in there.
-    if (session->Info().deviceClass != before.deviceClass)
+    const int expectedClass = request_.allowClassChange ? DeviceClassOfVersion(firmware_.versionByte)
+                                                        : before.deviceClass;
+    if (session->Info().deviceClass != expectedClass)
         return Fail(UpdateStep::Relink, 0,
                     QStringLiteral("another receiver answers there (class %1, was %2)")
                         .arg(session->Info().deviceClass)
-                        .arg(before.deviceClass));
+                        .arg(expectedClass));
     v_.versionAfter = session->Info().versionByte;
     if (v_.versionAfter != v_.versionExpected) {
         v_.restoreSkipped = request_.restoreAfter;

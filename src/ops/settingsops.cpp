@@ -115,7 +115,6 @@ SettingsFileVerdict AcceptSettingsFile(const QString &path, SectionSet checked)
         verdict.fileError = content.error;
         return verdict;
     }
-    verdict.lines = content.value->lines;
     std::copy(content.value->cells.begin(), content.value->cells.end(), verdict.image.begin());
     NormaliseUnselectedRelayTimes(verdict.image);
     verdict.carried = CarriedSections(verdict.image);

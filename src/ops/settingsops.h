@@ -64,7 +64,6 @@ struct SettingsFileVerdict {
     FileError fileError;              // the file could not be read or is malformed
     std::optional<BadImageCell> bad;  // first cell out of range in a checked section
     SettingsImage image{};            // cells 0..95; the rest 0
-    QStringList lines;                // the file's lines, for the value buffer
     SectionSet carried;
     bool ok() const { return fileError.ok() && !bad; }
 };

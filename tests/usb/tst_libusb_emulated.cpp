@@ -713,14 +713,14 @@ private slots:
             });
             QVERIFY2(row != table.end(), qPrintable(out));
             const QStringList columns = row->split(QLatin1Char('\t'));
-            QCOMPARE(columns.size(), 5);
-            const bool restored = columns[2].contains(QStringLiteral("restored"));
+            QCOMPARE(columns.size(), 4);
+            const bool restored = columns[2].contains(QStringLiteral("Контрольное чтение: данные совпадают с записанными"));
             QCOMPARE(restored, devnum != leaving);
             QVERIFY2(columns[2].startsWith(devnum == leaving ? QStringLiteral("FAILED") : QStringLiteral("ok: ")),
                      qPrintable(*row));
 
             // Its saved copy is its own memory, and the row names it.
-            const QStringList files = columns[4].split(QLatin1Char(' '));
+            const QStringList files = columns[2].section(QStringLiteral("copy: "), 1).split(QStringLiteral(", "));
             QCOMPARE(files.size(), 2);
             QVERIFY2(files[0].contains(QStringLiteral("usb-1-%1_v4_6").arg(devnum)), qPrintable(files[0]));
             const auto lines = ReadTextLines(files[0]);
