@@ -4,6 +4,7 @@
 
 #include "files/textlines.h"
 #include "i18n/messagecatalogue.h"
+#include "support/clirun.h"
 #include "support/simprocess.h"
 
 #include <QProcess>
@@ -16,16 +17,9 @@
 #include <memory>
 
 using namespace rpu;
+using rpu::test::CliRun;
+using rpu::test::RunToEnd;
 using rpu::test::SimProcess;
-
-namespace {
-
-struct CliRun {
-    int exitCode = -1;
-    QString err;
-};
-
-} // namespace
 
 class CliFilesTest : public QObject {
     Q_OBJECT
@@ -45,17 +39,7 @@ class CliFilesTest : public QObject {
         p.setArguments({QStringLiteral("-c"), QStringLiteral("exec \"$0\" ") + QString::fromUtf8(shellArgs)
                                                   + QStringLiteral(" \"$1\" --config \"$2\""),
                         qEnvironmentVariable("RPU_BIN_DIR") + QStringLiteral("/dorel-rpu-cli"), transport_, config});
-        p.start();
-        p.closeWriteChannel();
-        CliRun run;
-        if (!p.waitForFinished(30000)) {
-            p.kill();
-            p.waitForFinished();
-            return run;
-        }
-        run.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        run.err = QString::fromUtf8(p.readAllStandardError());
-        return run;
+        return RunToEnd(p, {}, 30000);
     }
 
 private slots:

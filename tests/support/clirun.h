@@ -14,19 +14,14 @@ struct CliRun {
     QString err;
 };
 
-// config: the configuration file to use; one that does not exist keeps the
-// build folder's INI from choosing the transport.
-inline CliRun RunCli(QStringList args, const QString &config, const QByteArray &input = {})
+// Starts p, feeds it input and waits for its end (-1 after timeoutMs).
+inline CliRun RunToEnd(QProcess &p, const QByteArray &input = {}, int timeoutMs = 60000)
 {
-    QProcess p;
-    p.setProgram(qEnvironmentVariable("RPU_BIN_DIR") + QStringLiteral("/dorel-rpu-cli"));
-    args << QStringLiteral("--config") << config;
-    p.setArguments(args);
     p.start();
     p.write(input);
     p.closeWriteChannel();
     CliRun run;
-    if (!p.waitForFinished(60000)) {
+    if (!p.waitForFinished(timeoutMs)) {
         p.kill();
         p.waitForFinished();
         return run;
@@ -35,6 +30,17 @@ inline CliRun RunCli(QStringList args, const QString &config, const QByteArray &
     run.out = QString::fromUtf8(p.readAllStandardOutput());
     run.err = QString::fromUtf8(p.readAllStandardError());
     return run;
+}
+
+// config: the configuration file to use; one that does not exist keeps the
+// build folder's INI from choosing the transport.
+inline CliRun RunCli(QStringList args, const QString &config, const QByteArray &input = {})
+{
+    QProcess p;
+    p.setProgram(qEnvironmentVariable("RPU_BIN_DIR") + QStringLiteral("/dorel-rpu-cli"));
+    args << QStringLiteral("--config") << config;
+    p.setArguments(args);
+    return RunToEnd(p, input);
 }
 
 } // namespace rpu::test
