@@ -103,6 +103,9 @@ private:
     }
 
     bool Setup();
+    // The code of the catalogue the window would load for a language code:
+    // "RU" for the built-in texts, else a module's code; empty when neither.
+    QString LanguageCode(const QString &asked) const;
     std::optional<Connection> Connect(const DeviceSlot &slot, QString *error);
     // Break, then the handshake of code; the catalogue text of a failure, or empty.
     QString Enter(Connection &c, std::uint8_t code);
@@ -187,14 +190,23 @@ bool Cli::Setup()
 {
     const QString ini = parser_.isSet(kConfigOption) ? parser_.value(kConfigOption) : folders_.configFile;
     const IniRead iniRead = ReadIniFile(ini);
-    QString lang = parser_.value(kLangOption);
-    if (lang.isEmpty())
-        lang = StartupLanguageOf(iniRead.document);
-    LoadMessageCatalogue(catalogue_, lang, windowProgram_, [this](const QString &besidePath) {
-        const QString found =
-            FindLanguageModuleFile(folders_.lookup, windowProgram_, QFileInfo(besidePath).suffix());
-        return found.isEmpty() ? nullptr : OpenLanguageModule(found);
-    });
+    const auto load = [this](const QString &code) {
+        LoadMessageCatalogue(catalogue_, code, windowProgram_, [this](const QString &besidePath) {
+            const QString found =
+                FindLanguageModuleFile(folders_.lookup, windowProgram_, QFileInfo(besidePath).suffix());
+            return found.isEmpty() ? nullptr : OpenLanguageModule(found);
+        });
+    };
+    // The file's language as the window takes it: an unknown one gives the built-in texts.
+    load(LanguageCode(StartupLanguageOf(iniRead.document)));
+    if (parser_.isSet(kLangOption)) {
+        const QString code = LanguageCode(parser_.value(kLangOption));
+        if (code.isEmpty()) {
+            s_.err << catalogue_.Format(msg::kUnknownLanguageCode, parser_.value(kLangOption)) << Qt::endl;
+            return false;
+        }
+        load(code);
+    }
 
     if (const QString problem = DescribeIniProblem(iniRead, ini, catalogue_); !problem.isEmpty())
         s_.err << problem << Qt::endl;
@@ -221,6 +233,25 @@ bool Cli::Setup()
     if (parser_.isSet(kTraceOption))
         registry_->SetTraceFile(parser_.value(kTraceOption), parser_.isSet(kAllOption));
     return true;
+}
+
+QString Cli::LanguageCode(const QString &asked) const
+{
+    const QString code = asked.trimmed().toUpper();
+    if (code.isEmpty() || ExtensionToLocale(code) == 0)
+        return {};
+    const QString builtin = QString::fromLatin1(kBuiltinLocaleCode);
+    if (code.left(2) == builtin)
+        return builtin;
+    // "ENU" falls back to the language's "EN" module, as in the window.
+    QStringList tries{code};
+    if (code.size() == 3)
+        tries << code.left(2);
+    for (const QString &attempt : tries) {
+        if (!FindLanguageModuleFile(folders_.lookup, windowProgram_, attempt).isEmpty())
+            return attempt;
+    }
+    return {};
 }
 
 std::optional<Connection> Cli::Connect(const DeviceSlot &slot, QString *error)
@@ -325,7 +356,8 @@ void Cli::EndProgress()
 
 int Cli::Report(const JobResult &result)
 {
-    (result.exitCode == kExitOk ? s_.out : s_.err) << result.text << Qt::endl;
+    const bool fine = result.exitCode == kExitOk || result.exitCode == kExitNothingToDo;
+    (fine ? s_.out : s_.err) << result.text << Qt::endl;
     return result.exitCode;
 }
 
@@ -548,6 +580,11 @@ int Cli::UpdateFirmware(const QStringList &args)
     request.restoreAfter = parser_.isSet(kRestoreAfterOption);
     request.backupDir = parser_.value(kBackupFirstOption);
     request.allowClassChange = parser_.isSet(kAllowClassChangeOption);
+    request.allowOlder = parser_.isSet(kAllowOlderOption);
+    request.allowReinstall = parser_.isSet(kAllowReinstallOption);
+    if (newest && (request.allowOlder || request.allowReinstall))
+        return Fail(kExitUsage, QStringLiteral("--newest writes only newer firmware: --allow-older and "
+                                               "--allow-reinstall go with a file"));
     if (request.restoreAfter && request.backupDir.isEmpty())
         return Fail(kExitUsage, QStringLiteral("--restore-after needs --backup-first DIR"));
     if (!request.backupDir.isEmpty() && !QDir().mkpath(request.backupDir))

@@ -25,6 +25,10 @@ const QCommandLineOption kRestoreAfterOption(QStringLiteral("restore-after"),
     QStringLiteral("update-firmware: write the saved memory and settings back and read them back"));
 const QCommandLineOption kAllowClassChangeOption(QStringLiteral("allow-class-change"),
     QStringLiteral("update-firmware: write an image of another device class (the receiver changes class)"));
+const QCommandLineOption kAllowOlderOption(QStringLiteral("allow-older"),
+    QStringLiteral("update-firmware FILE: write an image older than the device's firmware"));
+const QCommandLineOption kAllowReinstallOption(QStringLiteral("allow-reinstall"),
+    QStringLiteral("update-firmware FILE: write the version the device already has"));
 const QCommandLineOption kTraceOption(QStringLiteral("trace"),
     QStringLiteral("record the device traffic to FILE, a usbmon capture (with --all: FILE-1, FILE-2, ... per device)"),
     QStringLiteral("FILE"));
@@ -46,13 +50,15 @@ void SetUpParser(QCommandLineParser &parser)
         "  backup OUT.rrg            save the registration memory to a file\n"
         "  restore IN.rrg            write a backup and read it back\n"
         "  update-firmware FILE | --newest [--device ID | --all] [--yes]\n"
-        "        [--backup-first DIR [--restore-after]]\n"
-        "                            write firmware, then check the new version"));
+        "        [--backup-first DIR [--restore-after]] [--allow-older | --allow-reinstall]\n"
+        "                            write firmware, then check the new version\n\n"
+        "Exit codes: 0 done, 1 a receiver failed, 2 bad command line or file,\n"
+        "3 nothing to do (no newer firmware), 4 a signal came during a write (finished first)."));
     parser.addHelpOption();
     parser.addOption(kVersionOption);
     parser.addOptions({kTransportOption, kDeviceOption, kJsonOption, kYesOption, kNewestOption, kBaseOption,
                        kConfigOption, kLangOption, kAllOption, kBackupFirstOption, kRestoreAfterOption,
-                       kTraceOption, kAllowClassChangeOption});
+                       kTraceOption, kAllowClassChangeOption, kAllowOlderOption, kAllowReinstallOption});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("what to do"));
 }
 

@@ -18,6 +18,8 @@ extern const QCommandLineOption kBackupFirstOption;
 extern const QCommandLineOption kRestoreAfterOption;
 extern const QCommandLineOption kTraceOption;
 extern const QCommandLineOption kAllowClassChangeOption;
+extern const QCommandLineOption kAllowOlderOption;
+extern const QCommandLineOption kAllowReinstallOption;
 extern const QCommandLineOption kVersionOption;
 extern const QCommandLineOption kLangOption;
 

@@ -45,7 +45,8 @@ JobResult UpdateReport(const ops::FirmwareUpdateVerdict &v, const MessageCatalog
     case UpdateStep::Done:
         return withNotes(kExitOk, v.restored ? written + QStringLiteral("; ") + msg(msg::kReadBackIdentical)
                                              : written);
-    case UpdateStep::NothingNewer: return {kExitOk, msg(v.message)};
+    case UpdateStep::NothingNewer: return {kExitNothingToDo, msg(v.message)};
+    case UpdateStep::NotNewer: return {kExitNothingToDo, v.detail};
     case UpdateStep::Declined: return {kExitOk, QStringLiteral("not updated")};
     case UpdateStep::NoAnswer:
         return {kExitUsage, QStringLiteral("no answer; use --yes to update without asking")};
@@ -81,7 +82,7 @@ void PrintUpdateTable(QTextStream &out, const std::vector<TableRow> &rows)
 {
     out << "device\taction\tresult\ttime" << Qt::endl;
     for (const TableRow &row : rows) {
-        out << row.device << '\t' << "update-firmware\t" << (row.result.exitCode == kExitOk ? "ok: " : "FAILED: ")
+        out << row.device << '\t' << "update-firmware\t" << (row.result.exitCode == kExitOk || row.result.exitCode == kExitNothingToDo ? "ok: " : "FAILED: ")
             << QString(row.result.text).replace(QLatin1Char('\n'), QLatin1Char(' ')) << '\t'
             << QString::number(double(row.ms) / 1000.0, 'f', 1) << " s" << Qt::endl;
     }
@@ -89,10 +90,18 @@ void PrintUpdateTable(QTextStream &out, const std::vector<TableRow> &rows)
 
 int WorstExitCode(const std::vector<TableRow> &rows)
 {
-    int code = kExitOk;
-    for (const TableRow &row : rows)
-        code = std::max(code, row.result.exitCode);
-    return code;
+    // A failure outweighs the rest; "nothing to do" only when no receiver had anything done.
+    int failed = kExitOk;
+    bool allIdle = !rows.empty();
+    for (const TableRow &row : rows) {
+        const int code = row.result.exitCode;
+        if (code == kExitDevice || code == kExitUsage)
+            failed = std::max(failed, code);
+        allIdle = allIdle && code == kExitNothingToDo;
+    }
+    if (failed != kExitOk)
+        return failed;
+    return allIdle ? kExitNothingToDo : kExitOk;
 }
 
 } // namespace rpu::cli

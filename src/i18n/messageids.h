@@ -134,6 +134,11 @@ inline constexpr int kFileNotRegular = 10105;
 inline constexpr int kFirmwareOtherClass = 10170;
 inline constexpr int kFirmwareAcceptedThenSilent = 10171;
 inline constexpr int kRestoreNotRun = 10172;
+// The command line: a language code with no catalogue, firmware that is not newer.
+inline constexpr int kUnknownLanguageCode = 10180;  // %s code
+inline constexpr int kFirmwareOlder = 10181;        // %s file, %s file's version, %s device's version
+inline constexpr int kFirmwareSame = 10182;         // %s file, %s version
+inline constexpr int kWriteRunningOnSignal = 10183; // %d seconds
 // Files that are not regular files, the program's settings file, link failures by kind.
 inline constexpr int kFileNotRegularRead = 10120;    // %s file
 inline constexpr int kFileNotRegularWrite = 10121;   // %s file

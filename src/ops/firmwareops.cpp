@@ -114,6 +114,16 @@ bool Update::ChooseFirmware(const DeviceInfo &device)
                     catalogue_.Format(msg::kFirmwareOtherClass,
                                       {firmware_.fileName, catalogue_.Text(DeviceTypeMessage(imageClass)),
                                        catalogue_.Text(DeviceTypeMessage(device.deviceClass))}));
+    if (request_.file && imageClass == device.deviceClass) {
+        const QString version = FormatDeviceVersion(firmware_.versionByte);
+        if (firmware_.versionByte < device.versionByte && !request_.allowOlder)
+            return Fail(UpdateStep::NotNewer, msg::kFirmwareOlder,
+                        catalogue_.Format(msg::kFirmwareOlder, {firmware_.fileName, version,
+                                                                FormatDeviceVersion(device.versionByte)}));
+        if (firmware_.versionByte == device.versionByte && !request_.allowReinstall)
+            return Fail(UpdateStep::NotNewer, msg::kFirmwareSame,
+                        catalogue_.Format(msg::kFirmwareSame, {firmware_.fileName, version}));
+    }
     return true;
 }
 

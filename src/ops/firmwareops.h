@@ -51,6 +51,10 @@ struct FirmwareUpdateRequest {
     // An image whose version byte belongs to another device class is
     // refused unless the user asks for the class change.
     bool allowClassChange = false;
+    // A file given by name must be newer than the device's firmware unless
+    // one of these says otherwise (an image of another class is not compared).
+    bool allowOlder = false;
+    bool allowReinstall = false;
     // Asked before the newest firmware is written: true yes, false no,
     // nullopt no answer. Unset: write without asking.
     std::function<std::optional<bool>(const QString &fileName)> confirm;
@@ -60,6 +64,7 @@ struct FirmwareUpdateRequest {
 enum class UpdateStep {
     Done,         // everything asked was done
     NothingNewer, // message says why (no file, no newer one)
+    NotNewer,     // the file given is older or the same: detail says which
     Declined,
     NoAnswer,
     Link,         // detail holds the link's text
@@ -87,7 +92,7 @@ struct FirmwareUpdateVerdict {
     BlockWriteVerdict restore;            // the failed part of a restore
     bool restored = false;
     bool restoreSkipped = false;          // a restore was asked for and never ran
-    bool ok() const { return step == UpdateStep::Done || step == UpdateStep::NothingNewer
+    bool ok() const { return step == UpdateStep::Done || step == UpdateStep::NothingNewer || step == UpdateStep::NotNewer
                              || step == UpdateStep::Declined; }
 };
 
