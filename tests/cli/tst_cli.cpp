@@ -255,7 +255,7 @@ private slots:
         QCOMPARE(Cli(args, "y\n").exitCode, 0);
         QCOMPARE(ListJson({sim})[0][QStringLiteral("version")].toString(), QStringLiteral("4_7"));
         const CliRun again = Cli(args + QStringList{QStringLiteral("--yes")});
-        QCOMPARE(again.exitCode, 0);
+        QCOMPARE(again.exitCode, 3); // nothing to do has its own code
         QVERIFY(again.out.contains(QStringLiteral("Новых версий ПО не найдено")));
     }
 
@@ -461,7 +461,7 @@ private slots:
         QVERIFY(!sim.isEmpty());
         const QString saved = Path(QStringLiteral("again-saved"));
         const QStringList args{QStringLiteral("update-firmware"), WriteImage(QStringLiteral("again.bin"), 46, 4),
-                               QStringLiteral("--backup-first"), saved, sim};
+                               QStringLiteral("--backup-first"), saved, QStringLiteral("--allow-reinstall"), sim};
         const CliRun first = Cli(args);
         QCOMPARE(first.exitCode, 0);
         const QString rrg = saved + QStringLiteral("/again.sock_v4_6.rrg");
@@ -487,6 +487,78 @@ private slots:
         QCOMPARE(firstCopy.readAll(), firstBytes);
         QCOMPARE(NumberLines(rrg2), memory);
         QCOMPARE(QDir(saved).entryList(QDir::Files).size(), 4);
+    }
+
+    // The codes the window takes, in any case; anything else is refused before any exchange.
+    void languageCodes_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("type"); // the type column, or a piece of the refusal
+        const QString ru = QStringLiteral("РПУ-SELA");
+        const QString en = QStringLiteral("RPU-SELA");
+        QTest::newRow("ru") << "ru" << 0 << ru;
+        QTest::newRow("RUR") << "RUR" << 0 << ru;
+        QTest::newRow("en") << "en" << 0 << en;
+        QTest::newRow("ENU") << "ENU" << 0 << en;
+        QTest::newRow("enu") << "enu" << 0 << en;
+        QTest::newRow("Tr") << "Tr" << 0 << en;
+        QTest::newRow("TRT") << "TRT" << 0 << en;
+        QTest::newRow("a language without a module") << "de" << 2 << "de";
+        QTest::newRow("no language at all") << "xx" << 2 << "xx";
+        QTest::newRow("a territory no locale has") << "ENQ" << 2 << "ENQ";
+        QTest::newRow("empty") << "" << 2 << QString();
+    }
+    void languageCodes()
+    {
+        QFETCH(QString, code);
+        QFETCH(int, exitCode);
+        QFETCH(QString, type);
+        const CliRun run = Cli({QStringLiteral("list"), QStringLiteral("--transport=simulator"),
+                                QStringLiteral("--lang=") + code});
+        QVERIFY2(run.exitCode == exitCode, qPrintable(run.err));
+        if (exitCode == 0) {
+            QVERIFY2(run.out.contains(QLatin1Char('\t') + type + QLatin1Char('\t')), qPrintable(run.out));
+        } else {
+            QVERIFY(run.out.isEmpty());
+            QVERIFY2(run.err.contains(QStringLiteral("Неизвестный код языка: ") + type), qPrintable(run.err));
+        }
+    }
+
+    // An image given by name must be newer than the receiver's 4_6, unless asked.
+    void firmwareChoicesAreExplicit_data()
+    {
+        QTest::addColumn<int>("image");
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("newer") << 49 << QStringList{} << 0 << "4_9";
+        QTest::newRow("older") << 45 << QStringList{} << 3 << "4_6";
+        QTest::newRow("older allowed") << 45 << QStringList{"--allow-older"} << 0 << "4_5";
+        QTest::newRow("older, reinstall is not enough") << 45 << QStringList{"--allow-reinstall"} << 3 << "4_6";
+        QTest::newRow("same") << 46 << QStringList{} << 3 << "4_6";
+        QTest::newRow("same allowed") << 46 << QStringList{"--allow-reinstall"} << 0 << "4_6";
+        QTest::newRow("same, older is not enough") << 46 << QStringList{"--allow-older"} << 3 << "4_6";
+        QTest::newRow("--newest takes no such option") << 45 << QStringList{"--newest", "--allow-older"} << 2 << "4_6";
+    }
+    void firmwareChoicesAreExplicit()
+    {
+        QFETCH(int, image);
+        QFETCH(QStringList, options);
+        QFETCH(int, exitCode);
+        QFETCH(QString, after);
+        QFile::remove(Path(QStringLiteral("fc.state"))); // every row starts at 4_6
+        const QString sim = StartSim(QStringLiteral("fc"));
+        QVERIFY(!sim.isEmpty());
+        const QString file = WriteImage(QStringLiteral("sela_%1.bin").arg(image), image, 4);
+        QStringList args{QStringLiteral("update-firmware"), sim};
+        if (!options.contains(QStringLiteral("--newest")))
+            args << file;
+        const CliRun run = Cli(args + options);
+        QVERIFY2(run.exitCode == exitCode, qPrintable(QStringLiteral("exit %1: %2%3").arg(run.exitCode).arg(run.out, run.err)));
+        if (exitCode == 3)
+            QVERIFY2(run.out.contains(QStringLiteral("--allow-")), qPrintable(run.out));
+        QCOMPARE(ListJson({sim})[0][QStringLiteral("version")].toString(), after);
     }
 
     void failuresGiveTheirExitCodes_data()
