@@ -3,6 +3,7 @@
 #include "cli/benchdevices.h"
 #include "cli/clioptions.h"
 #include "cli/clireport.h"
+#include "cli/writeguard.h"
 #include "files/backupname.h"
 #include "files/programfolders.h"
 #include "files/registrationfile.h"
@@ -123,6 +124,8 @@ private:
     std::optional<std::vector<DeviceSlot>> Devices(int *exitCode);
     int UpdateAll(const FirmwareJob &job);
     void AttachProgress(DeviceSession &session);
+    // Says, on the first progress after a signal held during a write, how long the write still runs.
+    void WatchWrite(DeviceSession &session);
     void EndProgress();
 
     int List();
@@ -339,12 +342,35 @@ void Cli::AttachProgress(DeviceSession &session)
 {
     if (!s_.progressOnTerminal)
         return;
-    QObject::connect(&session, &DeviceSession::progressChanged, &session, [this](int percent) {
+    auto pace = std::make_shared<ProgressPace>();
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    QObject::connect(&session, &DeviceSession::progressChanged, &session, [this, pace, clock](int percent) {
+        if (!pace->Due(percent, clock->elapsed()))
+            return;
         constexpr int kWidth = 30;
         const int filled = std::clamp(percent, 0, 100) * kWidth / 100;
         s_.err << "\r[" << QString(filled, QLatin1Char('#')) << QString(kWidth - filled, QLatin1Char('.'))
                << "] " << qSetFieldWidth(3) << percent << qSetFieldWidth(0) << '%' << Qt::flush;
         progressShown_ = true;
+    });
+}
+
+void Cli::WatchWrite(DeviceSession &session)
+{
+    auto transfer = std::make_shared<QElapsedTimer>();
+    auto last = std::make_shared<int>(-1);
+    QObject::connect(&session, &DeviceSession::progressChanged, &session, [this, transfer, last](int percent) {
+        // A lower percent starts the next transfer.
+        if (percent < *last || !transfer->isValid())
+            transfer->start();
+        *last = percent;
+        if (!TakeSignalNotice())
+            return;
+        if (progressShown_.exchange(false))
+            s_.err << Qt::endl;
+        s_.err << catalogue_.Format(msg::kWriteRunningOnSignal, std::max(SecondsLeft(percent, transfer->elapsed()), 1))
+               << Qt::endl;
     });
 }
 
@@ -455,8 +481,11 @@ int Cli::WriteSettings(const QString &path)
     auto c = OneDevice(kInitOtherPages, &exitCode);
     if (!c)
         return exitCode;
-    const ops::SettingsWriteVerdict verdict =
-        ops::WriteSettings(*c->session, file.image, file.carried, ops::Entry::AsEntered, ops::ReadBack::Yes);
+    WatchWrite(*c->session);
+    const ops::SettingsWriteVerdict verdict = [&] {
+        const WriteGuard writing;
+        return ops::WriteSettings(*c->session, file.image, file.carried, ops::Entry::AsEntered, ops::ReadBack::Yes);
+    }();
     EndProgress();
     if (verdict.message != 0)
         return Fail(kExitDevice, Msg(verdict.message));
@@ -496,14 +525,19 @@ int Cli::Restore(const QString &path)
     auto c = OneDevice(kInitOtherPages, &exitCode);
     if (!c)
         return exitCode;
-    const ops::BlockWriteVerdict verdict =
-        ops::RestoreBackup(*c->session, *file.value, ops::Entry::AsEntered, ops::ReadBack::Yes);
+    WatchWrite(*c->session);
+    const ops::BlockWriteVerdict verdict = [&] {
+        const WriteGuard writing;
+        return ops::RestoreBackup(*c->session, *file.value, ops::Entry::AsEntered, ops::ReadBack::Yes);
+    }();
     EndProgress();
     return Report(WriteReport(verdict, msg::kBackupWritten, catalogue_));
 }
 
 std::optional<bool> Cli::AskToUpdate(const QString &fileName)
 {
+    // Nothing is written yet: Ctrl-C at the question ends the command as always.
+    const WriteGuardPause asking;
     s_.err << Msg(msg::kNewerFirmwareFound) << " (" << fileName << ") [y/N] " << Qt::flush;
     const QString answer = s_.in.readLine().trimmed();
     if (answer.isNull())
@@ -520,12 +554,21 @@ JobResult Cli::UpdateDevice(const DeviceSlot &slot, const FirmwareJob &job)
         return {kExitDevice, error};
     if (job.progress)
         AttachProgress(*first->session);
-    SlotReceiver receiver(std::move(first), [this, slot](QString *e) { return Link(slot, kInitMainPage, e); });
+    WatchWrite(*first->session);
+    // The renewed link's session is watched too: the restore after the image is a write.
+    SlotReceiver receiver(std::move(first), [this, slot](QString *e) {
+        auto c = Link(slot, kInitMainPage, e);
+        if (c)
+            WatchWrite(*c->session);
+        return c;
+    });
     ops::FirmwareUpdateRequest request = job.request;
     // Named by where the receiver is plugged in, never by its place in the list.
     const QString where = slot.transport == QLatin1String("socket") ? QFileInfo(slot.path).fileName()
                                                                      : slot.transport + QLatin1Char('-') + slot.path;
     request.backupStem = FileNameSafePiece(where);
+    // From the first exchange to the read-back of the restore: one write the receiver must not be cut in.
+    const WriteGuard writing;
     const ops::FirmwareUpdateVerdict verdict = ops::UpdateFirmware(receiver, request, catalogue_);
     // Jobs of --all share this object and draw no bar: nothing to end there.
     if (job.progress)
@@ -612,7 +655,11 @@ int Cli::UpdateFirmware(const QStringList &args)
 int RunCli(const QStringList &arguments, const QString &programDir, CliStreams streams)
 {
     Cli cli(programDir, streams);
-    return cli.Run(arguments);
+    const int code = cli.Run(arguments);
+    // A failure says more than the signal; otherwise the caller learns the signal came.
+    if (HeldSignal() != 0 && (code == kExitOk || code == kExitNothingToDo))
+        return kExitSignalled;
+    return code;
 }
 
 } // namespace rpu::cli

@@ -1,6 +1,7 @@
 // dorel-rpu-cli: the configurator's device work from a terminal or a script.
 
 #include "cli/clicommands.h"
+#include "cli/writeguard.h"
 #include "io/safefile.h"
 
 #include <QCoreApplication>
@@ -11,6 +12,7 @@
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    rpu::cli::InstallWriteSignalHandlers();
     QTextStream out(stdout);
     QTextStream err(stderr);
     QTextStream in(stdin);

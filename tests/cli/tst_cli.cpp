@@ -2,6 +2,7 @@
 // processes, judged by its exit codes, its output and the files it leaves.
 
 #include "cli/benchdevices.h"
+#include "cli/writeguard.h"
 #include "link/linkconfig.h"
 #include "files/settingsfile.h"
 #include "files/textlines.h"
@@ -21,12 +22,18 @@
 
 #include <memory>
 
+#include <csignal>
+
 using namespace rpu;
 using rpu::test::CliRun;
 using rpu::test::RunCli;
 using rpu::test::SimProcess;
 
 namespace {
+
+// An image long enough to be mid-write when the signal comes.
+constexpr int kSignalTestPackets = 800;
+constexpr int kSignalAfterMs = 400;
 
 QStringList NumberLines(const QString &path)
 {
@@ -559,6 +566,105 @@ private slots:
         if (exitCode == 3)
             QVERIFY2(run.out.contains(QStringLiteral("--allow-")), qPrintable(run.out));
         QCOMPARE(ListJson({sim})[0][QStringLiteral("version")].toString(), after);
+    }
+
+    // A bar redrawn for every percent at the byte rate floods the terminal:
+    // steps: (percent, ms) pairs fed in order; drawn: the percents shown.
+    void progressRedrawsAreRationed_data()
+    {
+        QTest::addColumn<QList<int>>("steps");
+        QTest::addColumn<QList<int>>("drawn");
+        QTest::newRow("first always") << QList<int>{0, 0} << QList<int>{0};
+        QTest::newRow("fast steps dropped") << QList<int>{0, 0, 1, 10, 2, 50, 3, 99} << QList<int>{0};
+        QTest::newRow("after the gap") << QList<int>{0, 0, 1, 50, 2, 100, 3, 150} << QList<int>{0, 2};
+        QTest::newRow("100 always") << QList<int>{0, 0, 99, 20, 100, 30} << QList<int>{0, 100};
+        QTest::newRow("same percent once") << QList<int>{5, 0, 5, 500, 5, 900} << QList<int>{5};
+        QTest::newRow("a new transfer starts over") << QList<int>{100, 0, 0, 10} << QList<int>{100, 0};
+    }
+    void progressRedrawsAreRationed()
+    {
+        QFETCH(QList<int>, steps);
+        QFETCH(QList<int>, drawn);
+        cli::ProgressPace pace;
+        QList<int> shown;
+        for (qsizetype i = 0; i + 1 < steps.size(); i += 2)
+            if (pace.Due(steps[i], steps[i + 1]))
+                shown << steps[i];
+        QCOMPARE(shown, drawn);
+    }
+
+    void secondsLeftOfATransfer_data()
+    {
+        QTest::addColumn<int>("percent");
+        QTest::addColumn<qint64>("elapsedMs");
+        QTest::addColumn<int>("seconds");
+        QTest::newRow("nothing done yet") << 0 << qint64(5000) << -1;
+        QTest::newRow("half in 3 s") << 50 << qint64(3000) << 3;
+        QTest::newRow("a tenth in 1 s") << 10 << qint64(1000) << 9;
+        QTest::newRow("rounded up") << 90 << qint64(1000) << 1;
+        QTest::newRow("done") << 100 << qint64(8000) << 0;
+    }
+    void secondsLeftOfATransfer()
+    {
+        QFETCH(int, percent);
+        QFETCH(qint64, elapsedMs);
+        QFETCH(int, seconds);
+        QCOMPARE(cli::SecondsLeft(percent, elapsedMs), seconds);
+    }
+
+    // A signal in the middle of a firmware write is held: the image goes in
+    // whole, the command says why it goes on and ends with its own code.
+    void signalDuringAWriteIsHeld_data()
+    {
+        QTest::addColumn<int>("signo");
+        QTest::newRow("SIGINT") << int(SIGINT);
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+    }
+    void signalDuringAWriteIsHeld()
+    {
+        QFETCH(int, signo);
+        QFile::remove(Path(QStringLiteral("sg.state")));
+        const QString sim = StartSim(QStringLiteral("sg"));
+        QVERIFY(!sim.isEmpty());
+        const QString image = WriteImage(QStringLiteral("big_4_9.bin"), 49, kSignalTestPackets);
+        QProcess p;
+        p.setProgram(qEnvironmentVariable("RPU_BIN_DIR") + QStringLiteral("/dorel-rpu-cli"));
+        p.setArguments({QStringLiteral("update-firmware"), image, sim, QStringLiteral("--config"),
+                        Path(QStringLiteral("none.INI"))});
+        p.start();
+        QVERIFY(p.waitForStarted());
+        QTest::qWait(kSignalAfterMs);
+        QCOMPARE(p.state(), QProcess::Running); // still writing
+        ::kill(pid_t(p.processId()), signo);
+        QVERIFY(p.waitForFinished(60000));
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QVERIFY2(p.exitCode() == 4, qPrintable(err));
+        QVERIFY2(err.contains(QStringLiteral("Идет запись в прибор")), qPrintable(err));
+        QCOMPARE(ListJson({sim})[0][QStringLiteral("version")].toString(), QStringLiteral("4_9"));
+    }
+
+    // Outside a write a signal ends the command as always: here at the question.
+    void signalOutsideAWriteActsAsAlways()
+    {
+        const QString sim = StartSim(QStringLiteral("so"));
+        QVERIFY(!sim.isEmpty());
+        QVERIFY(QDir(Path(QString())).mkpath(QStringLiteral("sobase")));
+        QVERIFY(!WriteImage(QStringLiteral("sobase/sela_4_7.bin"), 47, 4).isEmpty());
+        QProcess p;
+        p.setProgram(qEnvironmentVariable("RPU_BIN_DIR") + QStringLiteral("/dorel-rpu-cli"));
+        p.setArguments({QStringLiteral("update-firmware"), QStringLiteral("--newest"), QStringLiteral("--base"),
+                        Path(QStringLiteral("sobase")), sim, QStringLiteral("--config"), Path(QStringLiteral("none.INI"))});
+        p.start();
+        QVERIFY(p.waitForStarted());
+        // Asked, and waiting for the answer that never comes.
+        QByteArray asked;
+        QTRY_VERIFY_WITH_TIMEOUT((asked += p.readAllStandardError()).contains("[y/N]"), 10000);
+        ::kill(pid_t(p.processId()), SIGINT);
+        QVERIFY(p.waitForFinished(10000));
+        QCOMPARE(p.exitStatus(), QProcess::CrashExit);
+        QCOMPARE(ListJson({sim})[0][QStringLiteral("version")].toString(), QStringLiteral("4_6"));
     }
 
     void failuresGiveTheirExitCodes_data()
