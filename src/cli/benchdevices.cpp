@@ -37,6 +37,7 @@ std::vector<DeviceSlot> DeviceRegistry::Enumerate()
             slot.id = QString::number(devices.size() + 1);
             slot.identity = device->Identity();
             slot.transport = slot.identity.section(QLatin1Char(':'), 0, 0);
+            slot.simulated = backends_[b]->Simulated();
             slot.path = config.kind == LinkConfig::Kind::Socket ? config.socketPath
                                                                 : slot.identity.section(QLatin1Char(':'), 1);
             devices.push_back(slot);

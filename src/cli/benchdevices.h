@@ -24,6 +24,7 @@ struct DeviceSlot {
     QString transport;    // "usb", "simulator", "socket"
     QString path;         // socket path as given, USB port ("1-1.4"), or "#n"
     QString identity;     // what finds it again: "usb:1-1.4", "socket:/abs/path", "simulator:#1"
+    bool simulated = false; // a simulator, in the program or a process, not a receiver
 };
 
 class DeviceRegistry {

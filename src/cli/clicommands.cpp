@@ -95,9 +95,26 @@ private:
     QString Msg(int n) const { return catalogue_.Text(n); }
     int Fail(int exitCode, const QString &text)
     {
-        s_.err << text << Qt::endl;
+        Problem(text);
         return exitCode;
     }
+    // A failure's text: on the terminal, and kept for the JSON record.
+    void Problem(const QString &text)
+    {
+        s_.err << text << Qt::endl;
+        problems_ << text;
+    }
+    // Results for a person; with --json kept for the record instead.
+    QTextStream &Out() { return json_ ? kept_ : s_.out; }
+    void PrintJson(const QJsonValue &value);
+    // The identity as shown: a simulated receiver is marked wherever it appears.
+    QString Shown(const DeviceSlot &slot) const
+    {
+        return slot.simulated ? catalogue_.Format(msg::kSimulatedDevice, slot.identity) : slot.identity;
+    }
+    // The command's one JSON object when it printed none itself.
+    int Finish(const QString &command, int exitCode);
+    int RunCommand(const QStringList &arguments);
     int FileFail(const FileError &error, const QString &path)
     {
         return Fail(kExitUsage, DescribeFileError(error, DisplayPath(path), catalogue_));
@@ -143,15 +160,55 @@ private:
     MessageCatalogue catalogue_;
     SleepingPacer pacer_;
     std::unique_ptr<DeviceRegistry> registry_;
+    bool json_ = false;
+    bool jsonPrinted_ = false;
+    QStringList problems_;
+    QString keptText_;
+    QTextStream kept_{&keptText_};
+    std::optional<DeviceSlot> device_; // the receiver the command went to
+    QStringList files_;                // the files it wrote
     // Cleared by every job's end, --all's worker threads included.
     std::atomic<bool> progressShown_ = false;
 };
 
 int Cli::Run(const QStringList &arguments)
 {
+    // Known before the options are parsed: a bad option is refused in JSON too.
+    json_ = arguments.mid(1).contains(QStringLiteral("--json"));
+    const int code = RunCommand(arguments);
+    return Finish(parser_.positionalArguments().value(0), code);
+}
+
+void Cli::PrintJson(const QJsonValue &value)
+{
+    const QJsonDocument doc = value.isArray() ? QJsonDocument(value.toArray()) : QJsonDocument(value.toObject());
+    s_.out << QString::fromUtf8(doc.toJson(QJsonDocument::Indented)) << Qt::flush;
+    jsonPrinted_ = true;
+}
+
+int Cli::Finish(const QString &command, int exitCode)
+{
+    if (!json_ || jsonPrinted_)
+        return exitCode;
+    QJsonObject record = device_ ? DeviceRecord(*device_) : QJsonObject();
+    if (!command.isEmpty())
+        record.insert(QStringLiteral("action"), command);
+    record.insert(QStringLiteral("verdict"), VerdictName(exitCode));
+    record.insert(QStringLiteral("exitCode"), exitCode);
+    record.insert(QStringLiteral("files"), QJsonArray::fromStringList(files_));
+    QStringList lines = problems_;
+    lines += keptText_.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    record.insert(QStringLiteral("message"), lines.join(QLatin1Char('\n')));
+    PrintJson(record);
+    return exitCode;
+}
+
+int Cli::RunCommand(const QStringList &arguments)
+{
     SetUpParser(parser_);
     if (!parser_.parse(arguments))
         return Fail(kExitUsage, parser_.errorText());
+    json_ = parser_.isSet(kJsonOption);
     if (parser_.isSet(QStringLiteral("help"))) {
         s_.out << parser_.helpText();
         return kExitOk;
@@ -205,7 +262,7 @@ bool Cli::Setup()
     if (parser_.isSet(kLangOption)) {
         const QString code = LanguageCode(parser_.value(kLangOption));
         if (code.isEmpty()) {
-            s_.err << catalogue_.Format(msg::kUnknownLanguageCode, parser_.value(kLangOption)) << Qt::endl;
+            Problem(catalogue_.Format(msg::kUnknownLanguageCode, parser_.value(kLangOption)));
             return false;
         }
         load(code);
@@ -221,7 +278,7 @@ bool Cli::Setup()
         QString why;
         const auto config = ParseTransport(text, base, &why);
         if (!config) {
-            s_.err << "--transport: " << why << Qt::endl;
+            Problem(QStringLiteral("--transport: ") + why);
             return false;
         }
         transports.push_back(*config);
@@ -281,8 +338,8 @@ std::optional<std::vector<DeviceSlot>> Cli::Devices(int *exitCode)
     std::vector<DeviceSlot> devices = registry_->Enumerate();
     if (const QString twice = RepeatedIdentity(devices); !twice.isEmpty()) {
         *exitCode = kExitUsage;
-        s_.err << "receiver " << twice << " is reached twice by the transports given; "
-               << "name each receiver once" << Qt::endl;
+        Problem(QStringLiteral("receiver %1 is reached twice by the transports given; name each receiver once")
+                    .arg(twice));
         return std::nullopt;
     }
     return devices;
@@ -299,12 +356,12 @@ std::optional<DeviceSlot> Cli::ChosenSlot(int *exitCode)
         return slot;
     *exitCode = kExitUsage;
     if (!name.isEmpty()) {
-        s_.err << "no device \"" << name << "\"; see the list command" << Qt::endl;
+        Problem(QStringLiteral("no device \"%1\"; see the list command").arg(name));
     } else if (devices.empty()) {
         *exitCode = kExitDevice;
-        s_.err << Msg(msg::kNoDevice) << Qt::endl;
+        Problem(Msg(msg::kNoDevice));
     } else {
-        s_.err << devices.size() << " devices found; choose one with --device" << Qt::endl;
+        Problem(QStringLiteral("%1 devices found; choose one with --device").arg(devices.size()));
     }
     return std::nullopt;
 }
@@ -327,11 +384,12 @@ std::optional<Connection> Cli::OneDevice(std::uint8_t code, int *exitCode)
     const auto slot = ChosenSlot(exitCode);
     if (!slot)
         return std::nullopt;
+    device_ = slot;
     QString error;
     auto c = Link(*slot, code, &error);
     if (!c) {
         *exitCode = kExitDevice;
-        s_.err << error << Qt::endl;
+        Problem(error);
         return std::nullopt;
     }
     AttachProgress(*c->session);
@@ -383,7 +441,10 @@ void Cli::EndProgress()
 int Cli::Report(const JobResult &result)
 {
     const bool fine = result.exitCode == kExitOk || result.exitCode == kExitNothingToDo;
-    (fine ? s_.out : s_.err) << result.text << Qt::endl;
+    if (fine)
+        Out() << result.text << Qt::endl;
+    else
+        Problem(result.text);
     return result.exitCode;
 }
 
@@ -394,19 +455,20 @@ int Cli::List()
     if (!found)
         return exitCode;
     const std::vector<DeviceSlot> &devices = *found;
-    if (devices.empty())
+    if (devices.empty()) {
+        // An empty list is still a list to a script.
+        if (json_)
+            PrintJson(QJsonArray());
         return Fail(kExitDevice, Msg(msg::kNoDevice));
+    }
     QJsonArray rows;
     for (const DeviceSlot &slot : devices) {
         QString error;
         auto c = Connect(slot, &error);
         if (c)
             error = Enter(*c, kInitMainPage);
-        QJsonObject row{{QStringLiteral("id"), slot.id},
-                        {QStringLiteral("identity"), slot.identity},
-                        {QStringLiteral("transport"), slot.transport},
-                        {QStringLiteral("path"), slot.path}};
-        QStringList columns{slot.id, slot.identity};
+        QJsonObject row = DeviceRecord(slot);
+        QStringList columns{slot.id, Shown(slot)};
         if (error.isEmpty()) {
             const DeviceInfo &info = c->session->Info();
             const QString type = Msg(DeviceTypeMessage(info.deviceClass));
@@ -422,11 +484,11 @@ int Cli::List()
             columns << QStringLiteral("-") << error;
         }
         rows.append(row);
-        if (!parser_.isSet(kJsonOption))
+        if (!json_)
             s_.out << columns.join(QLatin1Char('\t')) << Qt::endl;
     }
-    if (parser_.isSet(kJsonOption))
-        s_.out << QString::fromUtf8(QJsonDocument(rows).toJson(QJsonDocument::Indented));
+    if (json_)
+        PrintJson(rows);
     return exitCode;
 }
 
@@ -437,8 +499,19 @@ int Cli::Info()
     if (!c)
         return exitCode;
     const DeviceInfo &info = c->session->Info();
+    if (json_) {
+        QJsonObject record = DeviceRecord(c->slot);
+        record.insert(QStringLiteral("class"), info.deviceClass);
+        record.insert(QStringLiteral("type"), Msg(DeviceTypeMessage(info.deviceClass)));
+        record.insert(QStringLiteral("version"), FormatDeviceVersion(info.versionByte));
+        record.insert(QStringLiteral("versionByte"), info.versionByte);
+        record.insert(QStringLiteral("verdict"), VerdictName(kExitOk));
+        record.insert(QStringLiteral("exitCode"), kExitOk);
+        PrintJson(record);
+        return kExitOk;
+    }
     s_.out << "device: " << c->slot.id << '\n'
-           << "identity: " << c->slot.identity << '\n'
+           << "identity: " << Shown(c->slot) << '\n'
            << "transport: " << c->slot.transport << '\n'
            << "path: " << c->slot.path << '\n'
            << "class: " << info.deviceClass << '\n'
@@ -461,12 +534,13 @@ int Cli::ReadSettings(const QString &path)
     // A section out of range is named and left out; the other is still saved.
     const ops::SettingsSaveVerdict saved = ops::SaveDeviceSettings(path, read);
     for (const ops::SectionFault &fault : saved.faults)
-        s_.err << ops::DescribeSectionFault(fault, catalogue_) << Qt::endl;
+        Problem(ops::DescribeSectionFault(fault, catalogue_));
     if (!saved.error.ok())
         return FileFail(saved.error, path);
     if (!saved.written())
         return kExitDevice;
-    s_.out << Msg(msg::kSettingsRead) << Qt::endl << Msg(msg::kSettingsSaved) << ": " << path << Qt::endl;
+    files_ << path;
+    Out() << Msg(msg::kSettingsRead) << Qt::endl << Msg(msg::kSettingsSaved) << ": " << path << Qt::endl;
     return kExitOk;
 }
 
@@ -491,7 +565,7 @@ int Cli::WriteSettings(const QString &path)
         return Fail(kExitDevice, Msg(verdict.message));
     for (SettingsSection section : ops::kSections) {
         if (verdict.keptFromDevice.Has(section))
-            s_.out << catalogue_.Format(msg::kSectionKeptFromDevice, Msg(ops::SectionNameMessage(section)))
+            Out() << catalogue_.Format(msg::kSectionKeptFromDevice, Msg(ops::SectionNameMessage(section)))
                    << Qt::endl;
     }
     return Report(WriteReport(verdict.write, msg::kSettingsWritten, catalogue_));
@@ -510,7 +584,8 @@ int Cli::Backup(const QString &path)
     const FileError error = WriteRegistrationBackup(path, read.backup);
     if (!error.ok())
         return FileFail(error, path);
-    s_.out << Msg(msg::kBackupReadFromDevice) << Qt::endl
+    files_ << path;
+    Out() << Msg(msg::kBackupReadFromDevice) << Qt::endl
            << Msg(msg::kBackupSaved) << ": " << path << " (conf " << read.backup.ConfigurationCode() << ')'
            << Qt::endl;
     return kExitOk;
@@ -548,10 +623,24 @@ std::optional<bool> Cli::AskToUpdate(const QString &fileName)
 
 JobResult Cli::UpdateDevice(const DeviceSlot &slot, const FirmwareJob &job)
 {
+    // Every result names its receiver, and a simulated one says so.
+    const auto named = [&](JobResult result) {
+        QJsonObject record = DeviceRecord(slot);
+        if (result.record.isEmpty()) {
+            result.record = {{QStringLiteral("action"), QStringLiteral("update-firmware")},
+                             {QStringLiteral("verdict"), VerdictName(result.exitCode)},
+                             {QStringLiteral("exitCode"), result.exitCode},
+                             {QStringLiteral("message"), result.text}};
+        }
+        for (auto it = result.record.begin(); it != result.record.end(); ++it)
+            record.insert(it.key(), it.value());
+        result.record = record;
+        return result;
+    };
     QString error;
     auto first = Link(slot, kInitMainPage, &error);
     if (!first)
-        return {kExitDevice, error};
+        return named({kExitDevice, error, {}});
     if (job.progress)
         AttachProgress(*first->session);
     WatchWrite(*first->session);
@@ -573,7 +662,7 @@ JobResult Cli::UpdateDevice(const DeviceSlot &slot, const FirmwareJob &job)
     // Jobs of --all share this object and draw no bar: nothing to end there.
     if (job.progress)
         EndProgress();
-    return UpdateReport(verdict, catalogue_);
+    return named(UpdateReport(verdict, catalogue_));
 }
 
 int Cli::UpdateAll(const FirmwareJob &job)
@@ -594,7 +683,7 @@ int Cli::UpdateAll(const FirmwareJob &job)
     std::vector<TableRow> rows(devices.size());
     std::vector<std::thread> threads;
     for (std::size_t i = 0; i < devices.size(); ++i) {
-        rows[i].device = devices[i].id + QLatin1Char(' ') + devices[i].identity;
+        rows[i].device = devices[i].id + QLatin1Char(' ') + Shown(devices[i]);
         threads.emplace_back([this, &job, &devices, &rows, i] {
             QElapsedTimer timer;
             timer.start();
@@ -604,7 +693,10 @@ int Cli::UpdateAll(const FirmwareJob &job)
     }
     for (std::thread &thread : threads)
         thread.join();
-    PrintUpdateTable(s_.out, rows);
+    if (json_)
+        PrintJson(UpdateTableJson(rows));
+    else
+        PrintUpdateTable(s_.out, rows);
     return WorstExitCode(rows);
 }
 
@@ -648,7 +740,15 @@ int Cli::UpdateFirmware(const QStringList &args)
     const auto slot = ChosenSlot(&exitCode);
     if (!slot)
         return exitCode;
-    return Report(UpdateDevice(*slot, job));
+    device_ = slot;
+    const JobResult result = UpdateDevice(*slot, job);
+    if (json_) {
+        if (result.exitCode != kExitOk && result.exitCode != kExitNothingToDo)
+            s_.err << result.text << Qt::endl;
+        PrintJson(result.record);
+        return result.exitCode;
+    }
+    return Report({result.exitCode, Shown(*slot) + QStringLiteral(": ") + result.text, {}});
 }
 } // namespace
 

@@ -8,7 +8,7 @@ const QCommandLineOption kTransportOption(QStringLiteral("transport"),
 const QCommandLineOption kDeviceOption(QStringLiteral("device"),
     QStringLiteral("the device to work on: its number in the list, or its identity (usb:1-1.4, socket:PATH)"),
     QStringLiteral("ID"));
-const QCommandLineOption kJsonOption(QStringLiteral("json"), QStringLiteral("list as JSON"));
+const QCommandLineOption kJsonOption(QStringLiteral("json"), QStringLiteral("results as JSON on standard output: one record per receiver, failures too"));
 const QCommandLineOption kYesOption(QStringLiteral("yes"), QStringLiteral("write newer firmware without asking"));
 const QCommandLineOption kNewestOption(QStringLiteral("newest"),
     QStringLiteral("the newest firmware of the base folder, when newer than the device's"));

@@ -1,5 +1,6 @@
 #include "cli/clireport.h"
 
+#include "cli/benchdevices.h"
 #include "i18n/messagecatalogue.h"
 #include "i18n/messageids.h"
 
@@ -21,7 +22,60 @@ JobResult WriteReport(const ops::BlockWriteVerdict &verdict, int doneMessage, co
     return {verdict.ok() ? kExitOk : kExitDevice, lines.join(QLatin1Char('\n'))};
 }
 
+QJsonObject DeviceRecord(const DeviceSlot &slot)
+{
+    return {{QStringLiteral("id"), slot.id},
+            {QStringLiteral("identity"), slot.identity},
+            {QStringLiteral("transport"), slot.transport},
+            {QStringLiteral("path"), slot.path},
+            {QStringLiteral("simulated"), slot.simulated}};
+}
+
+QString VerdictName(int exitCode)
+{
+    switch (exitCode) {
+    case kExitOk: return QStringLiteral("ok");
+    case kExitDevice: return QStringLiteral("failed");
+    case kExitUsage: return QStringLiteral("refused");
+    case kExitNothingToDo: return QStringLiteral("nothing-to-do");
+    case kExitSignalled: return QStringLiteral("signalled");
+    }
+    return QStringLiteral("failed");
+}
+
+namespace {
+
+QJsonValue VersionValue(int versionByte)
+{
+    return versionByte < 0 ? QJsonValue() : QJsonValue(FormatDeviceVersion(versionByte));
+}
+
+// The verdict's service record: firmware, versions before and after, files, verdict.
+JobResult WithRecord(JobResult result, const ops::FirmwareUpdateVerdict &v)
+{
+    result.record = {{QStringLiteral("action"), QStringLiteral("update-firmware")},
+                     {QStringLiteral("firmware"), v.firmwareName},
+                     {QStringLiteral("versionBefore"), VersionValue(v.versionBefore)},
+                     {QStringLiteral("versionAfter"), VersionValue(v.versionAfter)},
+                     {QStringLiteral("files"), QJsonArray::fromStringList(v.backupFiles)},
+                     {QStringLiteral("verdict"), VerdictName(result.exitCode)},
+                     {QStringLiteral("exitCode"), result.exitCode},
+                     {QStringLiteral("message"), result.text}};
+    return result;
+}
+
+JobResult UpdateText(const ops::FirmwareUpdateVerdict &v, const MessageCatalogue &catalogue);
+
+} // namespace
+
 JobResult UpdateReport(const ops::FirmwareUpdateVerdict &v, const MessageCatalogue &catalogue)
+{
+    return WithRecord(UpdateText(v, catalogue), v);
+}
+
+namespace {
+
+JobResult UpdateText(const ops::FirmwareUpdateVerdict &v, const MessageCatalogue &catalogue)
 {
     using ops::UpdateStep;
     const auto msg = [&catalogue](int n) { return catalogue.Text(n); };
@@ -78,6 +132,8 @@ JobResult UpdateReport(const ops::FirmwareUpdateVerdict &v, const MessageCatalog
     return {kExitDevice, QString()};
 }
 
+} // namespace
+
 void PrintUpdateTable(QTextStream &out, const std::vector<TableRow> &rows)
 {
     out << "device\taction\tresult\ttime" << Qt::endl;
@@ -86,6 +142,17 @@ void PrintUpdateTable(QTextStream &out, const std::vector<TableRow> &rows)
             << QString(row.result.text).replace(QLatin1Char('\n'), QLatin1Char(' ')) << '\t'
             << QString::number(double(row.ms) / 1000.0, 'f', 1) << " s" << Qt::endl;
     }
+}
+
+QJsonArray UpdateTableJson(const std::vector<TableRow> &rows)
+{
+    QJsonArray records;
+    for (const TableRow &row : rows) {
+        QJsonObject record = row.result.record;
+        record.insert(QStringLiteral("seconds"), double(row.ms) / 1000.0);
+        records.append(record);
+    }
+    return records;
 }
 
 int WorstExitCode(const std::vector<TableRow> &rows)

@@ -5,6 +5,8 @@
 #include "cli/clicommands.h"
 #include "ops/firmwareops.h"
 
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QString>
 #include <QTextStream>
 #include <vector>
@@ -19,19 +21,28 @@ namespace rpu::cli {
 struct JobResult {
     int exitCode = kExitOk;
     QString text;
+    QJsonObject record; // what --json says of it, the device's fields aside
 };
+
+struct DeviceSlot;
+// A receiver's fields in every JSON record: number, identity, transport, path, simulated.
+QJsonObject DeviceRecord(const DeviceSlot &slot);
+// "ok", "failed", "refused", "nothing-to-do", "signalled": a script's word for an exit code.
+QString VerdictName(int exitCode);
 
 // A write with its read-back: the failure, or the done text and the read-back's.
 JobResult WriteReport(const ops::BlockWriteVerdict &verdict, int doneMessage, const MessageCatalogue &catalogue);
 JobResult UpdateReport(const ops::FirmwareUpdateVerdict &verdict, const MessageCatalogue &catalogue);
 
 struct TableRow {
-    QString device;    // id, transport and path
+    QString device;    // id and identity, marked when simulated
     JobResult result;
     qint64 ms = 0;
 };
 // device, action, result, time: one row per device, in list order.
 void PrintUpdateTable(QTextStream &out, const std::vector<TableRow> &rows);
+// The same rows as JSON records, with the time in seconds.
+QJsonArray UpdateTableJson(const std::vector<TableRow> &rows);
 int WorstExitCode(const std::vector<TableRow> &rows);
 
 } // namespace rpu::cli

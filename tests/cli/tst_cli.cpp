@@ -108,8 +108,11 @@ private slots:
         QCOMPARE(rows.size(), 2);
         QCOMPARE(rows[0][QStringLiteral("path")].toString(), Path(QStringLiteral("la.sock")));
         QCOMPARE(rows[1][QStringLiteral("identity")].toString(), QStringLiteral("socket:") + Path(QStringLiteral("lb.sock")));
-        QVERIFY2(lines[1].startsWith(QStringLiteral("2\tsocket:") + Path(QStringLiteral("lb.sock")) + QLatin1Char('\t')),
+        // A simulator process is never taken for a receiver.
+        QVERIFY2(lines[1].startsWith(QStringLiteral("2\tsocket:") + Path(QStringLiteral("lb.sock"))
+                                     + QStringLiteral(" (СИМУЛЯТОР)\t")),
                  qPrintable(lines[1]));
+        QCOMPARE(rows[1][QStringLiteral("simulated")].toBool(), true);
         QCOMPARE(rows[1][QStringLiteral("versionByte")].toInt(), 104);
         QCOMPARE(rows[1][QStringLiteral("class")].toInt(), 0);
 
@@ -665,6 +668,70 @@ private slots:
         QVERIFY(p.waitForFinished(10000));
         QCOMPARE(p.exitStatus(), QProcess::CrashExit);
         QCOMPARE(ListJson({sim})[0][QStringLiteral("version")].toString(), QStringLiteral("4_6"));
+    }
+
+    // Every command answers a script in JSON on standard output, failures
+    // too: the verdict, the exit code, and the simulated receiver marked.
+    void jsonOnEveryCommand_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("verdict");
+        QTest::addColumn<QStringList>("fields"); // that the record must carry
+        const QStringList device{"id", "identity", "transport", "path", "simulated"};
+        QTest::newRow("info") << QStringList{"info"} << 0 << "ok" << device + QStringList{"version", "class"};
+        QTest::newRow("backup") << QStringList{"backup", "js.rrg"} << 0 << "ok" << device + QStringList{"files", "message"};
+        QTest::newRow("read-settings") << QStringList{"read-settings", "js.cfg"} << 0 << "ok" << device + QStringList{"files"};
+        QTest::newRow("restore") << QStringList{"restore", "js.rrg"} << 0 << "ok" << device;
+        QTest::newRow("update-firmware") << QStringList{"update-firmware", "js_4_9.bin"} << 0 << "ok"
+                                         << device + QStringList{"versionBefore", "versionAfter", "files", "firmware"};
+        QTest::newRow("update-firmware, not newer") << QStringList{"update-firmware", "js_4_5.bin"} << 3 << "nothing-to-do"
+                                                    << device + QStringList{"versionBefore", "message"};
+        QTest::newRow("update-firmware --all") << QStringList{"update-firmware", "js_4_9.bin", "--all"} << 0 << "ok"
+                                               << device + QStringList{"versionAfter", "seconds"};
+        QTest::newRow("no such device") << QStringList{"info", "--device=7"} << 2 << "refused" << QStringList{"message"};
+        QTest::newRow("unknown command") << QStringList{"flash"} << 2 << "refused" << QStringList{"message"};
+        QTest::newRow("unknown option") << QStringList{"list", "--flash"} << 2 << "refused" << QStringList{"message"};
+        QTest::newRow("missing file") << QStringList{"restore", "none.rrg"} << 2 << "refused" << QStringList{"message"};
+    }
+    void jsonOnEveryCommand()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QString, verdict);
+        QFETCH(QStringList, fields);
+        QFile::remove(Path(QStringLiteral("js.state")));
+        const QString sim = StartSim(QStringLiteral("js"));
+        QVERIFY(!sim.isEmpty());
+        QVERIFY(!WriteImage(QStringLiteral("js_4_9.bin"), 49, 4).isEmpty());
+        QVERIFY(!WriteImage(QStringLiteral("js_4_5.bin"), 45, 4).isEmpty());
+        QVERIFY(WriteTextLines(Path(QStringLiteral("js.rrg")), QStringList(1792, QStringLiteral("1"))).ok());
+        for (QString &arg : args)
+            if (arg.startsWith(QStringLiteral("js")) || arg == QStringLiteral("none.rrg"))
+                arg = Path(arg);
+        const CliRun run = Cli(args << sim << QStringLiteral("--json"));
+        QVERIFY2(run.exitCode == exitCode, qPrintable(run.out + run.err));
+        QJsonParseError error;
+        const QJsonDocument doc = QJsonDocument::fromJson(run.out.toUtf8(), &error);
+        QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(run.out));
+        // --all gives one record per receiver, the rest one object.
+        const QJsonObject record = doc.isArray() ? doc.array().at(0).toObject() : doc.object();
+        QCOMPARE(doc.isArray(), args.contains(QStringLiteral("--all")));
+        QCOMPARE(record[QStringLiteral("verdict")].toString(), verdict);
+        QCOMPARE(record[QStringLiteral("exitCode")].toInt(), exitCode);
+        for (const QString &field : fields)
+            QVERIFY2(record.contains(field), qPrintable(field + QStringLiteral(" in ") + run.out));
+        if (fields.contains(QStringLiteral("simulated")))
+            QCOMPARE(record[QStringLiteral("simulated")].toBool(), true);
+    }
+
+    void listJsonWithNoDeviceIsAnEmptyArray()
+    {
+        const CliRun run = Cli({QStringLiteral("list"), QStringLiteral("--json"),
+                                QStringLiteral("--transport=socket:") + Path(QStringLiteral("nobody.sock"))});
+        QCOMPARE(run.exitCode, 1);
+        const QJsonDocument doc = QJsonDocument::fromJson(run.out.toUtf8());
+        QVERIFY2(doc.isArray() && doc.array().isEmpty(), qPrintable(run.out));
     }
 
     void failuresGiveTheirExitCodes_data()
