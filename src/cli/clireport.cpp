@@ -86,7 +86,7 @@ JobResult UpdateText(const ops::FirmwareUpdateVerdict &v, const MessageCatalogue
     for (const ops::SectionFault &fault : v.settingsFaults)
         notes << ops::DescribeSectionFault(fault, catalogue);
     if (!v.backupFiles.isEmpty())
-        notes << QStringLiteral("copy: ") + v.backupFiles.join(QStringLiteral(", "));
+        notes << catalogue.Format(msg::kResultCopy, v.backupFiles.join(QStringLiteral(", ")));
     const auto withNotes = [&notes](int code, QString text) {
         for (const QString &note : notes)
             text += QStringLiteral("; ") + note;
@@ -101,9 +101,8 @@ JobResult UpdateText(const ops::FirmwareUpdateVerdict &v, const MessageCatalogue
                                              : written);
     case UpdateStep::NothingNewer: return {kExitNothingToDo, msg(v.message)};
     case UpdateStep::NotNewer: return {kExitNothingToDo, v.detail};
-    case UpdateStep::Declined: return {kExitOk, QStringLiteral("not updated")};
-    case UpdateStep::NoAnswer:
-        return {kExitUsage, QStringLiteral("no answer; use --yes to update without asking")};
+    case UpdateStep::Declined: return {kExitOk, msg(msg::kResultNotUpdated)};
+    case UpdateStep::NoAnswer: return {kExitUsage, msg(msg::kResultNoAnswer)};
     case UpdateStep::FirmwareFile: return {kExitUsage, orDetail(msg(v.message))};
     case UpdateStep::Link: return withNotes(kExitDevice, orDetail(msg(v.message)));
     case UpdateStep::Relink:
@@ -117,16 +116,16 @@ JobResult UpdateText(const ops::FirmwareUpdateVerdict &v, const MessageCatalogue
     case UpdateStep::Write: return withNotes(kExitDevice, msg(v.message));
     case UpdateStep::Backup:
         return withNotes(v.detail.isEmpty() ? kExitDevice : kExitUsage,
-                         QStringLiteral("backup: ") + orDetail(msg(v.message)));
+                         catalogue.Format(msg::kResultBackup, orDetail(msg(v.message))));
     case UpdateStep::Version:
-        return withNotes(kExitDevice, QStringLiteral("%1 %2 → %3, expected %4")
-                                          .arg(msg(v.message), FormatDeviceVersion(v.versionBefore),
-                                               FormatDeviceVersion(v.versionAfter),
-                                               FormatDeviceVersion(v.versionExpected)));
+        return withNotes(kExitDevice, catalogue.Format(msg::kResultVersionExpected,
+                                                       {msg(v.message), FormatDeviceVersion(v.versionBefore),
+                                                        FormatDeviceVersion(v.versionAfter),
+                                                        FormatDeviceVersion(v.versionExpected)}));
     case UpdateStep::Restore: {
         const QString why = v.restore.message ? msg(v.restore.message)
                                               : ops::DescribeReadBack(v.restore.readBack, catalogue);
-        return withNotes(kExitDevice, written + QStringLiteral("; restore: ") + why);
+        return withNotes(kExitDevice, written + QStringLiteral("; ") + catalogue.Format(msg::kResultRestore, why));
     }
     }
     return {kExitDevice, QString()};

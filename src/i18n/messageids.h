@@ -139,6 +139,13 @@ inline constexpr int kUnknownLanguageCode = 10180;  // %s code
 inline constexpr int kFirmwareOlder = 10181;        // %s file, %s file's version, %s device's version
 inline constexpr int kFirmwareSame = 10182;         // %s file, %s version
 inline constexpr int kWriteRunningOnSignal = 10183; // %d seconds
+// Pieces of the firmware update's result line.
+inline constexpr int kResultCopy = 10184;           // %s files
+inline constexpr int kResultNotUpdated = 10185;
+inline constexpr int kResultNoAnswer = 10186;
+inline constexpr int kResultBackup = 10187;         // %s why
+inline constexpr int kResultRestore = 10188;        // %s why
+inline constexpr int kResultVersionExpected = 10189; // %s message, %s before, %s after, %s expected
 // Files that are not regular files, the program's settings file, link failures by kind.
 inline constexpr int kFileNotRegularRead = 10120;    // %s file
 inline constexpr int kFileNotRegularWrite = 10121;   // %s file

@@ -332,7 +332,7 @@ private slots:
                                                             "Контрольное чтение: данные совпадают с записанными")),
                      qPrintable(table[n]));
             // Each row names the files that hold its receiver's copy, the cut one's too.
-            QVERIFY2(table[n].contains(QStringLiteral("copy: ") + Path(QStringLiteral("saved/all%1.sock_v4_6.rrg").arg(n))),
+            QVERIFY2(table[n].contains(QStringLiteral("копия: ") + Path(QStringLiteral("saved/all%1.sock_v4_6.rrg").arg(n))),
                      qPrintable(table[n]));
         }
         const QJsonArray rows = ListJson(transports);
@@ -475,7 +475,7 @@ private slots:
         const CliRun first = Cli(args);
         QCOMPARE(first.exitCode, 0);
         const QString rrg = saved + QStringLiteral("/again.sock_v4_6.rrg");
-        QVERIFY2(first.out.contains(QStringLiteral("copy: ") + rrg + QLatin1Char(',')), qPrintable(first.out));
+        QVERIFY2(first.out.contains(QStringLiteral("копия: ") + rrg + QLatin1Char(',')), qPrintable(first.out));
         QFile firstCopy(rrg);
         QVERIFY(firstCopy.open(QIODevice::ReadOnly));
         const QByteArray firstBytes = firstCopy.readAll();
@@ -491,7 +491,7 @@ private slots:
         QCOMPARE(second.exitCode, 0);
         const QString rrg2 = saved + QStringLiteral("/again.sock_v4_6-2.rrg");
         QVERIFY2(second.out.split(QLatin1Char('\n')).value(1).contains(
-                     QStringLiteral("copy: ") + rrg2 + QStringLiteral(", ") + saved + QStringLiteral("/again.sock_v4_6-2.cfg")),
+                     QStringLiteral("копия: ") + rrg2 + QStringLiteral(", ") + saved + QStringLiteral("/again.sock_v4_6-2.cfg")),
                  qPrintable(second.out));
         QVERIFY(firstCopy.open(QIODevice::ReadOnly));
         QCOMPARE(firstCopy.readAll(), firstBytes);

@@ -720,7 +720,7 @@ private slots:
                      qPrintable(*row));
 
             // Its saved copy is its own memory, and the row names it.
-            const QStringList files = columns[2].section(QStringLiteral("copy: "), 1).split(QStringLiteral(", "));
+            const QStringList files = columns[2].section(QStringLiteral("копия: "), 1).split(QStringLiteral(", "));
             QCOMPARE(files.size(), 2);
             QVERIFY2(files[0].contains(QStringLiteral("usb-1-%1_v4_6").arg(devnum)), qPrintable(files[0]));
             const auto lines = ReadTextLines(files[0]);
