@@ -32,6 +32,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -136,7 +137,11 @@ private:
     int Report(const JobResult &result);
     // The newest firmware's question on the terminal.
     std::optional<bool> AskToUpdate(const QString &fileName);
-    JobResult UpdateDevice(const DeviceSlot &slot, const FirmwareJob &job);
+    // liveRow: the receiver's line of --all on a terminal, -1 for none.
+    JobResult UpdateDevice(const DeviceSlot &slot, const FirmwareJob &job, int liveRow = -1);
+    // Redraws one receiver's line of --all in place, the others left as they are.
+    void DrawLiveLine(int row, const QString &text);
+    void WatchLive(DeviceSession &session, int row, const QString &label);
     // Every device found; nullopt after a message when one is reached twice.
     std::optional<std::vector<DeviceSlot>> Devices(int *exitCode);
     int UpdateAll(const FirmwareJob &job);
@@ -169,6 +174,8 @@ private:
     QStringList files_;                // the files it wrote
     // Cleared by every job's end, --all's worker threads included.
     std::atomic<bool> progressShown_ = false;
+    std::mutex liveMutex_;
+    int liveLines_ = 0;
 };
 
 int Cli::Run(const QStringList &arguments)
@@ -621,8 +628,27 @@ std::optional<bool> Cli::AskToUpdate(const QString &fileName)
         || answer.startsWith(QChar(0x0434), Qt::CaseInsensitive);  // "д"
 }
 
-JobResult Cli::UpdateDevice(const DeviceSlot &slot, const FirmwareJob &job)
+void Cli::DrawLiveLine(int row, const QString &text)
 {
+    const std::lock_guard lock(liveMutex_);
+    const int up = liveLines_ - row;
+    s_.err << "\x1b[" << up << "A\r" << text << "\x1b[K\x1b[" << up << "B\r" << Qt::flush;
+}
+
+void Cli::WatchLive(DeviceSession &session, int row, const QString &label)
+{
+    auto pace = std::make_shared<ProgressPace>();
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    QObject::connect(&session, &DeviceSession::progressChanged, &session, [=, this](int percent) {
+        if (pace->Due(percent, clock->elapsed()))
+            DrawLiveLine(row, QStringLiteral("%1: %2%").arg(label).arg(percent));
+    });
+}
+
+JobResult Cli::UpdateDevice(const DeviceSlot &slot, const FirmwareJob &job, int liveRow)
+{
+    const QString label = slot.id + QLatin1Char(' ') + Shown(slot);
     // Every result names its receiver, and a simulated one says so.
     const auto named = [&](JobResult result) {
         QJsonObject record = DeviceRecord(slot);
@@ -644,11 +670,16 @@ JobResult Cli::UpdateDevice(const DeviceSlot &slot, const FirmwareJob &job)
     if (job.progress)
         AttachProgress(*first->session);
     WatchWrite(*first->session);
+    if (liveRow >= 0)
+        WatchLive(*first->session, liveRow, label);
     // The renewed link's session is watched too: the restore after the image is a write.
-    SlotReceiver receiver(std::move(first), [this, slot](QString *e) {
+    SlotReceiver receiver(std::move(first), [this, slot, liveRow, label](QString *e) {
         auto c = Link(slot, kInitMainPage, e);
-        if (c)
+        if (c) {
             WatchWrite(*c->session);
+            if (liveRow >= 0)
+                WatchLive(*c->session, liveRow, label);
+        }
         return c;
     });
     ops::FirmwareUpdateRequest request = job.request;
@@ -681,14 +712,24 @@ int Cli::UpdateAll(const FirmwareJob &job)
         return Fail(kExitUsage, QStringLiteral("--all needs devices of their own: use usb or socket: transports"));
 
     std::vector<TableRow> rows(devices.size());
+    // On a terminal one live line per receiver, so a long batch is never silent.
+    const bool live = s_.progressOnTerminal;
+    if (live) {
+        liveLines_ = int(devices.size());
+        for (const DeviceSlot &slot : devices)
+            s_.err << slot.id << ' ' << Shown(slot) << ": …" << Qt::endl;
+    }
     std::vector<std::thread> threads;
     for (std::size_t i = 0; i < devices.size(); ++i) {
         rows[i].device = devices[i].id + QLatin1Char(' ') + Shown(devices[i]);
-        threads.emplace_back([this, &job, &devices, &rows, i] {
+        threads.emplace_back([this, &job, &devices, &rows, i, live] {
             QElapsedTimer timer;
             timer.start();
-            rows[i].result = UpdateDevice(devices[i], job);
+            rows[i].result = UpdateDevice(devices[i], job, live ? int(i) : -1);
             rows[i].ms = timer.elapsed();
+            if (live)
+                DrawLiveLine(int(i), rows[i].device + QStringLiteral(": ")
+                                         + (rows[i].result.exitCode == kExitOk ? QStringLiteral("ok") : VerdictName(rows[i].result.exitCode)));
         });
     }
     for (std::thread &thread : threads)
