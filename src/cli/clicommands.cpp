@@ -113,6 +113,13 @@ private:
     {
         return slot.simulated ? catalogue_.Format(msg::kSimulatedDevice, slot.identity) : slot.identity;
     }
+    // A simulated receiver's results start with its marked identity, so no
+    // one takes them for a receiver's.
+    void NameIfSimulated(const DeviceSlot &slot)
+    {
+        if (slot.simulated)
+            Out() << Shown(slot) << Qt::endl;
+    }
     // The command's one JSON object when it printed none itself.
     int Finish(const QString &command, int exitCode);
     int RunCommand(const QStringList &arguments);
@@ -533,6 +540,7 @@ int Cli::ReadSettings(const QString &path)
     auto c = OneDevice(kInitOtherPages, &exitCode);
     if (!c)
         return exitCode;
+    NameIfSimulated(c->slot);
     const ops::SettingsReadVerdict read = ops::ReadSettings(*c->session, ops::SectionSet::Both(),
                                                             ops::Entry::AsEntered);
     EndProgress();
@@ -562,6 +570,7 @@ int Cli::WriteSettings(const QString &path)
     auto c = OneDevice(kInitOtherPages, &exitCode);
     if (!c)
         return exitCode;
+    NameIfSimulated(c->slot);
     WatchWrite(*c->session);
     const ops::SettingsWriteVerdict verdict = [&] {
         const WriteGuard writing;
@@ -584,6 +593,7 @@ int Cli::Backup(const QString &path)
     auto c = OneDevice(kInitOtherPages, &exitCode);
     if (!c)
         return exitCode;
+    NameIfSimulated(c->slot);
     const ops::BackupReadVerdict read = ops::ReadBackup(*c->session, ops::Entry::AsEntered);
     EndProgress();
     if (!read.ok())
@@ -607,6 +617,7 @@ int Cli::Restore(const QString &path)
     auto c = OneDevice(kInitOtherPages, &exitCode);
     if (!c)
         return exitCode;
+    NameIfSimulated(c->slot);
     WatchWrite(*c->session);
     const ops::BlockWriteVerdict verdict = [&] {
         const WriteGuard writing;
