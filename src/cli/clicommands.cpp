@@ -3,6 +3,7 @@
 #include "cli/benchdevices.h"
 #include "cli/clioptions.h"
 #include "cli/clireport.h"
+#include "cli/receiverjobs.h"
 #include "cli/writeguard.h"
 #include "files/backupname.h"
 #include "files/programfolders.h"
@@ -142,6 +143,9 @@ private:
     // Pipes and the handshake of code, printing nothing (safe on a worker thread).
     std::optional<Connection> Link(const DeviceSlot &slot, std::uint8_t code, QString *error);
     int Report(const JobResult &result);
+    // A job's result for one receiver: notes and failures on standard error, kept for the record.
+    int Deliver(const JobResult &result);
+    QString Label(const DeviceSlot &slot) const { return slot.id + QLatin1Char(' ') + Shown(slot); }
     // The newest firmware's question on the terminal.
     std::optional<bool> AskToUpdate(const QString &fileName);
     // liveRow: the receiver's line of --all on a terminal, -1 for none.
@@ -151,7 +155,24 @@ private:
     void WatchLive(DeviceSession &session, int row, const QString &label);
     // Every device found; nullopt after a message when one is reached twice.
     std::optional<std::vector<DeviceSlot>> Devices(int *exitCode);
-    int UpdateAll(const FirmwareJob &job);
+
+    // What a command does with one linked receiver. Under --all it runs on
+    // the receiver's own thread: it prints nothing and shares nothing.
+    using ReceiverJob = std::function<JobResult(Connection &)>;
+    // A receiver's whole job under --all, link included; liveRow as for UpdateDevice.
+    using SlotJob = std::function<JobResult(const DeviceSlot &, int liveRow)>;
+    using FileJob = JobResult (*)(DeviceSession &, const QString &, const MessageCatalogue &);
+    // The job on the receiver --device names (or the only one), said as a single command says it.
+    int OnOne(std::uint8_t code, const ReceiverJob &job);
+    // The job on every receiver at once, each on its own thread and link; ends with the table.
+    int RunAll(const QString &action, const SlotJob &job);
+    int RunAll(const QString &action, std::uint8_t code, const ReceiverJob &job);
+    // OnOne, or RunAll with --all.
+    int OnReceivers(const QString &action, const ReceiverJob &job);
+    // --all of a command that saves a file: one new file per receiver in folder.
+    int IntoFolder(const QString &action, const QString &folder, const QString &suffix, FileJob job);
+    // Creates the folder when needed; false after a message.
+    bool MakeFolder(const QString &folder);
     void AttachProgress(DeviceSession &session);
     // Says, on the first progress after a signal held during a write, how long the write still runs.
     void WatchWrite(DeviceSession &session);
@@ -179,6 +200,7 @@ private:
     QTextStream kept_{&keptText_};
     std::optional<DeviceSlot> device_; // the receiver the command went to
     QStringList files_;                // the files it wrote
+    QJsonObject extra_;                // the job's own fields for the record
     // Cleared by every job's end, --all's worker threads included.
     std::atomic<bool> progressShown_ = false;
     std::mutex liveMutex_;
@@ -205,6 +227,8 @@ int Cli::Finish(const QString &command, int exitCode)
     if (!json_ || jsonPrinted_)
         return exitCode;
     QJsonObject record = device_ ? DeviceRecord(*device_) : QJsonObject();
+    for (auto it = extra_.begin(); it != extra_.end(); ++it)
+        record.insert(it.key(), it.value());
     if (!command.isEmpty())
         record.insert(QStringLiteral("action"), command);
     record.insert(QStringLiteral("verdict"), VerdictName(exitCode));
@@ -262,6 +286,10 @@ int Cli::RunCommand(const QStringList &arguments)
 
 bool Cli::Setup()
 {
+    if (parser_.isSet(kAllOption) && parser_.isSet(kDeviceOption)) {
+        Problem(QStringLiteral("--all and --device exclude each other"));
+        return false;
+    }
     const QString ini = parser_.isSet(kConfigOption) ? parser_.value(kConfigOption) : folders_.configFile;
     const IniRead iniRead = ReadIniFile(ini);
     const auto load = [this](const QString &code) {
@@ -455,11 +483,80 @@ void Cli::EndProgress()
 int Cli::Report(const JobResult &result)
 {
     const bool fine = result.exitCode == kExitOk || result.exitCode == kExitNothingToDo;
+    if (result.text.isEmpty())
+        return result.exitCode;
     if (fine)
         Out() << result.text << Qt::endl;
     else
         Problem(result.text);
     return result.exitCode;
+}
+
+int Cli::Deliver(const JobResult &result)
+{
+    for (const QString &note : result.notes)
+        Problem(note);
+    for (const QJsonValue &file : result.record.value(QStringLiteral("files")).toArray())
+        files_ << file.toString();
+    extra_ = result.record;
+    return Report(result);
+}
+
+int Cli::OnOne(std::uint8_t code, const ReceiverJob &job)
+{
+    int exitCode = kExitOk;
+    auto c = OneDevice(code, &exitCode);
+    if (!c)
+        return exitCode;
+    NameIfSimulated(c->slot);
+    WatchWrite(*c->session);
+    const JobResult result = job(*c);
+    EndProgress();
+    return Deliver(result);
+}
+
+int Cli::OnReceivers(const QString &action, const ReceiverJob &job)
+{
+    return parser_.isSet(kAllOption) ? RunAll(action, kInitOtherPages, job) : OnOne(kInitOtherPages, job);
+}
+
+int Cli::RunAll(const QString &action, std::uint8_t code, const ReceiverJob &job)
+{
+    return RunAll(action, [this, code, &job](const DeviceSlot &slot, int liveRow) {
+        QString error;
+        auto c = Link(slot, code, &error);
+        if (!c)
+            return JobResult{kExitDevice, error};
+        WatchWrite(*c->session);
+        if (liveRow >= 0)
+            WatchLive(*c->session, liveRow, Label(slot));
+        return job(*c);
+    });
+}
+
+bool Cli::MakeFolder(const QString &folder)
+{
+    if (QDir().mkpath(folder))
+        return true;
+    Problem(QStringLiteral("cannot create the folder %1").arg(folder));
+    return false;
+}
+
+int Cli::IntoFolder(const QString &action, const QString &folder, const QString &suffix, FileJob job)
+{
+    // "out.rrg" typed from habit would otherwise become a folder of that name.
+    const QFileInfo info(folder);
+    if ((info.exists() && !info.isDir()) || (!info.exists() && info.suffix().compare(suffix, Qt::CaseInsensitive) == 0))
+        return Fail(kExitUsage, catalogue_.Format(msg::kAllTakesFolder, DisplayPath(folder)));
+    if (!MakeFolder(folder))
+        return kExitUsage;
+    return RunAll(action, kInitOtherPages, [this, folder, suffix, job](Connection &c) {
+        // The names --backup-first gives its copies: where it is plugged in, and its firmware.
+        const QString wanted = QDir(folder).filePath(ReceiverFileStem(c.slot) + QStringLiteral("_v")
+                                                     + FormatDeviceVersion(c.session->Info().versionByte)
+                                                     + QLatin1Char('.') + suffix);
+        return IntoNewFile(wanted, [&](const QString &path) { return job(*c.session, path, catalogue_); });
+    });
 }
 
 int Cli::List()
@@ -508,22 +605,17 @@ int Cli::List()
 
 int Cli::Info()
 {
+    const auto job = [this](Connection &c) { return InfoJob(*c.session, catalogue_); };
+    if (parser_.isSet(kAllOption))
+        return RunAll(QStringLiteral("info"), kInitMainPage, job);
     int exitCode = kExitOk;
     auto c = OneDevice(kInitMainPage, &exitCode);
     if (!c)
         return exitCode;
-    const DeviceInfo &info = c->session->Info();
-    if (json_) {
-        QJsonObject record = DeviceRecord(c->slot);
-        record.insert(QStringLiteral("class"), info.deviceClass);
-        record.insert(QStringLiteral("type"), Msg(DeviceTypeMessage(info.deviceClass)));
-        record.insert(QStringLiteral("version"), FormatDeviceVersion(info.versionByte));
-        record.insert(QStringLiteral("versionByte"), info.versionByte);
-        record.insert(QStringLiteral("verdict"), VerdictName(kExitOk));
-        record.insert(QStringLiteral("exitCode"), kExitOk);
-        PrintJson(record);
+    extra_ = job(*c).record;
+    if (json_)
         return kExitOk;
-    }
+    const DeviceInfo &info = c->session->Info();
     s_.out << "device: " << c->slot.id << '\n'
            << "identity: " << Shown(c->slot) << '\n'
            << "transport: " << c->slot.transport << '\n'
@@ -536,27 +628,9 @@ int Cli::Info()
 
 int Cli::ReadSettings(const QString &path)
 {
-    int exitCode = kExitOk;
-    auto c = OneDevice(kInitOtherPages, &exitCode);
-    if (!c)
-        return exitCode;
-    NameIfSimulated(c->slot);
-    const ops::SettingsReadVerdict read = ops::ReadSettings(*c->session, ops::SectionSet::Both(),
-                                                            ops::Entry::AsEntered);
-    EndProgress();
-    if (!read.ok())
-        return Fail(kExitDevice, Msg(read.message));
-    // A section out of range is named and left out; the other is still saved.
-    const ops::SettingsSaveVerdict saved = ops::SaveDeviceSettings(path, read);
-    for (const ops::SectionFault &fault : saved.faults)
-        Problem(ops::DescribeSectionFault(fault, catalogue_));
-    if (!saved.error.ok())
-        return FileFail(saved.error, path);
-    if (!saved.written())
-        return kExitDevice;
-    files_ << path;
-    Out() << Msg(msg::kSettingsRead) << Qt::endl << Msg(msg::kSettingsSaved) << ": " << path << Qt::endl;
-    return kExitOk;
+    if (parser_.isSet(kAllOption))
+        return IntoFolder(QStringLiteral("read-settings"), path, QStringLiteral("cfg"), &ReadSettingsJob);
+    return OnOne(kInitOtherPages, [&](Connection &c) { return ReadSettingsJob(*c.session, path, catalogue_); });
 }
 
 int Cli::WriteSettings(const QString &path)
@@ -566,46 +640,15 @@ int Cli::WriteSettings(const QString &path)
     const ops::SettingsFileVerdict file = ops::AcceptSettingsFile(path, ops::SectionSet::Both());
     if (!file.ok())
         return Fail(kExitUsage, ops::DescribeSettingsFile(file, path, catalogue_));
-    int exitCode = kExitOk;
-    auto c = OneDevice(kInitOtherPages, &exitCode);
-    if (!c)
-        return exitCode;
-    NameIfSimulated(c->slot);
-    WatchWrite(*c->session);
-    const ops::SettingsWriteVerdict verdict = [&] {
-        const WriteGuard writing;
-        return ops::WriteSettings(*c->session, file.image, file.carried, ops::Entry::AsEntered, ops::ReadBack::Yes);
-    }();
-    EndProgress();
-    if (verdict.message != 0)
-        return Fail(kExitDevice, Msg(verdict.message));
-    for (SettingsSection section : ops::kSections) {
-        if (verdict.keptFromDevice.Has(section))
-            Out() << catalogue_.Format(msg::kSectionKeptFromDevice, Msg(ops::SectionNameMessage(section)))
-                   << Qt::endl;
-    }
-    return Report(WriteReport(verdict.write, msg::kSettingsWritten, catalogue_));
+    return OnReceivers(QStringLiteral("write-settings"),
+                       [&](Connection &c) { return WriteSettingsJob(*c.session, file, catalogue_); });
 }
 
 int Cli::Backup(const QString &path)
 {
-    int exitCode = kExitOk;
-    auto c = OneDevice(kInitOtherPages, &exitCode);
-    if (!c)
-        return exitCode;
-    NameIfSimulated(c->slot);
-    const ops::BackupReadVerdict read = ops::ReadBackup(*c->session, ops::Entry::AsEntered);
-    EndProgress();
-    if (!read.ok())
-        return Fail(kExitDevice, Msg(read.message));
-    const FileError error = WriteRegistrationBackup(path, read.backup);
-    if (!error.ok())
-        return FileFail(error, path);
-    files_ << path;
-    Out() << Msg(msg::kBackupReadFromDevice) << Qt::endl
-           << Msg(msg::kBackupSaved) << ": " << path << " (conf " << read.backup.ConfigurationCode() << ')'
-           << Qt::endl;
-    return kExitOk;
+    if (parser_.isSet(kAllOption))
+        return IntoFolder(QStringLiteral("backup"), path, QStringLiteral("rrg"), &BackupJob);
+    return OnOne(kInitOtherPages, [&](Connection &c) { return BackupJob(*c.session, path, catalogue_); });
 }
 
 int Cli::Restore(const QString &path)
@@ -613,18 +656,8 @@ int Cli::Restore(const QString &path)
     const FileResult<RegistrationBackup> file = ReadRegistrationBackup(path);
     if (!file.ok())
         return FileFail(file.error, path);
-    int exitCode = kExitOk;
-    auto c = OneDevice(kInitOtherPages, &exitCode);
-    if (!c)
-        return exitCode;
-    NameIfSimulated(c->slot);
-    WatchWrite(*c->session);
-    const ops::BlockWriteVerdict verdict = [&] {
-        const WriteGuard writing;
-        return ops::RestoreBackup(*c->session, *file.value, ops::Entry::AsEntered, ops::ReadBack::Yes);
-    }();
-    EndProgress();
-    return Report(WriteReport(verdict, msg::kBackupWritten, catalogue_));
+    return OnReceivers(QStringLiteral("restore"),
+                       [&](Connection &c) { return RestoreJob(*c.session, *file.value, catalogue_); });
 }
 
 std::optional<bool> Cli::AskToUpdate(const QString &fileName)
@@ -659,25 +692,11 @@ void Cli::WatchLive(DeviceSession &session, int row, const QString &label)
 
 JobResult Cli::UpdateDevice(const DeviceSlot &slot, const FirmwareJob &job, int liveRow)
 {
-    const QString label = slot.id + QLatin1Char(' ') + Shown(slot);
-    // Every result names its receiver, and a simulated one says so.
-    const auto named = [&](JobResult result) {
-        QJsonObject record = DeviceRecord(slot);
-        if (result.record.isEmpty()) {
-            result.record = {{QStringLiteral("action"), QStringLiteral("update-firmware")},
-                             {QStringLiteral("verdict"), VerdictName(result.exitCode)},
-                             {QStringLiteral("exitCode"), result.exitCode},
-                             {QStringLiteral("message"), result.text}};
-        }
-        for (auto it = result.record.begin(); it != result.record.end(); ++it)
-            record.insert(it.key(), it.value());
-        result.record = record;
-        return result;
-    };
+    const QString label = Label(slot);
     QString error;
     auto first = Link(slot, kInitMainPage, &error);
     if (!first)
-        return named({kExitDevice, error, {}});
+        return {kExitDevice, error};
     if (job.progress)
         AttachProgress(*first->session);
     WatchWrite(*first->session);
@@ -694,20 +713,17 @@ JobResult Cli::UpdateDevice(const DeviceSlot &slot, const FirmwareJob &job, int 
         return c;
     });
     ops::FirmwareUpdateRequest request = job.request;
-    // Named by where the receiver is plugged in, never by its place in the list.
-    const QString where = slot.transport == QLatin1String("socket") ? QFileInfo(slot.path).fileName()
-                                                                     : slot.transport + QLatin1Char('-') + slot.path;
-    request.backupStem = FileNameSafePiece(where);
+    request.backupStem = ReceiverFileStem(slot);
     // From the first exchange to the read-back of the restore: one write the receiver must not be cut in.
     const WriteGuard writing;
     const ops::FirmwareUpdateVerdict verdict = ops::UpdateFirmware(receiver, request, catalogue_);
     // Jobs of --all share this object and draw no bar: nothing to end there.
     if (job.progress)
         EndProgress();
-    return named(UpdateReport(verdict, catalogue_));
+    return UpdateReport(verdict, catalogue_);
 }
 
-int Cli::UpdateAll(const FirmwareJob &job)
+int Cli::RunAll(const QString &action, const SlotJob &job)
 {
     int refused = kExitOk;
     const auto found = Devices(&refused);
@@ -732,11 +748,12 @@ int Cli::UpdateAll(const FirmwareJob &job)
     }
     std::vector<std::thread> threads;
     for (std::size_t i = 0; i < devices.size(); ++i) {
-        rows[i].device = devices[i].id + QLatin1Char(' ') + Shown(devices[i]);
-        threads.emplace_back([this, &job, &devices, &rows, i, live] {
+        rows[i].device = Label(devices[i]);
+        threads.emplace_back([this, &action, &job, &devices, &rows, i, live] {
             QElapsedTimer timer;
             timer.start();
-            rows[i].result = UpdateDevice(devices[i], job, live ? int(i) : -1);
+            // Every row names its receiver, and a simulated one says so.
+            rows[i].result = Named(devices[i], action, job(devices[i], live ? int(i) : -1));
             rows[i].ms = timer.elapsed();
             if (live)
                 DrawLiveLine(int(i), rows[i].device + QStringLiteral(": ")
@@ -746,9 +763,9 @@ int Cli::UpdateAll(const FirmwareJob &job)
     for (std::thread &thread : threads)
         thread.join();
     if (json_)
-        PrintJson(UpdateTableJson(rows));
+        PrintJson(JobTableJson(rows));
     else
-        PrintUpdateTable(s_.out, rows);
+        PrintJobTable(s_.out, rows);
     return WorstExitCode(rows);
 }
 
@@ -760,8 +777,6 @@ int Cli::UpdateFirmware(const QStringList &args)
     const bool all = parser_.isSet(kAllOption);
     if (newest == (args.size() == 1) || args.size() > 1)
         return Fail(kExitUsage, QStringLiteral("update-firmware takes one firmware file or --newest"));
-    if (all && parser_.isSet(kDeviceOption))
-        return Fail(kExitUsage, QStringLiteral("--all and --device exclude each other"));
     if (all && newest && !parser_.isSet(kYesOption))
         return Fail(kExitUsage, QStringLiteral("--all --newest asks no questions: add --yes"));
     request.restoreAfter = parser_.isSet(kRestoreAfterOption);
@@ -774,8 +789,8 @@ int Cli::UpdateFirmware(const QStringList &args)
                                                "--allow-reinstall go with a file"));
     if (request.restoreAfter && request.backupDir.isEmpty())
         return Fail(kExitUsage, QStringLiteral("--restore-after needs --backup-first DIR"));
-    if (!request.backupDir.isEmpty() && !QDir().mkpath(request.backupDir))
-        return Fail(kExitUsage, QStringLiteral("cannot create the folder %1").arg(request.backupDir));
+    if (!request.backupDir.isEmpty() && !MakeFolder(request.backupDir))
+        return kExitUsage;
     request.baseDirs = parser_.isSet(kBaseOption) ? QStringList{parser_.value(kBaseOption)}
                                                   : folders_.FirmwareFolders();
     if (!parser_.isSet(kYesOption))
@@ -787,13 +802,14 @@ int Cli::UpdateFirmware(const QStringList &args)
             return Fail(kExitUsage, ops::RefusedFirmwareText(*request.file, args.front(), catalogue_));
     }
     if (all)
-        return UpdateAll(job);
+        return RunAll(QStringLiteral("update-firmware"),
+                      [this, &job](const DeviceSlot &slot, int liveRow) { return UpdateDevice(slot, job, liveRow); });
     int exitCode = kExitOk;
     const auto slot = ChosenSlot(&exitCode);
     if (!slot)
         return exitCode;
     device_ = slot;
-    const JobResult result = UpdateDevice(*slot, job);
+    const JobResult result = Named(*slot, QStringLiteral("update-firmware"), UpdateDevice(*slot, job));
     if (json_) {
         if (result.exitCode != kExitOk && result.exitCode != kExitNothingToDo)
             s_.err << result.text << Qt::endl;

@@ -17,7 +17,7 @@ const QCommandLineOption kBaseOption(QStringLiteral("base"),
 const QCommandLineOption kConfigOption(QStringLiteral("config"),
     QStringLiteral("configuration file (default: the window's)"), QStringLiteral("FILE"));
 const QCommandLineOption kAllOption(QStringLiteral("all"),
-    QStringLiteral("update-firmware: every device at once, each on its own thread; ends with a table"));
+    QStringLiteral("every device at once, each on its own thread and link; ends with a table"));
 const QCommandLineOption kBackupFirstOption(QStringLiteral("backup-first"),
     QStringLiteral("update-firmware: save registration memory (.rrg) and settings (.cfg) to DIR first"),
     QStringLiteral("DIR"));
@@ -49,6 +49,9 @@ void SetUpParser(QCommandLineParser &parser)
         "                            section the file does not carry stays as it is\n"
         "  backup OUT.rrg            save the registration memory to a file\n"
         "  restore IN.rrg            write a backup and read it back\n"
+        "  Each takes --device ID or --all; with --all, read-settings and backup\n"
+        "  take a FOLDER and name each receiver's new file by its identity and\n"
+        "  firmware version (an existing file is never replaced).\n"
         "  update-firmware FILE | --newest [--device ID | --all] [--yes]\n"
         "        [--backup-first DIR [--restore-after]] [--allow-older | --allow-reinstall]\n"
         "                            write firmware, then check the new version\n\n"

@@ -133,17 +133,17 @@ JobResult UpdateText(const ops::FirmwareUpdateVerdict &v, const MessageCatalogue
 
 } // namespace
 
-void PrintUpdateTable(QTextStream &out, const std::vector<TableRow> &rows)
+void PrintJobTable(QTextStream &out, const std::vector<TableRow> &rows)
 {
     out << "device\taction\tresult\ttime" << Qt::endl;
     for (const TableRow &row : rows) {
-        out << row.device << '\t' << "update-firmware\t" << (row.result.exitCode == kExitOk || row.result.exitCode == kExitNothingToDo ? "ok: " : "FAILED: ")
-            << QString(row.result.text).replace(QLatin1Char('\n'), QLatin1Char(' ')) << '\t'
+        out << row.device << '\t' << row.result.record.value(QStringLiteral("action")).toString() << '\t' << (row.result.exitCode == kExitOk || row.result.exitCode == kExitNothingToDo ? "ok: " : "FAILED: ")
+            << QString(row.result.text).replace(QLatin1Char('\n'), QStringLiteral("; ")) << '\t'
             << QString::number(double(row.ms) / 1000.0, 'f', 1) << " s" << Qt::endl;
     }
 }
 
-QJsonArray UpdateTableJson(const std::vector<TableRow> &rows)
+QJsonArray JobTableJson(const std::vector<TableRow> &rows)
 {
     QJsonArray records;
     for (const TableRow &row : rows) {

@@ -1,6 +1,6 @@
 #pragma once
 // What dorel-rpu-cli prints about a verdict: a line for a person and an
-// exit code, and the table that ends update-firmware --all.
+// exit code, and the table that ends every command's --all.
 
 #include "cli/clicommands.h"
 #include "ops/firmwareops.h"
@@ -19,9 +19,13 @@ namespace rpu::cli {
 
 // What one command or one device's job came to.
 struct JobResult {
+    JobResult() = default;
+    JobResult(int code, QString said, QJsonObject fields = {})
+        : exitCode(code), text(std::move(said)), record(std::move(fields)) {}
     int exitCode = kExitOk;
     QString text;
     QJsonObject record; // what --json says of it, the device's fields aside
+    QStringList notes;  // said beside the result, a failure or not (a section left out)
 };
 
 struct DeviceSlot;
@@ -39,10 +43,11 @@ struct TableRow {
     JobResult result;
     qint64 ms = 0;
 };
-// device, action, result, time: one row per device, in list order.
-void PrintUpdateTable(QTextStream &out, const std::vector<TableRow> &rows);
+// device, action, result, time: one row per device, in list order; the
+// action is the record's.
+void PrintJobTable(QTextStream &out, const std::vector<TableRow> &rows);
 // The same rows as JSON records, with the time in seconds.
-QJsonArray UpdateTableJson(const std::vector<TableRow> &rows);
+QJsonArray JobTableJson(const std::vector<TableRow> &rows);
 int WorstExitCode(const std::vector<TableRow> &rows);
 
 } // namespace rpu::cli
