@@ -4,6 +4,8 @@
 #include "cli/benchdevices.h"
 #include "cli/writeguard.h"
 #include "link/linkconfig.h"
+#include "link/simdevice.h"
+#include "files/registrationfile.h"
 #include "files/settingsfile.h"
 #include "files/textlines.h"
 #include "firmware/firmwarefile.h"
@@ -20,6 +22,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 
 #include <csignal>
@@ -434,6 +437,100 @@ private slots:
         QCOMPARE(cli::RepeatedIdentity(twice), QStringLiteral("socket:/tmp/a.sock"));
     }
 
+    // Every --all command over receivers with memories of their own: each row,
+    // record and file is that receiver's, a second run never replaces the
+    // first one's files, and an input file reaches every receiver.
+    void allCommandsKeepReceiversApart_data()
+    {
+        QTest::addColumn<QStringList>("args");  // "DIR": the output folder
+        QTest::addColumn<QString>("suffix");    // of the files that show each memory; none for info
+        QTest::addColumn<bool>("writes");       // the input goes in; a backup or read-settings shows it
+        QTest::newRow("info") << QStringList{"info"} << QString() << false;
+        QTest::newRow("read-settings") << QStringList{"read-settings", "DIR"} << "cfg" << false;
+        QTest::newRow("backup") << QStringList{"backup", "DIR"} << "rrg" << false;
+        QTest::newRow("write-settings") << QStringList{"write-settings", "IN.cfg"} << "cfg" << true;
+        QTest::newRow("restore") << QStringList{"restore", "IN.rrg"} << "rrg" << true;
+    }
+    void allCommandsKeepReceiversApart()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, suffix);
+        QFETCH(bool, writes);
+        const auto &fields = SettingsFields(SettingsSection::Relay);
+        const int mode = std::find_if(fields.begin(), fields.end(), [](const SettingsField &f) {
+                             return f.kind == FieldKind::WorkMode;
+                         })->offset;
+        // Receiver n: version 4_(5+n), its own registration memory, work mode n.
+        const auto memory = [](int n) {
+            QStringList lines;
+            for (int i = 0; i < kRegistrationImageSize; ++i)
+                lines << QString::number((i * n + 17 * n) & 0xFF);
+            return lines;
+        };
+        QStringList transports;
+        for (int n = 1; n <= 3; ++n) {
+            SimDevice device(std::uint8_t(45 + n));
+            for (int i = 0; i < kRegistrationImageSize; ++i)
+                device.Memory()[std::size_t(i)] = std::uint8_t(memory(n)[i].toInt());
+            device.Memory()[std::size_t(kRegistrationImageSize + mode)] = std::uint8_t(n);
+            QVERIFY(device.SaveState(Path(QStringLiteral("ka%1.state").arg(n))));
+            transports << StartSim(QStringLiteral("ka%1").arg(n));
+            QVERIFY(!transports.back().isEmpty());
+        }
+        SettingsImage input = FactorySettingsImage();
+        input[std::size_t(mode)] = 7;
+        QVERIFY(WriteSettingsFile(Path(QStringLiteral("IN.cfg")),
+                                  std::span<const quint32, kSettingsFileCells>(input.data(), kSettingsFileCells)).ok());
+        QVERIFY(WriteTextLines(Path(QStringLiteral("IN.rrg")), memory(5)).ok());
+        const QString dir = Path(QStringLiteral("out-") + QTest::currentDataTag());
+        for (QString &arg : args)
+            arg = arg == QStringLiteral("DIR") ? dir : arg.startsWith(QStringLiteral("IN.")) ? Path(arg) : arg;
+        args << QStringLiteral("--all") << transports;
+
+        const CliRun text = Cli(args);
+        QVERIFY2(text.exitCode == 0, qPrintable(text.out + text.err));
+        const QStringList table = text.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(table.size(), 4);
+        const CliRun json = Cli(QStringList(args) << QStringLiteral("--json"));
+        const QJsonArray records = QJsonDocument::fromJson(json.out.toUtf8()).array();
+        QCOMPARE(records.size(), 3);
+        for (int n = 1; n <= 3; ++n) {
+            const QString sock = QStringLiteral("ka%1.sock").arg(n);
+            const QString version = QStringLiteral("4_%1").arg(5 + n);
+            QVERIFY2(table[n].contains(sock) && table[n].contains(QLatin1Char('\t') + args[0] + QStringLiteral("\tok: ")),
+                     qPrintable(table[n]));
+            const QJsonObject record = records[n - 1].toObject();
+            QVERIFY2(record[QStringLiteral("identity")].toString().endsWith(sock), qPrintable(json.out));
+            QCOMPARE(record[QStringLiteral("action")].toString(), args[0]);
+            QCOMPARE(record[QStringLiteral("verdict")].toString(), QStringLiteral("ok"));
+            if (args[0] == QLatin1String("info")) {
+                QVERIFY2(table[n].contains(version), qPrintable(table[n]));
+                QCOMPARE(record[QStringLiteral("version")].toString(), version);
+            }
+            if (suffix.isEmpty())
+                continue;
+            // What the receiver holds now, in files named by its identity and version.
+            QString first = QStringLiteral("%1/%2_v%3.%4").arg(dir, sock, version, suffix);
+            QString second = QString(first).replace(QLatin1Char('.') + suffix, QStringLiteral("-2.") + suffix);
+            if (writes) {
+                const QString shown = dir + QStringLiteral("-after");
+                const CliRun after = Cli(QStringList{suffix == QLatin1String("rrg") ? "backup" : "read-settings", shown,
+                                                     "--all"} + transports);
+                QCOMPARE(after.exitCode, 0);
+                first = second = QStringLiteral("%1/%2_v%3.%4").arg(shown, sock, version, suffix);
+            } else {
+                QCOMPARE(record[QStringLiteral("files")].toArray(), QJsonArray{second});
+            }
+            for (const QString &file : {first, second}) {
+                const QStringList lines = NumberLines(file);
+                if (suffix == QLatin1String("rrg"))
+                    QVERIFY2(lines == memory(writes ? 5 : n), qPrintable(file));
+                else
+                    QCOMPARE(lines.value(mode).toInt(), writes ? 7 : n);
+            }
+        }
+    }
+
     // One receiver named twice is refused before a byte goes to it: two
     // jobs would write into one memory and both report success.
     void sameReceiverTwiceIsRefused_data()
@@ -442,6 +539,7 @@ private slots:
         QTest::newRow("list") << QStringList{"list"};
         QTest::newRow("restore") << QStringList{"restore", "twice.rrg", "--device", "1"};
         QTest::newRow("firmware to all") << QStringList{"update-firmware", "twice.bin", "--all"};
+        QTest::newRow("restore to all") << QStringList{"restore", "twice.rrg", "--all"};
     }
     void sameReceiverTwiceIsRefused()
     {
@@ -753,6 +851,8 @@ private slots:
         QTest::newRow("firmware refused") << QStringList{"update-firmware", "fw.bin"} << QStringList{"--refuse-firmware"} << "18,48" << 1;
         QTest::newRow("write refused") << QStringList{"restore", "fw.rrg"} << QStringList{"--refuse-write"} << QString() << 1;
         QTest::newRow("bad CRC on read") << QStringList{"backup", "out.rrg"} << QStringList{"--bad-crc"} << QString() << 1;
+        QTest::newRow("--all backup into a file") << QStringList{"backup", "out.rrg", "--all"} << none << QString() << 2;
+        QTest::newRow("--all with --device") << QStringList{"info", "--all", "--device=1"} << none << QString() << 2;
         QTest::newRow("receiver of another class") << QStringList{"update-firmware", "fw.bin"} << QStringList{"--version", "104"} << "18,48" << 1;
     }
 
