@@ -716,6 +716,8 @@ JobResult Cli::UpdateDevice(const DeviceSlot &slot, const FirmwareJob &job, int 
     request.backupStem = ReceiverFileStem(slot);
     // From the first exchange to the read-back of the restore: one write the receiver must not be cut in.
     const WriteGuard writing;
+    if (auto stopped = StoppedBeforeWrite(catalogue_))
+        return *stopped;
     const ops::FirmwareUpdateVerdict verdict = ops::UpdateFirmware(receiver, request, catalogue_);
     // Jobs of --all share this object and draw no bar: nothing to end there.
     if (job.progress)

@@ -33,6 +33,15 @@ JobResult Written(const QString &path, QString text)
 
 } // namespace
 
+// Under --all a signal held for one receiver's write stops the writes that
+// have not begun: the engineer asked to stop.
+std::optional<JobResult> StoppedBeforeWrite(const MessageCatalogue &catalogue)
+{
+    if (HeldSignal() == 0)
+        return std::nullopt;
+    return JobResult{kExitSignalled, catalogue.Text(msg::kWriteNotBegun)};
+}
+
 JobResult InfoJob(const DeviceSession &session, const MessageCatalogue &catalogue)
 {
     const DeviceInfo &info = session.Info();
@@ -80,10 +89,11 @@ JobResult BackupJob(DeviceSession &session, const QString &path, const MessageCa
 JobResult WriteSettingsJob(DeviceSession &session, const ops::SettingsFileVerdict &file,
                            const MessageCatalogue &catalogue)
 {
-    const ops::SettingsWriteVerdict verdict = [&] {
-        const WriteGuard writing;
-        return ops::WriteSettings(session, file.image, file.carried, ops::Entry::AsEntered, ops::ReadBack::Yes);
-    }();
+    const WriteGuard writing;
+    if (auto stopped = StoppedBeforeWrite(catalogue))
+        return *stopped;
+    const ops::SettingsWriteVerdict verdict =
+        ops::WriteSettings(session, file.image, file.carried, ops::Entry::AsEntered, ops::ReadBack::Yes);
     if (verdict.refused)
         return {kExitUsage, ops::DescribeSectionFault(*verdict.refused, catalogue)};
     if (verdict.message != 0)
@@ -101,6 +111,8 @@ JobResult WriteSettingsJob(DeviceSession &session, const ops::SettingsFileVerdic
 JobResult RestoreJob(DeviceSession &session, const RegistrationBackup &backup, const MessageCatalogue &catalogue)
 {
     const WriteGuard writing;
+    if (auto stopped = StoppedBeforeWrite(catalogue))
+        return *stopped;
     return WriteReport(ops::RestoreBackup(session, backup, ops::Entry::AsEntered, ops::ReadBack::Yes),
                        msg::kBackupWritten, catalogue);
 }

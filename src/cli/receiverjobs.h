@@ -7,6 +7,7 @@
 #include "ops/settingsops.h"
 
 #include <functional>
+#include <optional>
 
 namespace rpu {
 class DeviceSession;
@@ -24,6 +25,7 @@ JobResult InfoJob(const DeviceSession &session, const MessageCatalogue &catalogu
 JobResult ReadSettingsJob(DeviceSession &session, const QString &path, const MessageCatalogue &catalogue);
 JobResult BackupJob(DeviceSession &session, const QString &path, const MessageCatalogue &catalogue);
 // Writes with signals held and reads back; the file was accepted beforehand.
+// Nothing is written once a signal was held for another receiver's write.
 JobResult WriteSettingsJob(DeviceSession &session, const ops::SettingsFileVerdict &file,
                            const MessageCatalogue &catalogue);
 JobResult RestoreJob(DeviceSession &session, const RegistrationBackup &backup, const MessageCatalogue &catalogue);
@@ -31,6 +33,10 @@ JobResult RestoreJob(DeviceSession &session, const RegistrationBackup &backup, c
 // The start of a receiver's file names: where it is plugged in, never its
 // place in the list, which changes when another one is unplugged.
 QString ReceiverFileStem(const DeviceSlot &slot);
+
+// kExitSignalled when a signal was held for another receiver's write before
+// this one's began: it is left as it was.
+std::optional<JobResult> StoppedBeforeWrite(const MessageCatalogue &catalogue);
 
 // Runs write on a new file near wanted (wanted itself, else "-2", "-3", ...
 // before the extension: an earlier file may be the only good copy) and

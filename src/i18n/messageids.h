@@ -148,6 +148,8 @@ inline constexpr int kResultRestore = 10188;        // %s why
 inline constexpr int kResultVersionExpected = 10189; // %s message, %s before, %s after, %s expected
 // --all of a command that saves files takes a folder.
 inline constexpr int kAllTakesFolder = 10240;       // %s the name given
+// --all: a stop signal came while other receivers were written.
+inline constexpr int kWriteNotBegun = 10241;
 // Files that are not regular files, the program's settings file, link failures by kind.
 inline constexpr int kFileNotRegularRead = 10120;    // %s file
 inline constexpr int kFileNotRegularWrite = 10121;   // %s file
