@@ -177,7 +177,7 @@ const BuiltinText kRussianTexts[] = {
     {10215, u"Настройки совпадают"},
     {10216, u"Пробный запуск: в прибор ничего не записано."},
     {10217, u"Нет заводских настроек %s: есть factory:relay и factory:rpu."},
-    {10218, u"diff сравнивает двое настроек: diff A B, где A и B — файл .cfg, device (прибор из --device), factory:relay или factory:rpu."},
+    {10218, u"diff сравнивает два набора настроек: diff A B, где A и B — файл .cfg, device (прибор из --device), factory:relay или factory:rpu."},
 };
 } // namespace
 

@@ -177,6 +177,11 @@ SectionState StateOf(const SettingsSide &side, SettingsSection section, const Wo
     return {true, words.Text(msg::kDiffSectionGiven)};
 }
 
+bool Empty(const SettingsImage &image, SettingsSection section)
+{
+    return KeepSections(image, SectionSet::Only(section)) == SettingsImage{};
+}
+
 template <int B>
 void CompareSection(const SectionSettings<B> &a, const SectionSettings<B> &b, SettingsSection section,
                     const Words &words, std::vector<SettingsChange> &changes)
@@ -203,7 +208,10 @@ std::vector<SettingsChange> DiffSettings(const SettingsSide &before, const Setti
             continue;
         }
         // An erased or missing section is one change, not a hundred fields.
-        if (a.words == b.words)
+        // A file saved from one page holds the other as all 0: that is no
+        // change against a section that is all 0.
+        if (a.words == b.words || (!before.sections.Has(section) && Empty(after.image, section))
+            || (!after.sections.Has(section) && Empty(before.image, section)))
             continue;
         const QString name = catalogue.Text(SectionNameMessage(section));
         changes.push_back({section, 0, QStringLiteral("section"), QString(), a.words, b.words,

@@ -58,9 +58,11 @@ private slots:
         QTest::addColumn<Edit>("edit");
         QTest::addColumn<QStringList>("fields"); // section/output/fieldId
         QTest::addColumn<QString>("firstText");
+        QTest::addColumn<Edit>("editBefore");
 
-        const auto row = [](const char *name, Edit edit, QStringList fields, QString text) {
-            QTest::newRow(name) << edit << fields << text;
+        const auto row = [](const char *name, Edit edit, QStringList fields, QString text,
+                            Edit editBefore = [](SettingsSide &) {}) {
+            QTest::newRow(name) << edit << fields << text << editBefore;
         };
         row("same", [](SettingsSide &) {}, {}, {});
         row("relay mode", Cell(43, 5), {"relay/2/mode"}, "Реле №2: режим «Специальный» → «Тревога»");
@@ -95,6 +97,12 @@ private slots:
             {"rpu/0/section"}, "«Режимы реле и выхода ОК (РПУ в автономном режиме)»: задан → байт №50=255 вне диапазона");
         row("relay section not given", [](SettingsSide &side) { side.sections.relay = false; },
             {"relay/0/section"}, "«Режимы реле и выхода ОК»: задан → не задан");
+        // A file saved from the relay page against a device with an empty RPU section.
+        const Edit noRpu = [](SettingsSide &side) { std::fill(side.image.begin() + 49, side.image.begin() + 96, 0u); };
+        row("section not given against one all 0", noRpu, {}, {}, [noRpu](SettingsSide &side) {
+            noRpu(side);
+            side.sections.rpu = false;
+        });
     }
 
     void namesChangedFields()
@@ -102,11 +110,14 @@ private slots:
         QFETCH(Edit, edit);
         QFETCH(QStringList, fields);
         QFETCH(QString, firstText);
+        QFETCH(Edit, editBefore);
         MessageCatalogue catalogue;
         catalogue.Fill(BuiltinStringSource());
+        SettingsSide before = Base();
+        editBefore(before);
         SettingsSide after = Base();
         edit(after);
-        const auto changes = DiffSettings(Base(), after, catalogue, QLocale::c());
+        const auto changes = DiffSettings(before, after, catalogue, QLocale::c());
         QStringList named;
         for (const SettingsChange &change : changes)
             named << QStringLiteral("%1/%2/%3").arg(change.section == SettingsSection::Relay ? "relay" : "rpu")
@@ -115,7 +126,7 @@ private slots:
         if (!changes.empty())
             QCOMPARE(changes.front().text, firstText);
         // Back the other way: the same fields, before and after swapped.
-        const auto back = DiffSettings(after, Base(), catalogue, QLocale::c());
+        const auto back = DiffSettings(after, before, catalogue, QLocale::c());
         QCOMPARE(back.size(), changes.size());
         for (std::size_t i = 0; i < back.size(); ++i)
             QCOMPARE(back[i].before, changes[i].after);
