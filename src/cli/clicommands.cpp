@@ -174,6 +174,7 @@ private:
     CliStreams s_;
     QCommandLineParser parser_;
     MessageCatalogue catalogue_;
+    QLocale locale_;             // the catalogue's language, for numbers in its texts
     SleepingPacer pacer_;
     std::unique_ptr<DeviceRegistry> registry_;
     bool json_ = false;
@@ -271,6 +272,7 @@ bool Cli::Setup()
     const QString ini = parser_.isSet(kConfigOption) ? parser_.value(kConfigOption) : folders_.configFile;
     const IniRead iniRead = ReadIniFile(ini);
     const auto load = [this](const QString &code) {
+        locale_ = LocaleOf(ExtensionToLocale(code.isEmpty() ? QString::fromLatin1(kBuiltinLocaleCode) : code));
         LoadMessageCatalogue(catalogue_, code, windowProgram_, [this](const QString &besidePath) {
             const QString found =
                 FindLanguageModuleFile(folders_.lookup, windowProgram_, QFileInfo(besidePath).suffix());
@@ -597,7 +599,7 @@ int Cli::WriteSettings(const QString &path)
 
 DiffHost Cli::Diffs()
 {
-    return {catalogue_, json_, Out(), [this](const QString &text) { Problem(text); },
+    return {catalogue_, locale_, json_, Out(), [this](const QString &text) { Problem(text); },
             [this](const QJsonObject &record) { PrintJson(record); },
             [this](int *exitCode) { return DeviceSettings(exitCode); },
             [this] { return device_ ? DeviceRecord(*device_) : QJsonObject(); }};

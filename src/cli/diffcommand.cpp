@@ -108,7 +108,7 @@ int RunDiff(const QStringList &operands, const DiffHost &host)
             return exitCode;
         operand.side = {*device, ops::SectionSet::Both()};
     }
-    const auto changes = ops::DiffSettings(sides[0].side, sides[1].side, host.catalogue);
+    const auto changes = ops::DiffSettings(sides[0].side, sides[1].side, host.catalogue, host.locale);
     return Print(changes,
                  {{QStringLiteral("action"), QStringLiteral("diff")},
                   {QStringLiteral("before"), operands[0]},
@@ -132,7 +132,7 @@ int RunDryRun(const QString &path, const ops::SettingsFileVerdict &file, const D
                                            host.catalogue.Text(ops::SectionNameMessage(section)));
     }
     notes << host.catalogue.Text(msg::kDiffDryRun);
-    return Print(ops::DiffSettings(*device, sent, host.catalogue),
+    return Print(ops::DiffSettings(*device, sent, host.catalogue, host.locale),
                  {{QStringLiteral("action"), QStringLiteral("write-settings")},
                   {QStringLiteral("dryRun"), true},
                   {QStringLiteral("files"), QJsonArray()},

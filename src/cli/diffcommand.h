@@ -8,6 +8,7 @@
 
 #include <QCommandLineOption>
 #include <QJsonObject>
+#include <QLocale>
 #include <QStringList>
 #include <QTextStream>
 
@@ -25,6 +26,7 @@ extern const QCommandLineOption kDryRunOption;
 // What the diff needs of the command line around it.
 struct DiffHost {
     const MessageCatalogue &catalogue;
+    QLocale locale; // the decimal point of times follows the language, as in the window
     bool json;
     QTextStream &out;
     std::function<void(const QString &)> problem;
