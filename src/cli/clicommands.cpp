@@ -3,6 +3,7 @@
 #include "cli/benchdevices.h"
 #include "cli/clioptions.h"
 #include "cli/clireport.h"
+#include "cli/diffcommand.h"
 #include "cli/receiverjobs.h"
 #include "cli/writeguard.h"
 #include "files/backupname.h"
@@ -185,12 +186,16 @@ private:
     int Backup(const QString &path);
     int Restore(const QString &path);
     int UpdateFirmware(const QStringList &args);
+    // The diff's view of this command line: its streams, catalogue and device.
+    DiffHost Diffs();
+    std::optional<SettingsImage> DeviceSettings(int *exitCode);
 
     QString windowProgram_;
     ProgramFolders folders_;  // the window's: same configuration file, modules and "base"
     CliStreams s_;
     QCommandLineParser parser_;
     MessageCatalogue catalogue_;
+    QLocale locale_;             // the catalogue's language, for numbers in its texts
     SleepingPacer pacer_;
     std::unique_ptr<DeviceRegistry> registry_;
     bool json_ = false;
@@ -281,6 +286,8 @@ int Cli::RunCommand(const QStringList &arguments)
     }
     if (command == QLatin1String("update-firmware"))
         return UpdateFirmware(rest);
+    if (command == QLatin1String("diff"))
+        return RunDiff(rest, Diffs());
     return Fail(kExitUsage, QStringLiteral("unknown command \"%1\"; see --help").arg(command));
 }
 
@@ -293,6 +300,7 @@ bool Cli::Setup()
     const QString ini = parser_.isSet(kConfigOption) ? parser_.value(kConfigOption) : folders_.configFile;
     const IniRead iniRead = ReadIniFile(ini);
     const auto load = [this](const QString &code) {
+        locale_ = LocaleOf(ExtensionToLocale(code.isEmpty() ? QString::fromLatin1(kBuiltinLocaleCode) : code));
         LoadMessageCatalogue(catalogue_, code, windowProgram_, [this](const QString &besidePath) {
             const QString found =
                 FindLanguageModuleFile(folders_.lookup, windowProgram_, QFileInfo(besidePath).suffix());
@@ -640,8 +648,34 @@ int Cli::WriteSettings(const QString &path)
     const ops::SettingsFileVerdict file = ops::AcceptSettingsFile(path, ops::SectionSet::Both());
     if (!file.ok())
         return Fail(kExitUsage, ops::DescribeSettingsFile(file, path, catalogue_));
+    if (parser_.isSet(kDryRunOption))
+        return RunDryRun(path, file, Diffs());
     return OnReceivers(QStringLiteral("write-settings"),
                        [&](Connection &c) { return WriteSettingsJob(*c.session, file, catalogue_); });
+}
+
+DiffHost Cli::Diffs()
+{
+    return {catalogue_, locale_, json_, Out(), [this](const QString &text) { Problem(text); },
+            [this](const QJsonObject &record) { PrintJson(record); },
+            [this](int *exitCode) { return DeviceSettings(exitCode); },
+            [this] { return device_ ? DeviceRecord(*device_) : QJsonObject(); }};
+}
+
+std::optional<SettingsImage> Cli::DeviceSettings(int *exitCode)
+{
+    auto c = OneDevice(kInitOtherPages, exitCode);
+    if (!c)
+        return std::nullopt;
+    NameIfSimulated(c->slot);
+    const ops::SettingsReadVerdict read = ops::ReadSettings(*c->session, ops::SectionSet::Both(),
+                                                            ops::Entry::AsEntered);
+    EndProgress();
+    if (!read.ok()) {
+        *exitCode = Fail(kExitDevice, Msg(read.message));
+        return std::nullopt;
+    }
+    return read.image;
 }
 
 int Cli::Backup(const QString &path)

@@ -1,5 +1,7 @@
 #include "cli/clioptions.h"
 
+#include "cli/diffcommand.h"
+
 namespace rpu::cli {
 
 const QCommandLineOption kTransportOption(QStringLiteral("transport"),
@@ -54,7 +56,11 @@ void SetUpParser(QCommandLineParser &parser)
         "  firmware version (an existing file is never replaced).\n"
         "  update-firmware FILE | --newest [--device ID | --all] [--yes]\n"
         "        [--backup-first DIR [--restore-after]] [--allow-older | --allow-reinstall]\n"
-        "                            write firmware, then check the new version\n\n"
+        "                            write firmware, then check the new version\n"
+        "  diff A B                  what differs between two settings, each a .cfg\n"
+        "                            file, device, factory:relay or factory:rpu\n"
+        "                            (exit 0 the same, 1 different)\n"
+        "  write-settings IN.cfg --dry-run   what the write would change; nothing written\n\n"
         "Exit codes: 0 done, 1 a receiver failed, 2 bad command line or file,\n"
         "3 nothing to do (no newer firmware), 4 a signal came during a write (finished first)."));
     parser.addHelpOption();
@@ -62,6 +68,7 @@ void SetUpParser(QCommandLineParser &parser)
     parser.addOptions({kTransportOption, kDeviceOption, kJsonOption, kYesOption, kNewestOption, kBaseOption,
                        kConfigOption, kLangOption, kAllOption, kBackupFirstOption, kRestoreAfterOption,
                        kTraceOption, kAllowClassChangeOption, kAllowOlderOption, kAllowReinstallOption});
+    parser.addOption(kDryRunOption);
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("what to do"));
 }
 
