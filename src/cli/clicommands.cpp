@@ -3,6 +3,7 @@
 #include "cli/benchdevices.h"
 #include "cli/clioptions.h"
 #include "cli/clireport.h"
+#include "cli/station.h"
 #include "cli/writeguard.h"
 #include "files/backupname.h"
 #include "files/programfolders.h"
@@ -257,6 +258,8 @@ int Cli::RunCommand(const QStringList &arguments)
     }
     if (command == QLatin1String("update-firmware"))
         return UpdateFirmware(rest);
+    if (command == QLatin1String("station"))
+        return RunStation(parser_, catalogue_, s_, folders_, rest);
     return Fail(kExitUsage, QStringLiteral("unknown command \"%1\"; see --help").arg(command));
 }
 

@@ -1,9 +1,11 @@
 #include "cli/clioptions.h"
 
+#include "cli/station.h"
+
 namespace rpu::cli {
 
 const QCommandLineOption kTransportOption(QStringLiteral("transport"),
-    QStringLiteral("usb, simulator or socket:PATH; repeat for several (default: the configuration file)"),
+    QStringLiteral("usb, simulator, socket:PATH or socket-dir:DIR; repeat for several (default: the configuration file)"),
     QStringLiteral("T"));
 const QCommandLineOption kDeviceOption(QStringLiteral("device"),
     QStringLiteral("the device to work on: its number in the list, or its identity (usb:1-1.4, socket:PATH)"),
@@ -51,7 +53,11 @@ void SetUpParser(QCommandLineParser &parser)
         "  restore IN.rrg            write a backup and read it back\n"
         "  update-firmware FILE | --newest [--device ID | --all] [--yes]\n"
         "        [--backup-first DIR [--restore-after]] [--allow-older | --allow-reinstall]\n"
-        "                            write firmware, then check the new version\n\n"
+        "                            write firmware, then check the new version\n"
+        "  station --backup-dir DIR --record FILE [--firmware FILE | --newest]\n"
+        "        [--settings FILE] [--count N]\n"
+        "                            take receivers as they are plugged in: back up,\n"
+        "                            update, write settings, one JSON line each\n\n"
         "Exit codes: 0 done, 1 a receiver failed, 2 bad command line or file,\n"
         "3 nothing to do (no newer firmware), 4 a signal came during a write (finished first)."));
     parser.addHelpOption();
@@ -59,6 +65,7 @@ void SetUpParser(QCommandLineParser &parser)
     parser.addOptions({kTransportOption, kDeviceOption, kJsonOption, kYesOption, kNewestOption, kBaseOption,
                        kConfigOption, kLangOption, kAllOption, kBackupFirstOption, kRestoreAfterOption,
                        kTraceOption, kAllowClassChangeOption, kAllowOlderOption, kAllowReinstallOption});
+    AddStationOptions(parser);
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("what to do"));
 }
 

@@ -16,7 +16,7 @@ inline constexpr int kFirstMessageNumber = 10001;
 inline constexpr int kCatalogueSlots = 1000;
 // The last number the program has a built-in text for: the numbered table
 // ends at 10087, and the program's own texts follow it.
-inline constexpr int kLastProgramMessage = 10189;
+inline constexpr int kLastProgramMessage = 10230;
 inline constexpr int kMaxMessageLength = 254;
 
 // Where the catalogue's texts come from: the built-in Russian texts or a
