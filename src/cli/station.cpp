@@ -267,6 +267,9 @@ QJsonObject Station::Process(ArrivalWatch &watch, const Arrival &arrival, const 
     });
     const auto finish = [&](const QString &failure) {
         *ok = failure.isEmpty();
+        // Every step is named, those a failure kept from running too.
+        for (int later = int(current) + 1; later <= int(Step::Settings); ++later)
+            note(Step(later), "not-run");
         record.insert(QStringLiteral("end"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs));
         record.insert(QStringLiteral("files"), QJsonArray::fromStringList(files));
         record.insert(QStringLiteral("steps"), steps);
