@@ -3,6 +3,7 @@
 #include "cli/benchdevices.h"
 #include "cli/clioptions.h"
 #include "cli/clireport.h"
+#include "cli/diffcommand.h"
 #include "cli/station.h"
 #include "cli/writeguard.h"
 #include "files/backupname.h"
@@ -165,6 +166,9 @@ private:
     int Backup(const QString &path);
     int Restore(const QString &path);
     int UpdateFirmware(const QStringList &args);
+    // The diff's view of this command line: its streams, catalogue and device.
+    DiffHost Diffs();
+    std::optional<SettingsImage> DeviceSettings(int *exitCode);
 
     QString windowProgram_;
     ProgramFolders folders_;  // the window's: same configuration file, modules and "base"
@@ -258,6 +262,8 @@ int Cli::RunCommand(const QStringList &arguments)
     }
     if (command == QLatin1String("update-firmware"))
         return UpdateFirmware(rest);
+    if (command == QLatin1String("diff"))
+        return RunDiff(rest, Diffs());
     if (command == QLatin1String("station"))
         return RunStation(parser_, catalogue_, s_, folders_, rest);
     return Fail(kExitUsage, QStringLiteral("unknown command \"%1\"; see --help").arg(command));
@@ -569,6 +575,8 @@ int Cli::WriteSettings(const QString &path)
     const ops::SettingsFileVerdict file = ops::AcceptSettingsFile(path, ops::SectionSet::Both());
     if (!file.ok())
         return Fail(kExitUsage, ops::DescribeSettingsFile(file, path, catalogue_));
+    if (parser_.isSet(kDryRunOption))
+        return RunDryRun(path, file, Diffs());
     int exitCode = kExitOk;
     auto c = OneDevice(kInitOtherPages, &exitCode);
     if (!c)
@@ -588,6 +596,30 @@ int Cli::WriteSettings(const QString &path)
                    << Qt::endl;
     }
     return Report(WriteReport(verdict.write, msg::kSettingsWritten, catalogue_));
+}
+
+DiffHost Cli::Diffs()
+{
+    return {catalogue_, json_, Out(), [this](const QString &text) { Problem(text); },
+            [this](const QJsonObject &record) { PrintJson(record); },
+            [this](int *exitCode) { return DeviceSettings(exitCode); },
+            [this] { return device_ ? DeviceRecord(*device_) : QJsonObject(); }};
+}
+
+std::optional<SettingsImage> Cli::DeviceSettings(int *exitCode)
+{
+    auto c = OneDevice(kInitOtherPages, exitCode);
+    if (!c)
+        return std::nullopt;
+    NameIfSimulated(c->slot);
+    const ops::SettingsReadVerdict read = ops::ReadSettings(*c->session, ops::SectionSet::Both(),
+                                                            ops::Entry::AsEntered);
+    EndProgress();
+    if (!read.ok()) {
+        *exitCode = Fail(kExitDevice, Msg(read.message));
+        return std::nullopt;
+    }
+    return read.image;
 }
 
 int Cli::Backup(const QString &path)

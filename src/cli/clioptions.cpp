@@ -1,5 +1,6 @@
 #include "cli/clioptions.h"
 
+#include "cli/diffcommand.h"
 #include "cli/station.h"
 
 namespace rpu::cli {
@@ -54,6 +55,10 @@ void SetUpParser(QCommandLineParser &parser)
         "  update-firmware FILE | --newest [--device ID | --all] [--yes]\n"
         "        [--backup-first DIR [--restore-after]] [--allow-older | --allow-reinstall]\n"
         "                            write firmware, then check the new version\n"
+        "  diff A B                  what differs between two settings, each a .cfg\n"
+        "                            file, device, factory:relay or factory:rpu\n"
+        "                            (exit 0 the same, 1 different)\n"
+        "  write-settings IN.cfg --dry-run   what the write would change; nothing written\n"
         "  station --backup-dir DIR --record FILE [--firmware FILE | --newest]\n"
         "        [--settings FILE] [--count N]\n"
         "                            take receivers as they are plugged in: back up,\n"
@@ -65,6 +70,7 @@ void SetUpParser(QCommandLineParser &parser)
     parser.addOptions({kTransportOption, kDeviceOption, kJsonOption, kYesOption, kNewestOption, kBaseOption,
                        kConfigOption, kLangOption, kAllOption, kBackupFirstOption, kRestoreAfterOption,
                        kTraceOption, kAllowClassChangeOption, kAllowOlderOption, kAllowReinstallOption});
+    parser.addOption(kDryRunOption);
     AddStationOptions(parser);
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("what to do"));
 }

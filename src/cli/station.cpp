@@ -14,6 +14,7 @@
 #include "link/precisepause.h"
 #include "ops/firmwareops.h"
 #include "ops/receivermemory.h"
+#include "ops/settingsdiff.h"
 #include "ops/settingsops.h"
 #include "session/devicesession.h"
 #include "session/outcomemessages.h"
@@ -252,9 +253,14 @@ QJsonObject Station::Process(ArrivalWatch &watch, const Arrival &arrival, const 
         show(step);
     };
     const auto note = [&](Step step, const char *verdict, const QString &message = {}) {
-        steps.append(QJsonObject{{QStringLiteral("step"), QLatin1String(NameOf(step).key)},
-                                 {QStringLiteral("verdict"), QLatin1String(verdict)},
-                                 {QStringLiteral("message"), message}});
+        const QJsonObject entry{{QStringLiteral("step"), QLatin1String(NameOf(step).key)},
+                                {QStringLiteral("verdict"), QLatin1String(verdict)},
+                                {QStringLiteral("message"), message}};
+        // The closing read fails the step that ran last: its entry is replaced, not repeated.
+        if (!steps.isEmpty() && steps.last()[QStringLiteral("step")] == entry[QStringLiteral("step")])
+            steps.last() = entry;
+        else
+            steps.append(entry);
     };
     auto pace = std::make_shared<ProgressPace>();
     auto clock = std::make_shared<QElapsedTimer>();
@@ -382,6 +388,14 @@ QJsonObject Station::Process(ArrivalWatch &watch, const Arrival &arrival, const 
     } else {
         note(Step::Settings, "skipped");
     }
+    // What the receiver's settings came to, in the editors' words; a receiver
+    // that no longer answers here fails its settings check.
+    current = Step::Settings;
+    const ops::SettingsReadVerdict after = ops::ReadSettings(*receiver.Session(), ops::SectionSet::Both(), ops::Entry::Renew);
+    if (!after.ok())
+        return fail(Msg(after.message));
+    record.insert(QStringLiteral("settingsDiff"),
+                  ops::SettingsChangesJson(ops::DiffSettings(copy.memory.settings, after.image, catalogue_)));
     return finish({});
 }
 

@@ -174,4 +174,35 @@ inline constexpr int kStationStopping = 10228;   // %d receivers in progress
 inline constexpr int kStationSummary = 10229;    // %d processed, %d successful
 inline constexpr int kRecordNotWritten = 10230;  // %s file, %s reason
 
+// The settings diff: the editors' words, the change lines, the command's own texts.
+inline constexpr int kDiffWorkModes = 10190;          // the seven work modes, "|" between
+inline constexpr int kDiffRelayNotifications = 10191; // cells 16..28 in order, "|" between
+inline constexpr int kDiffRpuNotifications = 10192;   // cells 74..82 in order, "|" between
+inline constexpr int kDiffRelayOutput = 10193;        // %d relay number
+inline constexpr int kDiffOpenCollectorOutput = 10194; // %d output number
+inline constexpr int kDiffFieldMode = 10195;
+inline constexpr int kDiffFieldInverse = 10196;
+inline constexpr int kDiffFieldCloseFor = 10197;
+inline constexpr int kDiffFieldOpenFor = 10198;
+inline constexpr int kDiffFieldDuration = 10199;
+inline constexpr int kDiffPartition = 10200;          // %d partition
+inline constexpr int kDiffSource = 10201;             // %d information source
+inline constexpr int kDiffNoMode = 10202;
+inline constexpr int kDiffYes = 10203;
+inline constexpr int kDiffNo = 10204;
+inline constexpr int kDiffValueChange = 10205;        // %s output, %s field, %s before, %s after
+inline constexpr int kDiffSwitchChange = 10206;       // %s output, %s field, %s what happened
+inline constexpr int kDiffBindingAdded = 10207;
+inline constexpr int kDiffBindingRemoved = 10208;
+inline constexpr int kDiffNotificationOn = 10209;
+inline constexpr int kDiffNotificationOff = 10210;
+inline constexpr int kDiffSectionChange = 10211;      // %s section, %s before, %s after
+inline constexpr int kDiffSectionGiven = 10212;
+inline constexpr int kDiffSectionNotGiven = 10213;
+inline constexpr int kDiffSectionOutOfRange = 10214;  // %d offset, %d value
+inline constexpr int kDiffSame = 10215;
+inline constexpr int kDiffDryRun = 10216;
+inline constexpr int kDiffUnknownFactory = 10217;     // %s operand
+inline constexpr int kDiffUsage = 10218;
+
 } // namespace rpu::msg

@@ -157,6 +157,22 @@ SettingsSaveVerdict SaveDeviceSettings(const QString &path, const SettingsReadVe
     return verdict;
 }
 
+SettingsImage ComposeWriteImage(const SettingsImage &image, SectionSet carried, const SettingsImage &device)
+{
+    // Carried sections pass through the model, so the block holds what the
+    // window's pages would write for them (the RPU marker included).
+    SettingsImage merged{};
+    if (carried.relay)
+        WriteRelaySection(ReadRelaySection(image), merged);
+    if (carried.rpu)
+        WriteRpuSection(ReadRpuSection(image), merged);
+    for (SettingsSection section : kSections) {
+        if (!carried.Has(section))
+            ForSectionCells(section, [&](int offset) { merged[offset] = device[offset]; });
+    }
+    return merged;
+}
+
 SettingsWriteVerdict WriteSettings(DeviceSession &session, const SettingsImage &image, SectionSet carried,
                                    Entry entry, ReadBack readBack)
 {
@@ -165,13 +181,7 @@ SettingsWriteVerdict WriteSettings(DeviceSession &session, const SettingsImage &
         verdict.refused = faults.front();
         return verdict;
     }
-    // Carried sections pass through the model, so the block holds what the
-    // window's pages would write for them (the RPU marker included).
-    SettingsImage merged{};
-    if (carried.relay)
-        WriteRelaySection(ReadRelaySection(image), merged);
-    if (carried.rpu)
-        WriteRpuSection(ReadRpuSection(image), merged);
+    SettingsImage merged = ComposeWriteImage(image, carried, {});
     if (carried != SectionSet::Both()) {
         const BlockReadVerdict device = ReadImage(session, kSettingsBlocks, entry);
         if (!device.ok()) {
@@ -180,13 +190,8 @@ SettingsWriteVerdict WriteSettings(DeviceSession &session, const SettingsImage &
         }
         SettingsImage deviceImage{};
         std::copy_n(device.cells.begin(), kSettingsImageCells, deviceImage.begin());
-        const SectionSet kept{!carried.relay, !carried.rpu};
-        const SettingsImage fromDevice = KeepSections(deviceImage, kept);
-        for (SettingsSection section : kSections) {
-            if (kept.Has(section))
-                ForSectionCells(section, [&](int offset) { merged[offset] = fromDevice[offset]; });
-        }
-        verdict.keptFromDevice = kept;
+        merged = ComposeWriteImage(image, carried, deviceImage);
+        verdict.keptFromDevice = {!carried.relay, !carried.rpu};
         // The write follows the read on the same entry.
         entry = Entry::AsEntered;
     }

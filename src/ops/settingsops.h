@@ -95,6 +95,10 @@ struct SettingsWriteVerdict {
     SectionSet keptFromDevice;        // sections taken from the device's block
     bool ok() const { return !refused && message == 0 && write.ok(); }
 };
+// The block a settings write sends: the carried sections as the editors
+// would write them, the others as the device's block holds them.
+SettingsImage ComposeWriteImage(const SettingsImage &image, SectionSet carried, const SettingsImage &device);
+
 // Writes the carried sections. A section not carried is first read from the
 // device and written back as it was, so nothing is wiped that the user never
 // asked to change. The window's pages always carry both.

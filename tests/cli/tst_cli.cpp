@@ -420,7 +420,13 @@ private slots:
                 QCOMPARE(record[QStringLiteral("failedStep")].toString(), secondFailedStep);
                 continue;
             }
-            // The receiver holds the batch settings.
+            // The receiver holds the batch settings, and the record says what they changed.
+            const QJsonArray diff = record[QStringLiteral("settingsDiff")].toArray();
+            QVERIFY2(std::any_of(diff.begin(), diff.end(), [](const QJsonValue &change) {
+                         return change[QStringLiteral("section")] == QLatin1String("relay")
+                                && change[QStringLiteral("fieldId")] == QLatin1String("mode");
+                     }),
+                     line.constData());
             const QString readBack = bench + QLatin1Char('/') + name + QStringLiteral("-read.cfg");
             QCOMPARE(Cli({QStringLiteral("read-settings"), QStringLiteral("--transport=socket:") + bench + QStringLiteral("/D/") + name + QStringLiteral(".sock"), readBack}).exitCode, 0);
             QCOMPARE(NumberLines(readBack), SettingsFileLines(head));
