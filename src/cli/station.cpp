@@ -194,6 +194,8 @@ private:
     // The receiver's plan; its record, ok set when every step was.
     QJsonObject Process(ArrivalWatch &watch, const Arrival &arrival, const Plan &plan, int row, bool *ok);
     int AddLine(const QString &text);
+    // A line of the station's own, below the receivers' lines (which stay in place).
+    void Say(const QString &text);
     void Line(int row, const QString &text, const char *colour = nullptr);
 
     const MessageCatalogue &catalogue_;
@@ -210,6 +212,14 @@ int Station::AddLine(const QString &text)
     if (live_)
         s_.err << text << Qt::endl;
     return rows_++;
+}
+
+void Station::Say(const QString &text)
+{
+    const std::lock_guard lock(outMutex_);
+    s_.err << text << Qt::endl;
+    if (live_)
+        ++rows_;
 }
 
 void Station::Line(int row, const QString &text, const char *colour)
@@ -271,8 +281,9 @@ QJsonObject Station::Process(ArrivalWatch &watch, const Arrival &arrival, const 
                 show(current, percent);
         });
     });
+    std::optional<Step> failedAt;
     const auto finish = [&](const QString &failure) {
-        *ok = failure.isEmpty();
+        *ok = !failedAt;
         // Every step is named, those a failure kept from running too.
         for (int later = int(current) + 1; later <= int(Step::Settings); ++later)
             note(Step(later), "not-run");
@@ -280,18 +291,19 @@ QJsonObject Station::Process(ArrivalWatch &watch, const Arrival &arrival, const 
         record.insert(QStringLiteral("files"), QJsonArray::fromStringList(files));
         record.insert(QStringLiteral("steps"), steps);
         record.insert(QStringLiteral("verdict"), *ok ? QStringLiteral("ok") : QStringLiteral("failed"));
-        if (!*ok) {
-            record.insert(QStringLiteral("failedStep"), QLatin1String(NameOf(current).key));
+        if (failedAt) {
+            record.insert(QStringLiteral("failedStep"), QLatin1String(NameOf(*failedAt).key));
             record.insert(QStringLiteral("message"), failure);
         }
         Line(row, label + QStringLiteral(": ")
                       + (*ok ? Msg(msg::kStationDone)
-                             : catalogue_.Format(msg::kStepFailed, {Msg(NameOf(current).message), failure})),
+                             : catalogue_.Format(msg::kStepFailed, {Msg(NameOf(*failedAt).message), failure})),
              *ok ? "\x1b[32m" : "\x1b[31m");
         return record;
     };
     const auto fail = [&](const QString &why) {
         note(current, "failed", why);
+        failedAt = current;
         return finish(why);
     };
     const auto setVersion = [&](const char *key, int versionByte) {
@@ -345,13 +357,21 @@ QJsonObject Station::Process(ArrivalWatch &watch, const Arrival &arrival, const 
             setVersion("versionAfter", update.versionAfter);
         const JobResult said = UpdateReport(update, catalogue_);
         const bool nothing = update.step == ops::UpdateStep::NothingNewer || update.step == ops::UpdateStep::NotNewer;
-        if (!update.ok()) {
-            // A new image may start with its memory cleared: the copy goes back whenever the receiver answers.
-            if (written && receiver.Session()) {
-                const WriteGuard writing;
-                ops::WriteBackMemory(*receiver.Session(), copy.memory);
-            }
+        // Only the receiver that took the image: after a relink to another one the copy is not its own.
+        if (!update.ok() && update.step != ops::UpdateStep::Version)
             return fail(said.text);
+        if (!update.ok()) {
+            // Written, then the version check failed: a new image may start
+            // with its memory cleared, so the copy goes back all the same.
+            note(Step::Firmware, "failed", said.text);
+            failedAt = Step::Firmware;
+            begin(Step::Restore);
+            const ops::BlockWriteVerdict restore = [&] {
+                const WriteGuard writing;
+                return ops::WriteBackMemory(*receiver.Session(), copy.memory);
+            }();
+            note(Step::Restore, restore.ok() ? "ok" : "failed", WriteReport(restore, msg::kBackupWritten, catalogue_).text);
+            return finish(said.text);
         }
         note(Step::Firmware, nothing ? "nothing-to-do" : "ok", said.text);
     } else {
@@ -404,7 +424,7 @@ int Station::Run(ArrivalWatch &watch, const Plan &plan, RecordFile &record, int 
     // Ctrl-C is held for the whole run: it ends the station once the
     // receivers in progress are done, never one of them half-way.
     const WriteGuard holding;
-    s_.err << catalogue_.Format(msg::kStationWaiting, transportText) << Qt::endl;
+    Say(catalogue_.Format(msg::kStationWaiting, transportText));
 
     std::mutex stateMutex;
     std::map<QString, qint64> busyUntil; // identity: its plan's end, or the far future while it runs
@@ -417,7 +437,7 @@ int Station::Run(ArrivalWatch &watch, const Plan &plan, RecordFile &record, int 
     while (count == 0 || started < count) {
         if (HeldSignal() != 0) {
             const std::lock_guard lock(stateMutex);
-            s_.err << catalogue_.Format(msg::kStationStopping, inProgress) << Qt::endl;
+            Say(catalogue_.Format(msg::kStationStopping, inProgress));
             break;
         }
         const std::optional<Arrival> arrival = watch.Next(kArrivalScanMs);
@@ -443,7 +463,7 @@ int Station::Run(ArrivalWatch &watch, const Plan &plan, RecordFile &record, int 
             const std::lock_guard lock(stateMutex);
             if (!kept) {
                 recordFailed = true;
-                s_.err << catalogue_.Format(msg::kRecordNotWritten, {record.Path(), why}) << Qt::endl;
+                Say(catalogue_.Format(msg::kRecordNotWritten, {record.Path(), why}));
             }
             busyUntil[arrival.identity] = QDeadlineTimer::current().deadline();
             --inProgress;
@@ -452,7 +472,7 @@ int Station::Run(ArrivalWatch &watch, const Plan &plan, RecordFile &record, int 
     }
     for (std::thread &thread : threads)
         thread.join();
-    s_.err << catalogue_.Format(msg::kStationSummary, std::vector<FormatArg>{qint64(started), qint64(succeeded)}) << Qt::endl;
+    Say(catalogue_.Format(msg::kStationSummary, std::vector<FormatArg>{qint64(started), qint64(succeeded)}));
     if (recordFailed)
         return kExitDevice;
     return failed > 0 ? kExitDevice : kExitOk;

@@ -119,14 +119,6 @@ private:
     std::deque<Arrival> queue_;
 };
 
-QString UsbIdentityOf(libusb_device *device)
-{
-    std::uint8_t ports[7] = {};
-    const int n = libusb_get_port_numbers(device, ports, int(sizeof ports));
-    return UsbPortIdentity(libusb_get_bus_number(device), std::span(ports, std::size_t(std::max(n, 0))),
-                           libusb_get_device_address(device));
-}
-
 // libusb's hotplug events on a thread of their own; where libusb has none,
 // the bus is listed every kArrivalScanMs.
 class UsbArrivals final : public ArrivalWatch {
@@ -214,7 +206,7 @@ public:
 private:
     static int LIBUSB_CALL OnArrived(libusb_context *, libusb_device *device, libusb_hotplug_event, void *self)
     {
-        static_cast<UsbArrivals *>(self)->Push(UsbIdentityOf(device));
+        static_cast<UsbArrivals *>(self)->Push(LibusbDeviceIdentity(device));
         return 0; // stay registered
     }
 
