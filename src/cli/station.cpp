@@ -88,22 +88,22 @@ public:
             ::close(fd_);
     }
     const QString &Path() const { return path_; }
-    bool Open(const QString &path, QString *error)
+    // The text of a failure, or empty.
+    QString Open(const QString &path, const MessageCatalogue &catalogue)
     {
         path_ = path;
-        // O_NONBLOCK: a FIFO under that name must not hold the station up.
-        fd_ = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
         struct stat st{};
-        if (fd_ < 0 || ::fstat(fd_, &st) != 0) {
-            *error = QString::fromLocal8Bit(std::strerror(errno));
-            return false;
-        }
-        if (!S_ISREG(st.st_mode)) {
-            *error = QStringLiteral("not a regular file");
-            return false;
-        }
+        const QByteArray native = QFile::encodeName(path);
+        if (::stat(native.constData(), &st) == 0 && !S_ISREG(st.st_mode))
+            return catalogue.Format(msg::kFileNotRegularWrite, path);
+        // O_NONBLOCK: a FIFO put there meanwhile must not hold the station up.
+        fd_ = ::open(native.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
+        if (fd_ < 0 || ::fstat(fd_, &st) != 0)
+            return catalogue.Format(msg::kRecordNotWritten, {path, QString::fromLocal8Bit(std::strerror(errno))});
+        if (!S_ISREG(st.st_mode))
+            return catalogue.Format(msg::kFileNotRegularWrite, path);
         ::fcntl(fd_, F_SETFL, O_APPEND);
-        return true;
+        return {};
     }
     bool Append(const QJsonObject &record, QString *error)
     {
@@ -428,7 +428,20 @@ int Station::Run(ArrivalWatch &watch, const Plan &plan, RecordFile &record, int 
 
     std::mutex stateMutex;
     std::map<QString, qint64> busyUntil; // identity: its plan's end, or the far future while it runs
-    std::vector<std::thread> threads;
+    // A long session sees hundreds of receivers: each thread is joined once it is done.
+    std::map<int, std::thread> threads;
+    std::vector<int> finished;
+    const auto joinFinished = [&] {
+        std::vector<int> done;
+        {
+            const std::lock_guard lock(stateMutex);
+            done.swap(finished);
+        }
+        for (const int id : done) {
+            threads[id].join();
+            threads.erase(id);
+        }
+    };
     int started = 0;
     int succeeded = 0;
     int failed = 0;
@@ -440,6 +453,7 @@ int Station::Run(ArrivalWatch &watch, const Plan &plan, RecordFile &record, int 
             Say(catalogue_.Format(msg::kStationStopping, inProgress));
             break;
         }
+        joinFinished();
         const std::optional<Arrival> arrival = watch.Next(kArrivalScanMs);
         if (!arrival)
             continue;
@@ -453,9 +467,9 @@ int Station::Run(ArrivalWatch &watch, const Plan &plan, RecordFile &record, int 
             busyUntil[arrival->identity] = std::numeric_limits<qint64>::max();
             ++inProgress;
         }
-        ++started;
+        const int id = started++;
         const int row = AddLine(Label(*arrival) + QStringLiteral(": …"));
-        threads.emplace_back([&, arrival = *arrival, row] {
+        threads[id] = std::thread([&, arrival = *arrival, row, id] {
             bool ok = false;
             QJsonObject line = Process(watch, arrival, plan, row, &ok);
             QString why;
@@ -468,9 +482,10 @@ int Station::Run(ArrivalWatch &watch, const Plan &plan, RecordFile &record, int 
             busyUntil[arrival.identity] = QDeadlineTimer::current().deadline();
             --inProgress;
             (ok ? succeeded : failed)++;
+            finished.push_back(id);
         });
     }
-    for (std::thread &thread : threads)
+    for (auto &[id, thread] : threads)
         thread.join();
     Say(catalogue_.Format(msg::kStationSummary, std::vector<FormatArg>{qint64(started), qint64(succeeded)}));
     if (recordFailed)
@@ -533,9 +548,9 @@ int RunStation(const QCommandLineParser &parser, const MessageCatalogue &catalog
     if (!QDir().mkpath(plan.backupDir))
         return usage(QStringLiteral("cannot create the folder %1").arg(plan.backupDir));
     RecordFile record;
+    if (const QString refused = record.Open(parser.value(kRecordOption), catalogue); !refused.isEmpty())
+        return usage(refused);
     QString why;
-    if (!record.Open(parser.value(kRecordOption), &why))
-        return usage(catalogue.Format(msg::kRecordNotWritten, {parser.value(kRecordOption), why}));
 
     const QStringList transports = parser.values(kTransportOption);
     if (transports.size() > 1)

@@ -23,6 +23,7 @@
 #include <memory>
 
 #include <csignal>
+#include <sys/stat.h>
 
 using namespace rpu;
 using rpu::test::CliRun;
@@ -434,6 +435,32 @@ private slots:
         // Each receiver backed up before anything was written, the cut one too.
         QCOMPARE(QDir(bench + QStringLiteral("/B")).entryList({QStringLiteral("*.rrg")}, QDir::Files).size(), 2);
         QVERIFY2(err.contains(QStringLiteral("Обработано приемников: 2")), qPrintable(err));
+    }
+
+    // Refused before it waits for anything: nothing written, no receiver touched.
+    void stationRefusesBadCommandLines_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("said");
+        const QStringList needed{QStringLiteral("--backup-dir"), Path(QStringLiteral("refused-b")),
+                                 QStringLiteral("--transport"), QStringLiteral("socket-dir:") + Path(QStringLiteral("refused"))};
+        QTest::newRow("no record") << needed << "--record";
+        QTest::newRow("record is a FIFO") << needed + QStringList{"--record", Path(QStringLiteral("fifo"))} << "не обычный файл";
+        QTest::newRow("two firmware choices")
+            << needed + QStringList{"--record", Path("r.jsonl"), "--newest", "--firmware", Path("x.bin")} << "--newest";
+        QTest::newRow("count 0") << needed + QStringList{"--record", Path("r.jsonl"), "--count", "0"} << "--count";
+        QTest::newRow("settings file missing")
+            << needed + QStringList{"--record", Path("r.jsonl"), "--settings", Path("missing.cfg")} << "missing.cfg";
+    }
+    void stationRefusesBadCommandLines()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, said);
+        QVERIFY(QFile::exists(Path(QStringLiteral("fifo"))) || ::mkfifo(qPrintable(Path(QStringLiteral("fifo"))), 0600) == 0);
+        const CliRun run = Cli(QStringList{QStringLiteral("station")} + args);
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.err.contains(said), qPrintable(run.err));
+        QVERIFY(!QFile::exists(Path(QStringLiteral("r.jsonl"))));
     }
 
     void backupFirstAndRestoreAfterKeepTheMemory()
