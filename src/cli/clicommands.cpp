@@ -5,6 +5,7 @@
 #include "cli/clireport.h"
 #include "cli/diffcommand.h"
 #include "cli/receiverjobs.h"
+#include "cli/station.h"
 #include "cli/writeguard.h"
 #include "files/backupname.h"
 #include "files/programfolders.h"
@@ -288,6 +289,8 @@ int Cli::RunCommand(const QStringList &arguments)
         return UpdateFirmware(rest);
     if (command == QLatin1String("diff"))
         return RunDiff(rest, Diffs());
+    if (command == QLatin1String("station"))
+        return RunStation(parser_, catalogue_, s_, folders_, rest);
     return Fail(kExitUsage, QStringLiteral("unknown command \"%1\"; see --help").arg(command));
 }
 

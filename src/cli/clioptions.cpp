@@ -1,11 +1,12 @@
 #include "cli/clioptions.h"
 
 #include "cli/diffcommand.h"
+#include "cli/station.h"
 
 namespace rpu::cli {
 
 const QCommandLineOption kTransportOption(QStringLiteral("transport"),
-    QStringLiteral("usb, simulator or socket:PATH; repeat for several (default: the configuration file)"),
+    QStringLiteral("usb, simulator, socket:PATH or socket-dir:DIR; repeat for several (default: the configuration file)"),
     QStringLiteral("T"));
 const QCommandLineOption kDeviceOption(QStringLiteral("device"),
     QStringLiteral("the device to work on: its number in the list, or its identity (usb:1-1.4, socket:PATH)"),
@@ -60,7 +61,11 @@ void SetUpParser(QCommandLineParser &parser)
         "  diff A B                  what differs between two settings, each a .cfg\n"
         "                            file, device, factory:relay or factory:rpu\n"
         "                            (exit 0 the same, 1 different)\n"
-        "  write-settings IN.cfg --dry-run   what the write would change; nothing written\n\n"
+        "  write-settings IN.cfg --dry-run   what the write would change; nothing written\n"
+        "  station --backup-dir DIR --record FILE [--firmware FILE | --newest]\n"
+        "        [--settings FILE] [--count N]\n"
+        "                            take receivers as they are plugged in: back up,\n"
+        "                            update, write settings, one JSON line each\n\n"
         "Exit codes: 0 done, 1 a receiver failed, 2 bad command line or file,\n"
         "3 nothing to do (no newer firmware), 4 a signal came during a write (finished first)."));
     parser.addHelpOption();
@@ -69,6 +74,7 @@ void SetUpParser(QCommandLineParser &parser)
                        kConfigOption, kLangOption, kAllOption, kBackupFirstOption, kRestoreAfterOption,
                        kTraceOption, kAllowClassChangeOption, kAllowOlderOption, kAllowReinstallOption});
     parser.addOption(kDryRunOption);
+    AddStationOptions(parser);
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("what to do"));
 }
 

@@ -165,6 +165,18 @@ inline constexpr int kSocketNoListener = 10129;      // %s socket path
 inline constexpr int kSimulatedDevice = 10150;        // %s the device's type
 inline constexpr int kDemoImageRefused = 10151;
 inline constexpr int kClosesAfterExchange = 10152;
+// The bench station.
+inline constexpr int kStationWaiting = 10220;    // %s transport
+inline constexpr int kStationDone = 10221;
+inline constexpr int kStepIdentify = 10222;
+inline constexpr int kStepBackup = 10223;
+inline constexpr int kStepFirmware = 10224;
+inline constexpr int kStepRestore = 10225;
+inline constexpr int kStepSettings = 10226;
+inline constexpr int kStepFailed = 10227;        // %s step, %s reason
+inline constexpr int kStationStopping = 10228;   // %d receivers in progress
+inline constexpr int kStationSummary = 10229;    // %d processed, %d successful
+inline constexpr int kRecordNotWritten = 10230;  // %s file, %s reason
 
 // The settings diff: the editors' words, the change lines, the command's own texts.
 inline constexpr int kDiffWorkModes = 10190;          // the seven work modes, "|" between

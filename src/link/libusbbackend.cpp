@@ -70,6 +70,16 @@ QString UsbText(int code)
 
 } // namespace
 
+QString LibusbDeviceIdentity(libusb_device *device)
+{
+    // Bus and port numbers, not the address: the address is new after
+    // every re-plug and every restart of the receiver.
+    std::uint8_t ports[7] = {};
+    const int n = libusb_get_port_numbers(device, ports, int(sizeof ports));
+    return UsbPortIdentity(libusb_get_bus_number(device), std::span(ports, std::size_t(std::max(n, 0))),
+                           libusb_get_device_address(device));
+}
+
 LinkFault LibusbFaultKind(int libusbError)
 {
     switch (libusbError) {
@@ -217,12 +227,7 @@ public:
 
     QString Identity() const override
     {
-        // Bus and port numbers, not the address: the address is new after
-        // every re-plug and every restart of the receiver.
-        std::uint8_t ports[7] = {};
-        const int n = libusb_get_port_numbers(device_, ports, int(sizeof ports));
-        return UsbPortIdentity(libusb_get_bus_number(device_), std::span(ports, std::size_t(std::max(n, 0))),
-                               libusb_get_device_address(device_));
+        return LibusbDeviceIdentity(device_);
     }
 
     std::unique_ptr<Pipe> OpenPipe(PipeKind kind, QString *error) override

@@ -12,7 +12,12 @@
 #include <utility>
 #include <vector>
 
+struct libusb_device;
+
 namespace rpu {
+
+// Where a device is plugged in (link/deviceidentity.h), from libusb's view of it.
+QString LibusbDeviceIdentity(libusb_device *device);
 
 using UsbId = std::pair<std::uint16_t, std::uint16_t>; // vendor, product
 

@@ -3,6 +3,7 @@
 #include "link/libusbbackend.h"
 #include "link/simbackend.h"
 #include "link/socketbackend.h"
+#include "link/socketdirbackend.h"
 #include "io/inifile.h"
 
 #include <QFile>
@@ -66,7 +67,9 @@ std::optional<LinkConfig> ParseTransport(const QString &text, const LinkConfig &
     LinkConfig config = base;
     config.warnings.clear();
     config.socketPath.clear();
+    config.socketDir.clear();
     const QLatin1String socketPrefix("socket:");
+    const QLatin1String socketDirPrefix("socket-dir:");
     if (text.compare(QLatin1String("usb"), Qt::CaseInsensitive) == 0) {
         config.kind = LinkConfig::Kind::Usb;
         return config;
@@ -75,8 +78,18 @@ std::optional<LinkConfig> ParseTransport(const QString &text, const LinkConfig &
         config.kind = LinkConfig::Kind::Simulator;
         return config;
     }
+    if (text.startsWith(socketDirPrefix, Qt::CaseInsensitive)) {
+        const QString dir = text.mid(socketDirPrefix.size());
+        if (dir.isEmpty() || dir != dir.trimmed()) {
+            *why = QStringLiteral("\"%1\" names no folder, or one that starts or ends with a blank").arg(text);
+            return std::nullopt;
+        }
+        config.kind = LinkConfig::Kind::SocketDir;
+        config.socketDir = dir;
+        return config;
+    }
     if (!text.startsWith(socketPrefix, Qt::CaseInsensitive)) {
-        *why = QStringLiteral("\"%1\" is unknown (usb, simulator or socket:PATH)").arg(text);
+        *why = QStringLiteral("\"%1\" is unknown (usb, simulator, socket:PATH or socket-dir:DIR)").arg(text);
         return std::nullopt;
     }
     const QString path = text.mid(socketPrefix.size());
@@ -109,6 +122,7 @@ LinkConfig ReadLinkConfig(const QString &iniPath)
     if (const auto parsed = ParseTransport(transport.isEmpty() ? QStringLiteral("usb") : transport, s, &why)) {
         s.kind = parsed->kind;
         s.socketPath = parsed->socketPath;
+        s.socketDir = parsed->socketDir;
     } else {
         s.warnings.append(QStringLiteral("Transport: %1, using usb").arg(why));
     }
@@ -144,6 +158,7 @@ void ApplyTransportOverride(LinkConfig &config, const QString &transport)
     }
     config.kind = parsed->kind;
     config.socketPath = parsed->socketPath;
+    config.socketDir = parsed->socketDir;
 }
 
 std::unique_ptr<DeviceBackend> MakeDeviceBackend(const LinkConfig &settings, SimDevice *inProcessDevice)
@@ -157,6 +172,8 @@ std::unique_ptr<DeviceBackend> MakeDeviceBackend(const LinkConfig &settings, Sim
         break; // no device to simulate: fall back to the bus
     case LinkConfig::Kind::Socket:
         return std::make_unique<SocketBackend>(settings.socketPath, settings.readTimeoutMs);
+    case LinkConfig::Kind::SocketDir:
+        return std::make_unique<SocketDirBackend>(settings.socketDir, settings.readTimeoutMs);
     case LinkConfig::Kind::Usb:
         break;
     }

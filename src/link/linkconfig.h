@@ -21,9 +21,10 @@ inline constexpr int kMinReadTimeoutMs = 50;
 inline constexpr int kMaxReadTimeoutMs = 60000;
 
 struct LinkConfig {
-    enum class Kind { Usb, Simulator, Socket };
+    enum class Kind { Usb, Simulator, Socket, SocketDir };
     Kind kind = Kind::Usb;
     QString socketPath;                                            // Kind::Socket
+    QString socketDir;                                             // Kind::SocketDir: every socket in it
     std::vector<std::pair<std::uint16_t, std::uint16_t>> usbIds;   // vendor, product
     int readTimeoutMs = 2000;
     int simDevices = 1;          // in-process simulator: 0, 1 or 2 devices
@@ -34,7 +35,7 @@ struct LinkConfig {
 
 LinkConfig ReadLinkConfig(const QString &iniPath);
 
-// "usb", "simulator" or "socket:PATH" (the kind in any case), as in the
+// "usb", "simulator", "socket:PATH" or "socket-dir:DIR" (the kind in any case), as in the
 // configuration file and on the command line; the rest (USB ids, timeouts)
 // comes from base. Nothing, with *why saying what is wrong, for anything else.
 std::optional<LinkConfig> ParseTransport(const QString &text, const LinkConfig &base, QString *why);

@@ -1,7 +1,6 @@
 #include "ops/firmwareops.h"
 
-#include "files/uniquepath.h"
-#include "ops/backupops.h"
+#include "ops/receivermemory.h"
 #include "i18n/messagecatalogue.h"
 #include "i18n/messageids.h"
 #include "link/devicelink.h"
@@ -38,12 +37,6 @@ FirmwareOutcome WriteFirmwareFile(DeviceSession &session, const FirmwareFile &fi
 
 namespace {
 
-// The memory read before the firmware write, for writing it back afterwards.
-struct SavedMemory {
-    RegistrationBackup registration;
-    std::vector<int> settings;
-};
-
 class Update {
 public:
     Update(ReceiverAccess &receiver, const FirmwareUpdateRequest &request, const MessageCatalogue &catalogue)
@@ -76,7 +69,7 @@ private:
     const MessageCatalogue &catalogue_;
     FirmwareUpdateVerdict v_;
     FirmwareFile firmware_;
-    SavedMemory saved_;
+    ReceiverMemory saved_; // read before the firmware write, for writing it back
 };
 
 bool Update::ChooseFirmware(const DeviceInfo &device)
@@ -129,43 +122,14 @@ bool Update::ChooseFirmware(const DeviceInfo &device)
 
 bool Update::SaveMemory(DeviceSession &session, const DeviceInfo &device)
 {
-    const BackupReadVerdict registration = ReadBackup(session, Entry::Renew);
-    if (!registration.ok())
-        return Fail(UpdateStep::Backup, registration.message);
-    const SettingsReadVerdict settings = ReadSettings(session, SectionSet::Both(), Entry::Renew);
-    if (!settings.ok())
-        return Fail(UpdateStep::Backup, settings.message);
-    saved_.registration = registration.backup;
-    // The device's block is kept whole for the restore, erased sections too.
-    saved_.settings.assign(settings.image.begin(), settings.image.end());
-
-    // An earlier copy of the same name stays: it may be the only good one.
-    const QString base = QDir(request_.backupDir)
-                             .filePath(request_.backupStem + QStringLiteral("_v")
-                                       + FormatDeviceVersion(device.versionByte));
-    QString why;
-    const QString rrg = UniqueBackupPath(base + QStringLiteral(".rrg"), &why);
-    if (rrg.isEmpty())
-        return Fail(UpdateStep::Backup, 0, base + QStringLiteral(".rrg: ") + why);
-    if (const FileError error = WriteRegistrationBackup(rrg, saved_.registration); !error.ok()) {
-        QFile::remove(rrg);
-        return Fail(UpdateStep::Backup, 0, DescribeFileError(error, rrg, catalogue_));
-    }
-    v_.backupFiles << rrg;
-    // The settings beside their registration copy, under the same name when free.
-    const QFileInfo rrgInfo(rrg);
-    const QString cfg =
-        UniqueBackupPath(rrgInfo.dir().filePath(rrgInfo.completeBaseName() + QStringLiteral(".cfg")), &why);
-    if (cfg.isEmpty())
-        return Fail(UpdateStep::Backup, 0, rrg + QStringLiteral(": ") + why);
-    const SettingsSaveVerdict file = SaveDeviceSettings(cfg, settings);
-    v_.settingsFaults = file.faults;
-    if (!file.written())
-        QFile::remove(cfg);
-    if (!file.error.ok())
-        return Fail(UpdateStep::Backup, 0, DescribeFileError(file.error, cfg, catalogue_));
-    if (file.written())
-        v_.backupFiles << cfg;
+    MemoryCopyVerdict copy = CopyReceiverMemory(
+        session, request_.backupDir, request_.backupStem + QStringLiteral("_v") + FormatDeviceVersion(device.versionByte),
+        catalogue_);
+    v_.backupFiles = copy.files;
+    v_.settingsFaults = copy.settingsFaults;
+    if (!copy.ok())
+        return Fail(UpdateStep::Backup, copy.message, copy.detail);
+    saved_ = std::move(copy.memory);
     return true;
 }
 
@@ -184,9 +148,7 @@ bool Update::Relink()
 
 bool Update::RestoreMemory(DeviceSession &session)
 {
-    v_.restore = RestoreBackup(session, saved_.registration, Entry::Renew, ReadBack::Yes);
-    if (v_.restore.ok())
-        v_.restore = WriteImage(session, kSettingsBlocks, saved_.settings, Entry::Renew, ReadBack::Yes);
+    v_.restore = WriteBackMemory(session, saved_);
     if (!v_.restore.ok())
         return Fail(UpdateStep::Restore, v_.restore.message);
     v_.restored = true;

@@ -26,6 +26,7 @@
 #include <memory>
 
 #include <csignal>
+#include <sys/stat.h>
 
 using namespace rpu;
 using rpu::test::CliRun;
@@ -347,6 +348,122 @@ private slots:
             QCOMPARE(rows[n][QStringLiteral("version")].toString(), QLatin1String(n == 2 ? "4_6" : "4_9"));
         // Every receiver was backed up before its firmware went out, the cut one too.
         QCOMPARE(QDir(Path(QStringLiteral("saved"))).entryList(QDir::Files).size(), 8);
+    }
+
+    // Receivers plugged in one after another while the station waits: each
+    // goes through the whole plan, a receiver cut mid-plan fails alone at its step.
+    void stationTakesReceiversAsTheyArrive_data()
+    {
+        QTest::addColumn<QStringList>("secondFaults");
+        QTest::addColumn<QString>("secondFailedStep");
+        QTest::newRow("both complete") << QStringList{} << QString();
+        QTest::newRow("second cut during its firmware")
+            << QStringList{QStringLiteral("--drop-after"), QStringLiteral("3000")} << QStringLiteral("firmware");
+    }
+    void stationTakesReceiversAsTheyArrive()
+    {
+        QFETCH(QStringList, secondFaults);
+        QFETCH(QString, secondFailedStep);
+        const QString bench = Path(QStringLiteral("bench-") + QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('-'));
+        QVERIFY(QDir().mkpath(bench));
+        // Factory settings with one work mode changed, so that writing them shows.
+        SettingsImage batch = FactorySettingsImage();
+        const SettingsField &mode = *std::find_if(
+            SettingsFields(SettingsSection::Relay).begin(), SettingsFields(SettingsSection::Relay).end(),
+            [](const SettingsField &f) { return f.kind == FieldKind::WorkMode; });
+        batch[mode.offset] = batch[mode.offset] == 1 ? 2 : 1;
+        const auto head = std::span<const quint32, kSettingsFileCells>(batch.data(), kSettingsFileCells);
+        QVERIFY(WriteSettingsFile(bench + QStringLiteral("/batch.cfg"), head).ok());
+        const QString image = WriteImage(QStringLiteral("station.bin"), 49, 200);
+
+        QProcess station;
+        station.setProgram(qEnvironmentVariable("RPU_BIN_DIR") + QStringLiteral("/dorel-rpu-cli"));
+        station.setArguments({QStringLiteral("station"), QStringLiteral("--transport"), QStringLiteral("socket-dir:") + bench + QStringLiteral("/D"),
+                              QStringLiteral("--count"), QStringLiteral("2"), QStringLiteral("--firmware"), image,
+                              QStringLiteral("--settings"), bench + QStringLiteral("/batch.cfg"),
+                              QStringLiteral("--backup-dir"), bench + QStringLiteral("/B"),
+                              QStringLiteral("--record"), bench + QStringLiteral("/R.jsonl"),
+                              QStringLiteral("--config"), Path(QStringLiteral("none.INI"))});
+        QVERIFY(QDir().mkpath(bench + QStringLiteral("/D")));
+        const QStringList names{QStringLiteral("first"), QStringLiteral("second")};
+        for (const QString &name : names) {
+            if (station.state() == QProcess::NotRunning) {
+                station.start();
+                QVERIFY(station.waitForStarted());
+            }
+            QTest::qWait(600); // one after the other, the station already waiting
+            QStringList extra{QStringLiteral("--state"), bench + QLatin1Char('/') + name + QStringLiteral(".state")};
+            if (name == names[1])
+                extra += secondFaults;
+            sims.push_back(std::make_unique<SimProcess>(bench + QStringLiteral("/D/") + name + QStringLiteral(".sock"), extra));
+            QVERIFY(sims.back()->WaitReady());
+        }
+        QVERIFY2(station.waitForFinished(60000), "the station did not end after --count receivers");
+        const QString err = QString::fromUtf8(station.readAllStandardError());
+        QCOMPARE(station.exitCode(), secondFailedStep.isEmpty() ? 0 : 1);
+
+        QFile recordFile(bench + QStringLiteral("/R.jsonl"));
+        QVERIFY(recordFile.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = recordFile.readAll().split('\n');
+        QCOMPARE(lines.size(), 3); // two records and the end of the last line
+        for (const QByteArray &line : lines.mid(0, 2)) {
+            const QJsonObject record = QJsonDocument::fromJson(line).object();
+            const QString name = QFileInfo(record[QStringLiteral("path")].toString()).completeBaseName();
+            const bool cut = name == names[1] && !secondFailedStep.isEmpty();
+            QVERIFY2(names.contains(name), line.constData());
+            QCOMPARE(record[QStringLiteral("verdict")].toString(), QLatin1String(cut ? "failed" : "ok"));
+            QCOMPARE(record[QStringLiteral("versionBefore")].toString(), QStringLiteral("4_6"));
+            QCOMPARE(record[QStringLiteral("versionAfter")].toString(), QLatin1String(cut ? "4_6" : "4_9"));
+            QStringList verdicts;
+            for (const QJsonValue &step : record[QStringLiteral("steps")].toArray())
+                verdicts << step[QStringLiteral("step")].toString() + QLatin1Char('=') + step[QStringLiteral("verdict")].toString();
+            const QStringList expected = cut ? QStringList{"identify=ok", "backup=ok", "firmware=failed", "restore=not-run", "settings=not-run"}
+                                             : QStringList{"identify=ok", "backup=ok", "firmware=ok", "restore=ok", "settings=ok"};
+            QCOMPARE(verdicts, expected);
+            if (cut) {
+                QCOMPARE(record[QStringLiteral("failedStep")].toString(), secondFailedStep);
+                continue;
+            }
+            // The receiver holds the batch settings, and the record says what they changed.
+            const QJsonArray diff = record[QStringLiteral("settingsDiff")].toArray();
+            QVERIFY2(std::any_of(diff.begin(), diff.end(), [](const QJsonValue &change) {
+                         return change[QStringLiteral("section")] == QLatin1String("relay")
+                                && change[QStringLiteral("fieldId")] == QLatin1String("mode");
+                     }),
+                     line.constData());
+            const QString readBack = bench + QLatin1Char('/') + name + QStringLiteral("-read.cfg");
+            QCOMPARE(Cli({QStringLiteral("read-settings"), QStringLiteral("--transport=socket:") + bench + QStringLiteral("/D/") + name + QStringLiteral(".sock"), readBack}).exitCode, 0);
+            QCOMPARE(NumberLines(readBack), SettingsFileLines(head));
+        }
+        // Each receiver backed up before anything was written, the cut one too.
+        QCOMPARE(QDir(bench + QStringLiteral("/B")).entryList({QStringLiteral("*.rrg")}, QDir::Files).size(), 2);
+        QVERIFY2(err.contains(QStringLiteral("Обработано приемников: 2")), qPrintable(err));
+    }
+
+    // Refused before it waits for anything: nothing written, no receiver touched.
+    void stationRefusesBadCommandLines_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("said");
+        const QStringList needed{QStringLiteral("--backup-dir"), Path(QStringLiteral("refused-b")),
+                                 QStringLiteral("--transport"), QStringLiteral("socket-dir:") + Path(QStringLiteral("refused"))};
+        QTest::newRow("no record") << needed << "--record";
+        QTest::newRow("record is a FIFO") << needed + QStringList{"--record", Path(QStringLiteral("fifo"))} << "не обычный файл";
+        QTest::newRow("two firmware choices")
+            << needed + QStringList{"--record", Path("r.jsonl"), "--newest", "--firmware", Path("x.bin")} << "--newest";
+        QTest::newRow("count 0") << needed + QStringList{"--record", Path("r.jsonl"), "--count", "0"} << "--count";
+        QTest::newRow("settings file missing")
+            << needed + QStringList{"--record", Path("r.jsonl"), "--settings", Path("missing.cfg")} << "missing.cfg";
+    }
+    void stationRefusesBadCommandLines()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, said);
+        QVERIFY(QFile::exists(Path(QStringLiteral("fifo"))) || ::mkfifo(qPrintable(Path(QStringLiteral("fifo"))), 0600) == 0);
+        const CliRun run = Cli(QStringList{QStringLiteral("station")} + args);
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.err.contains(said), qPrintable(run.err));
+        QVERIFY(!QFile::exists(Path(QStringLiteral("r.jsonl"))));
     }
 
     void backupFirstAndRestoreAfterKeepTheMemory()

@@ -754,6 +754,67 @@ private slots:
         }
     }
 
+    // The station on the emulated bus: the receiver plugged in before it
+    // started and two plugged in while it waits each get a record of their
+    // own, their firmware written and their memory written back.
+    void stationTakesReceiversPluggedInLater()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QFile ini(dir.filePath(QStringLiteral("bench.INI")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[Device]\nTransport=usb\nUsbIds=04b4:8613\nReadTimeoutMs=" + QByteArray::number(kTimeoutMs) + "\n");
+        ini.close();
+        QFile firmware(dir.filePath(QStringLiteral("fw.bin")));
+        QVERIFY(firmware.open(QIODevice::WriteOnly));
+        firmware.write(MakeFirmwareImage(kSelaFirmwareTypeCode, 49, 100));
+        firmware.close();
+        const QString record = dir.filePath(QStringLiteral("R.jsonl"));
+
+        QString out;
+        int code = -1;
+        std::thread station([&] {
+            QString err;
+            QTextStream outStream(&out), errStream(&err), in(stdin);
+            code = cli::RunCli({QStringLiteral("dorel-rpu-cli"), QStringLiteral("station"), QStringLiteral("--count"),
+                                QStringLiteral("3"), QStringLiteral("--firmware"), firmware.fileName(),
+                                QStringLiteral("--backup-dir"), dir.filePath(QStringLiteral("B")),
+                                QStringLiteral("--record"), record, QStringLiteral("--config"), ini.fileName()},
+                               dir.path(), {outStream, errStream, in, false});
+            outStream.flush();
+            errStream.flush();
+            out += err;
+        });
+        std::map<int, std::unique_ptr<EmulatedReceiver>> plugged;
+        for (const int devnum : {5, 6}) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            plugged[devnum] = std::make_unique<EmulatedReceiver>(testbed, devnum, kReceiverIds);
+            umockdev_testbed_uevent(testbed, QByteArray("/sys/devices/usb1/1-" + QByteArray::number(devnum)).constData(),
+                                    "add");
+        }
+        station.join();
+        QVERIFY2(code == 0, qPrintable(out));
+
+        QFile lines(record);
+        QVERIFY(lines.open(QIODevice::ReadOnly));
+        QStringList identities;
+        for (const QByteArray &line : lines.readAll().split('\n')) {
+            if (line.isEmpty())
+                continue;
+            const QJsonObject r = QJsonDocument::fromJson(line).object();
+            identities << r[QStringLiteral("identity")].toString();
+            QCOMPARE(r[QStringLiteral("verdict")].toString(), QStringLiteral("ok"));
+            QCOMPARE(r[QStringLiteral("transport")].toString(), QStringLiteral("usb"));
+            QCOMPARE(r[QStringLiteral("versionAfter")].toString(), QStringLiteral("4_9"));
+        }
+        identities.sort();
+        QCOMPARE(identities, (QStringList{"usb:1-2", "usb:1-5", "usb:1-6"}));
+        for (const int devnum : {5, 6}) {
+            std::lock_guard<std::mutex> guard(plugged[devnum]->lock);
+            QCOMPARE(plugged[devnum]->sim.VersionByte(), std::uint8_t(49));
+        }
+    }
+
 private:
     test::RecordingTransport pacer; // as a pacer only: no real pauses
 
