@@ -44,19 +44,30 @@ FileResult<RegistrationBackup> ParseRegistrationText(QByteArrayView allText)
     while (end < allText.size() && allText[end] != '\r' && allText[end] != '\n')
         ++end;
     const QByteArrayView text = allText.first(end);
-    const int lines = CountTextLines(text);
+    RegistrationBackup backup;
+    // Every value but the last takes a digit and a line end: at most half
+    // the bytes, rounded up.
+    backup.values.resize(text.size() / 2 + 1);
+    char *out = backup.values.data();
+    TextLineCursor cursor(text);
+    QByteArrayView line;
+    bool bad = false;
+    while (cursor.Next(line)) {
+        qint64 value = 0;
+        if (ReadDecimal(line, 0, 255, value) != DecimalFault::None) {
+            bad = true;
+            break;
+        }
+        *out++ = char(value);
+    }
+    // A short file is refused as short, whatever its lines hold.
+    const qint64 lines = cursor.LinesRead() + (bad ? CountTextLines(cursor.Rest()) : 0);
     if (lines < kRegistrationImageSize)
         return {std::nullopt, TooShortError(lines, kRegistrationImageSize)};
-    RegistrationBackup backup;
-    backup.values.reserve(lines);
-    TextLineCursor cursor(text);
-    for (QByteArrayView line; cursor.Next(line);) {
-        const auto value = ParseDecimalLine(line, cursor.LinesRead(), 0, 255);
-        if (!value.ok())
-            return {std::nullopt, value.error};
-        backup.values.append(char(*value.value));
-    }
-    return {backup, {}};
+    if (bad)
+        return {std::nullopt, ParseDecimalLine(line, cursor.LinesRead(), 0, 255).error};
+    backup.values.truncate(out - backup.values.constData());
+    return {std::move(backup), {}};
 }
 
 FileResult<RegistrationBackup> ParseRegistrationLines(const QStringList &lines)

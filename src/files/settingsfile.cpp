@@ -15,27 +15,34 @@ QStringList SettingsFileLines(std::span<const quint32, kSettingsFileCells> cells
 
 namespace {
 
-FileResult<qint64> ParseCell(QByteArrayView line, int number)
-{
-    return ParseDecimalLine(line, number, std::numeric_limits<qint32>::min(), std::numeric_limits<quint32>::max());
-}
+constexpr qint64 kCellMin = std::numeric_limits<qint32>::min();
+constexpr qint64 kCellMax = std::numeric_limits<quint32>::max();
 
 } // namespace
 
 FileResult<SettingsFileContent> ParseSettingsText(QByteArrayView text)
 {
     SettingsFileContent content;
-    content.lineCount = CountTextLines(text);
-    if (content.lineCount < kSettingsFileCells)
-        return {std::nullopt, TooShortError(content.lineCount, kSettingsFileCells)};
     TextLineCursor cursor(text);
-    QByteArrayView line;
-    for (int i = 0; i < kSettingsFileCells && cursor.Next(line); ++i) {
-        const auto value = ParseCell(line, i + 1);
-        if (!value.ok())
-            return {std::nullopt, value.error};
-        content.cells[i] = quint32(*value.value);
+    // A bad cell is reported only once the file is known to have 96 lines:
+    // a short file is refused as short, whatever its lines hold.
+    int badLine = 0;
+    QByteArrayView bad;
+    for (QByteArrayView line; cursor.LinesRead() < kSettingsFileCells && cursor.Next(line);) {
+        qint64 value = 0;
+        if (badLine == 0 && ReadDecimal(line, kCellMin, kCellMax, value) != DecimalFault::None) {
+            badLine = cursor.LinesRead();
+            bad = line;
+        }
+        content.cells[cursor.LinesRead() - 1] = quint32(value);
     }
+    if (cursor.LinesRead() < kSettingsFileCells)
+        return {std::nullopt, TooShortError(cursor.LinesRead(), kSettingsFileCells)};
+    if (badLine != 0)
+        return {std::nullopt, ParseDecimalLine(bad, badLine, kCellMin, kCellMax).error};
+    // The lines after line 96 are only counted.
+    const qint64 more = CountTextLines(cursor.Rest());
+    content.lineCount = int(std::min<qint64>(kSettingsFileCells + more, std::numeric_limits<int>::max()));
     return {content, {}};
 }
 

@@ -123,10 +123,17 @@ FileError TooShortError(qsizetype found, int expected)
 
 namespace {
 
-// The next '\r' or '\n' from p on, or end: memchr finds the common LF and
-// CR LF ends at memory speed.
+// The next '\r' or '\n' from p on, or end. Most lines are a few bytes: a
+// short look by hand first, then memchr for a long line.
 const char *NextLineEnd(const char *p, const char *end)
 {
+    constexpr qsizetype kByHand = 24;
+    for (const char *stop = end - p > kByHand ? p + kByHand : end; p < stop; ++p) {
+        if (*p == '\n' || *p == '\r')
+            return p;
+    }
+    if (p == end)
+        return end;
     const char *lf = static_cast<const char *>(std::memchr(p, '\n', std::size_t(end - p)));
     const char *limit = lf ? lf : end;
     const char *cr = static_cast<const char *>(std::memchr(p, '\r', std::size_t(limit - p)));
@@ -154,18 +161,15 @@ bool TextLineCursor::Next(QByteArrayView &line)
 int CountTextLines(QByteArrayView text)
 {
     // A line ends at each LF and at each CR not followed by LF; a last line
-    // without an end counts too.
-    const char *p = text.data();
-    const char *end = p + text.size();
+    // without an end counts too. Branch-free, so the compiler can vectorise it.
+    const auto *p = reinterpret_cast<const unsigned char *>(text.data());
+    const qsizetype n = text.size();
+    if (n == 0)
+        return 0;
     qsizetype lines = 0;
-    for (const char *q = p; q < end && (q = static_cast<const char *>(std::memchr(q, '\n', std::size_t(end - q)))); ++q)
-        ++lines;
-    for (const char *q = p; q < end && (q = static_cast<const char *>(std::memchr(q, '\r', std::size_t(end - q)))); ++q) {
-        if (q + 1 == end || q[1] != '\n')
-            ++lines;
-    }
-    if (!text.isEmpty() && text.back() != '\n' && text.back() != '\r')
-        ++lines;
+    for (qsizetype i = 0; i + 1 < n; ++i)
+        lines += (p[i] == '\n') | ((p[i] == '\r') & (p[i + 1] != '\n'));
+    lines += 1;  // the last byte: a line end, or the end of an unended line
     return int(std::min<qsizetype>(lines, std::numeric_limits<int>::max()));
 }
 
@@ -220,35 +224,38 @@ FileError WriteTextLines(const QString &path, const QStringList &lines)
     return FileErrorFrom(WriteFileAtomically(path, bytes), true);
 }
 
-FileResult<qint64> ParseDecimalLine(QByteArrayView text, int line, qint64 min, qint64 max)
+DecimalFault ReadDecimal(QByteArrayView text, qint64 min, qint64 max, qint64 &value)
 {
-    const auto bad = [&](FileErrorKind kind) {
-        return FileResult<qint64>{std::nullopt, LineError(kind, line, QString::fromUtf8(text))};
-    };
-    qsizetype i = 0;
-    const qsizetype n = text.size();
-    while (i < n && (text.at(i) == ' ' || text.at(i) == '\t'))
-        ++i;
+    const char *p = text.data();
+    const char *end = p + text.size();
+    while (p < end && (*p == ' ' || *p == '\t'))
+        ++p;
     bool negative = false;
-    if (i < n && (text.at(i) == '+' || text.at(i) == '-')) {
-        negative = text.at(i) == '-';
-        ++i;
-    }
-    if (i == n)
-        return bad(FileErrorKind::NotANumber);
+    if (p < end && (*p == '+' || *p == '-'))
+        negative = *p++ == '-';
+    if (p == end)
+        return DecimalFault::NotANumber;
     // Saturates far beyond any range asked for, so long digit runs cannot overflow.
     constexpr qint64 kCeiling = qint64(1) << 40;
     qint64 magnitude = 0;
-    for (; i < n; ++i) {
-        const char c = text.at(i);
-        if (c < '0' || c > '9')
-            return bad(FileErrorKind::NotANumber);
-        magnitude = std::min(kCeiling, magnitude * 10 + (c - '0'));
+    for (; p < end; ++p) {
+        const unsigned digit = unsigned(*p) - '0';
+        if (digit > 9)
+            return DecimalFault::NotANumber;
+        magnitude = std::min(kCeiling, magnitude * 10 + digit);
     }
-    const qint64 value = negative ? -magnitude : magnitude;
-    if (value < min || value > max)
-        return bad(FileErrorKind::OutOfRange);
-    return {value, {}};
+    value = negative ? -magnitude : magnitude;
+    return value < min || value > max ? DecimalFault::OutOfRange : DecimalFault::None;
+}
+
+FileResult<qint64> ParseDecimalLine(QByteArrayView text, int line, qint64 min, qint64 max)
+{
+    qint64 value = 0;
+    const DecimalFault fault = ReadDecimal(text, min, max, value);
+    if (fault == DecimalFault::None)
+        return {value, {}};
+    const FileErrorKind kind = fault == DecimalFault::NotANumber ? FileErrorKind::NotANumber : FileErrorKind::OutOfRange;
+    return {std::nullopt, LineError(kind, line, QString::fromUtf8(text))};
 }
 
 FileResult<qint64> ParseDecimalLine(const QString &text, int line, qint64 min, qint64 max)

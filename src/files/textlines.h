@@ -10,6 +10,7 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
+#include <algorithm>
 #include <optional>
 
 namespace rpu {
@@ -77,6 +78,8 @@ public:
     // The next line without its line end; false after the last.
     bool Next(QByteArrayView &line);
     int LinesRead() const { return read_; }
+    // The text after the lines read (and their line ends).
+    QByteArrayView Rest() const { return text_.sliced(std::min(pos_, text_.size())); }
 
 private:
     QByteArrayView text_;
@@ -109,5 +112,9 @@ FileError WriteTextLines(const QString &path, const QStringList &lines);
 // line and text filled.
 FileResult<qint64> ParseDecimalLine(QByteArrayView text, int line, qint64 min, qint64 max);
 FileResult<qint64> ParseDecimalLine(const QString &text, int line, qint64 min, qint64 max);
+// The same check without building an error, for loops over many lines: they
+// ask ParseDecimalLine for the error only at the line that fails.
+enum class DecimalFault { None, NotANumber, OutOfRange };
+DecimalFault ReadDecimal(QByteArrayView text, qint64 min, qint64 max, qint64 &value);
 
 } // namespace rpu

@@ -79,6 +79,10 @@ private slots:
         QTest::newRow("100 lines") << NumberedLines(100, "\r\n") << 100;
         QTest::newRow("junk after line 96") << NumberedLines(96, "\r\n") + "abc\r\n\r\n" << 98;
         QTest::newRow("byte-order mark") << "\xEF\xBB\xBF" + NumberedLines(96, "\r\n") << 96;
+        QByteArray padded; // long lines: their ends are found past the first bytes looked at
+        for (int i = 1; i <= 96; ++i)
+            padded += QByteArray(40 + i, ' ') + QByteArray::number(i) + (i % 2 ? "\r" : "\r\n");
+        QTest::newRow("blank-padded lines, CR and CR LF") << padded << 96;
     }
     void tolerantReads()
     {
