@@ -4,12 +4,12 @@
 #     of the pauses the protocol asks for (goal: at most 1.02);
 #  2. every command with --all on N simulated receivers against the same
 #     command on one (goal at N = 4: at most 1.2; sequential work gives N).
-# Each figure is the median of RUNS runs.
+# Each figure is the median of RUNS runs; the ratios are over the first count.
 #   bench/bench_cli_parallel.sh [BIN_DIR] [RUNS] [COUNTS] [PACKETS]
-#   (default build/bin, 3, "1 4 8 16", 400 packets for the --all firmware)
+#   (default build/bin, 5, "1 4 8 16", 400 packets for the --all firmware)
 set -euo pipefail
 bin=${1:-build/bin}
-runs=${2:-3}
+runs=${2:-5}
 read -r -a counts <<<"${3:-1 4 8 16}"
 packets=${4:-400}
 floor_packets=2048
@@ -46,12 +46,8 @@ cli() {
     end=$(date +%s%N)
     echo $(((end - start) / 1000000))
 }
-# median ARGS...: the median wall time of runs of cli ARGS.
-median() {
-    local times=()
-    for _ in $(seq "$runs"); do times+=("$(cli "$@")"); done
-    printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p"
-}
+# median TIMES...: the middle one.
+median() { printf '%s\n' "$@" | sort -n | sed -n "$((($# + 1) / 2))p"; }
 
 # The inputs every receiver gets: one receiver's own settings and memory.
 cli read-settings "$work/in.cfg" "${transports[@]:0:2}" >/dev/null
@@ -60,7 +56,9 @@ cli backup "$work/in.rrg" "${transports[@]:0:2}" >/dev/null
 # The pauses of a firmware write: 10 ms after every 4th packet, 10 ms between
 # the two tail bytes, 25 ms before the verdict.
 floor=$((floor_packets / 4 * 10 + 10 + 25))
-wall=$(median update-firmware "$work/floor.bin" --allow-reinstall "${transports[@]:0:2}")
+times=()
+for _ in $(seq "$runs"); do times+=("$(cli update-firmware "$work/floor.bin" --allow-reinstall "${transports[@]:0:2}")"); done
+wall=$(median "${times[@]}")
 awk -v w="$wall" -v f="$floor" -v p="$floor_packets" 'BEGIN {
     printf "cli firmware %d packets: wall %d ms, floor %d ms, ratio %.3f\n", p, w, f, w / f }'
 
@@ -72,14 +70,23 @@ declare -A command=(
     [restore]="restore $work/in.rrg"
     [update-firmware]="update-firmware $work/fw.bin --allow-reinstall"
 )
+# The counts take turns run by run, so a busy spell of the machine falls on all of them.
 for name in info read-settings write-settings backup restore update-firmware; do
     read -r -a args <<<"${command[$name]}"
+    declare -A by_count=()
+    for _ in $(seq "$runs"); do
+        for n in "${counts[@]}"; do
+            by_count[$n]+=" $(cli "${args[@]}" --all "${transports[@]:0:$((2 * n))}")"
+        done
+    done
     one=
     line="all $name:"
     for n in "${counts[@]}"; do
-        ms=$(median "${args[@]}" --all "${transports[@]:0:$((2 * n))}")
+        # shellcheck disable=SC2086
+        ms=$(median ${by_count[$n]})
         [ -z "$one" ] && one=$ms
         line+=$(awk -v n="$n" -v ms="$ms" -v one="$one" 'BEGIN { printf " N=%d %d ms (%.2f)", n, ms, ms / one }')
     done
     echo "$line"
+    unset by_count
 done
