@@ -56,10 +56,8 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QStringList>("expected");
         const QString factory = Path("factory.cfg"), changed = Path("changed.cfg");
-        QTest::newRow("file and factory") << QStringList{"diff", "factory:relay", changed}
-                                          << QStringList{"1", "", "mode", "partition:5"};
-        QTest::newRow("factory sections") << QStringList{"diff", "factory:relay", "factory:rpu"}
-                                          << QStringList{"1", "", "section", "section"};
+        QTest::newRow("file and factory") << QStringList{"diff", "factory:relay", changed} << QStringList{"1", "", "mode", "partition:5"};
+        QTest::newRow("factory sections") << QStringList{"diff", "factory:relay", "factory:rpu"} << QStringList{"1", "", "section", "section"};
         QTest::newRow("device as it came") << QStringList{"diff", "device", factory} << QStringList{"0", ""};
         QTest::newRow("unknown factory") << QStringList{"diff", "factory:mro", factory} << QStringList{"2", ""};
         QTest::newRow("one operand") << QStringList{"diff", factory} << QStringList{"2", ""};

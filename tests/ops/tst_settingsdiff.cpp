@@ -8,18 +8,14 @@
 #include <QDir>
 #include <QtTest>
 
-#include <functional>
-
 using namespace rpu;
 using namespace rpu::ops;
 
 namespace {
 
-// Changes the after side, or both.
 using Edit = std::function<void(SettingsSide &before, SettingsSide &after)>;
 
-// Factory relay section; RPU: sources 1, 2 and alarm on output 1, which is an
-// inverted sounder held open; output 3 special.
+// Factory relay section; RPU: output 1 an inverted sounder held open on sources 1, 2 with alarm; 3 special.
 SettingsSide Base()
 {
     SettingsSide side{FactorySettingsImage()};
@@ -64,17 +60,14 @@ private slots:
             "Выход ОК №1: замыкание на время «---/ 1 c.» → «пост.»");
         // Sounder minutes 0..9 all read 10 minutes.
         row("sounder duration that reads the same", Cells({{41, 3}}), {}, {});
-        row("mode changes the duration's words", Cells({{42, 4}}),
-            {"relay/1/mode", "relay/1/duration"}, "Реле №1: режим «Специальный» → «Звуковой»");
-        row("sources, bit 3 ignored", Cells({{50, 0x18}, {73, 0x40}}), {"rpu/1/source:1", "rpu/3/source:48"},
-            "Реле №1: ИИ 1: снят");
+        row("mode changes the duration's words", Cells({{42, 4}}), {"relay/1/mode", "relay/1/duration"}, "Реле №1: режим «Специальный» → «Звуковой»");
+        row("sources, bit 3 ignored", Cells({{50, 0x18}, {73, 0x40}}), {"rpu/1/source:1", "rpu/3/source:48"}, "Реле №1: ИИ 1: снят");
         row("every rpu notification", Cells({{74, 1}, {75, 1}, {76, 1}, {77, 0}, {78, 1}, {79, 1}, {80, 1}, {81, 1}, {82, 1}}),
             QString("RadioChanBlck BoxDamage ErrorPower AlarmEvent DamageII ErrorFire AhtungFireII NoLink PowerCD")
                 .replace(QRegularExpression("(\\w+)"), "rpu/1/notification:\\1RPU").split(' '),
             "Реле №1: Блокирование РК: включено");
         row("rpu mode, inversion, times", Cells({{94, 7}, {83, 0}, {86, 24}, {90, 255}}),
-            {"rpu/1/inverse", "rpu/1/duration", "rpu/2/mode", "rpu/3/closeFor"},
-            "Реле №1: инверсный режим «Да» → «Нет»");
+            {"rpu/1/inverse", "rpu/1/duration", "rpu/2/mode", "rpu/3/closeFor"}, "Реле №1: инверсный режим «Да» → «Нет»");
         row("rpu section erased", [](SettingsSide &, SettingsSide &a) { std::fill(&a.image[49], &a.image[96], 255u); },
             {"rpu/0/section"}, "«Режимы реле и выхода ОК (РПУ в автономном режиме)»: задан → байт №50=255 вне диапазона");
         row("relay section not given", [](SettingsSide &, SettingsSide &a) { a.sections.relay = false; },
@@ -102,8 +95,7 @@ private slots:
             named << QStringLiteral("%1/%2/%3").arg(change["section"].toString()).arg(change["output"].toInt())
                          .arg(change["fieldId"].toString());
         QCOMPARE(named, fields);
-        if (!changes.empty())
-            QCOMPARE(changes.front().text, firstText);
+        QCOMPARE(changes.empty() ? QString() : changes.front().text, firstText);
         // Back the other way: the same fields, before and after swapped.
         const auto back = DiffSettings(after, before, catalogue, QLocale::c());
         QCOMPARE(back.size(), changes.size());
