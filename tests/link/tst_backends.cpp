@@ -147,6 +147,13 @@ private slots:
         const LinkConfig u = ReadLinkConfig(WriteIni(dir, "[Device]\nTransport=Simulator\nUsbIds=0403:6001,1d50:60a1\n"));
         QCOMPARE(u.kind, LinkConfig::Kind::Simulator);
         QCOMPARE(u.usbIds, (Ids{{0x0403, 0x6001}, {0x1d50, 0x60a1}}));
+
+        // A bench folder of simulators, from the file and over it for one run.
+        LinkConfig d = ReadLinkConfig(WriteIni(dir, "[Device]\nTransport=Socket-Dir:/tmp/bench\n"));
+        QCOMPARE(d.kind, LinkConfig::Kind::SocketDir);
+        QCOMPARE(d.socketDir, QStringLiteral("/tmp/bench"));
+        ApplyTransportOverride(d, QStringLiteral("socket-dir:/run/other"));
+        QCOMPARE(d.socketDir, QStringLiteral("/run/other"));
     }
 
     void settingsBadValuesFallBack_data()
