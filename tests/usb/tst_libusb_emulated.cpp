@@ -380,6 +380,18 @@ std::vector<int> Sizes(const std::vector<std::vector<std::uint8_t>> &transfers)
 } // namespace
 #endif
 
+// The bench's INI (USB, the emulated receiver's ids) and a 4_9 image beside it.
+bool WriteBenchFiles(const QString &dir)
+{
+    QFile ini(dir + QStringLiteral("/bench.INI"));
+    QFile firmware(dir + QStringLiteral("/fw.bin"));
+    if (!ini.open(QIODevice::WriteOnly) || !firmware.open(QIODevice::WriteOnly))
+        return false;
+    ini.write("[Device]\nTransport=usb\nUsbIds=04b4:8613\nReadTimeoutMs=" + QByteArray::number(kTimeoutMs) + "\n");
+    firmware.write(MakeFirmwareImage(kSelaFirmwareTypeCode, 49, 100));
+    return ini.flush() && firmware.flush();
+}
+
 class TestLibusbEmulated : public QObject {
     Q_OBJECT
 
@@ -641,19 +653,12 @@ private slots:
             memories[devnum].assign(memory.begin(), memory.begin() + kRegistrationImageSize);
         }
 
-        QFile ini(dir.filePath(QStringLiteral("bench.INI")));
-        QVERIFY(ini.open(QIODevice::WriteOnly));
-        ini.write("[Device]\nTransport=usb\nUsbIds=04b4:8613\nReadTimeoutMs=" + QByteArray::number(kTimeoutMs) + "\n");
-        ini.close();
-        QFile firmware(dir.filePath(QStringLiteral("fw.bin")));
-        QVERIFY(firmware.open(QIODevice::WriteOnly));
-        firmware.write(MakeFirmwareImage(kSelaFirmwareTypeCode, 49, 100));
-        firmware.close();
+        QVERIFY(WriteBenchFiles(dir.path()));
         const auto cli = [&](QStringList args, QString *out) {
             QString err;
             QTextStream outStream(out), errStream(&err), in(stdin);
             args.prepend(QStringLiteral("dorel-rpu-cli"));
-            args << QStringLiteral("--config") << ini.fileName();
+            args << QStringLiteral("--config") << dir.filePath(QStringLiteral("bench.INI"));
             const int code = cli::RunCli(args, dir.path(), {outStream, errStream, in, false});
             outStream.flush();
             errStream.flush();
@@ -696,7 +701,7 @@ private slots:
             }
         });
         out.clear();
-        const int code = cli({QStringLiteral("update-firmware"), firmware.fileName(), QStringLiteral("--all"),
+        const int code = cli({QStringLiteral("update-firmware"), dir.filePath(QStringLiteral("fw.bin")), QStringLiteral("--all"),
                               QStringLiteral("--backup-first"), dir.filePath(QStringLiteral("saved")),
                               QStringLiteral("--restore-after")},
                              &out);
@@ -761,14 +766,7 @@ private slots:
     {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
-        QFile ini(dir.filePath(QStringLiteral("bench.INI")));
-        QVERIFY(ini.open(QIODevice::WriteOnly));
-        ini.write("[Device]\nTransport=usb\nUsbIds=04b4:8613\nReadTimeoutMs=" + QByteArray::number(kTimeoutMs) + "\n");
-        ini.close();
-        QFile firmware(dir.filePath(QStringLiteral("fw.bin")));
-        QVERIFY(firmware.open(QIODevice::WriteOnly));
-        firmware.write(MakeFirmwareImage(kSelaFirmwareTypeCode, 49, 100));
-        firmware.close();
+        QVERIFY(WriteBenchFiles(dir.path()));
         const QString record = dir.filePath(QStringLiteral("R.jsonl"));
 
         QString out;
@@ -777,9 +775,9 @@ private slots:
             QString err;
             QTextStream outStream(&out), errStream(&err), in(stdin);
             code = cli::RunCli({QStringLiteral("dorel-rpu-cli"), QStringLiteral("station"), QStringLiteral("--count"),
-                                QStringLiteral("3"), QStringLiteral("--firmware"), firmware.fileName(),
+                                QStringLiteral("3"), QStringLiteral("--firmware"), dir.filePath(QStringLiteral("fw.bin")),
                                 QStringLiteral("--backup-dir"), dir.filePath(QStringLiteral("B")),
-                                QStringLiteral("--record"), record, QStringLiteral("--config"), ini.fileName()},
+                                QStringLiteral("--record"), record, QStringLiteral("--config"), dir.filePath(QStringLiteral("bench.INI"))},
                                dir.path(), {outStream, errStream, in, false});
             outStream.flush();
             errStream.flush();
