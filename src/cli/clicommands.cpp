@@ -651,8 +651,11 @@ int Cli::WriteSettings(const QString &path)
     const ops::SettingsFileVerdict file = ops::AcceptSettingsFile(path, ops::SectionSet::Both());
     if (!file.ok())
         return Fail(kExitUsage, ops::DescribeSettingsFile(file, path, catalogue_));
-    if (parser_.isSet(kDryRunOption))
+    if (parser_.isSet(kDryRunOption)) {
+        if (parser_.isSet(kAllOption))
+            return Fail(kExitUsage, QStringLiteral("--dry-run shows one receiver's changes: choose it with --device"));
         return RunDryRun(path, file, Diffs());
+    }
     return OnReceivers(QStringLiteral("write-settings"),
                        [&](Connection &c) { return WriteSettingsJob(*c.session, file, catalogue_); });
 }
