@@ -125,18 +125,27 @@ void RunWindowCases(int repeats, QStringList &summary, bool &allOk)
         w.form->Flow().SetPageTabVisible(c.page, true);
         w.form->Flow().SetActivePage(c.page);
         ShownWindow::Drawn();
-        std::vector<double> walls, cpus, exact;
+        std::vector<double> walls, cpus, exact, outside, rounds, after;
         qint64 floorMs = 0;
         QString paints;
         for (int r = 0; r < repeats; ++r) {
             const int errorsBefore = w.dialogs.errors;
             const double cpuBefore = ProcessCpuMs();
+            double handlerMs = 0;
             walls.push_back(w.Timed([&] {
+                QElapsedTimer handler;
+                handler.start();
                 if (c.write)
                     w.form->WriteButtonClick();
                 else
                     w.form->ReadButtonClick();
+                handlerMs = double(handler.nsecsElapsed()) / 1e6;
             }));
+            // Where the wall beyond the pauses went: in the handler outside
+            // the pauses (event rounds apart), and drawing after it.
+            rounds.push_back(double(w.pacer.eventsNs) / 1e6);
+            outside.push_back(handlerMs - double(w.pacer.pausedNs) / 1e6 - rounds.back());
+            after.push_back(walls.back() - handlerMs);
             cpus.push_back(ProcessCpuMs() - cpuBefore);
             floorMs = w.pacer.floorMs;
             exact.push_back(walls.back() - double(w.pacer.pausedNs) / 1e6 + double(floorMs));
@@ -148,7 +157,8 @@ void RunWindowCases(int repeats, QStringList &summary, bool &allOk)
         }
         const double wall = MedianOf(walls);
         summary << QStringLiteral("%1: wall %2 ms, floor %3 ms, ratio %4 (cpu %5 ms, best %6 ms, %7 runs; "
-                                  "paints: %8; ratio had the pauses slept exactly %9)")
+                                  "paints: %8; ratio had the pauses slept exactly %9; beyond the pauses: "
+                                  "%10 ms handler, %11 ms event rounds, %12 ms drawing after)")
                        .arg(QLatin1String(c.name))
                        .arg(wall, 0, 'f', 2)
                        .arg(floorMs)
@@ -157,7 +167,10 @@ void RunWindowCases(int repeats, QStringList &summary, bool &allOk)
                        .arg(*std::min_element(walls.begin(), walls.end()), 0, 'f', 2)
                        .arg(repeats)
                        .arg(paints)
-                       .arg(MedianOf(exact) / double(floorMs), 0, 'f', 3);
+                       .arg(MedianOf(exact) / double(floorMs), 0, 'f', 3)
+                       .arg(MedianOf(outside), 0, 'f', 2)
+                       .arg(MedianOf(rounds), 0, 'f', 2)
+                       .arg(MedianOf(after), 0, 'f', 2);
     }
 }
 

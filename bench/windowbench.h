@@ -112,6 +112,12 @@ struct ShownWindow {
         while (!(form->windowHandle() && form->windowHandle()->isExposed()) && t.elapsed() < 5000)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         Drawn();
+        // What the window does once drawn (the settings pages are built
+        // then) is over before the user's first click.
+        QElapsedTimer idle;
+        idle.start();
+        while (idle.elapsed() < 300)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         return form->windowHandle() && form->windowHandle()->isExposed();
     }
 

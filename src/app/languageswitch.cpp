@@ -16,6 +16,7 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -23,6 +24,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QRegularExpression>
+#include <QTimer>
 
 #include <optional>
 #include <vector>
@@ -33,6 +35,7 @@ namespace {
 
 constexpr int kMsgCaption = msg::kWindowCaption;
 constexpr int kLastOwnMessage = msg::kWindowCaption;
+const QEvent::Type kRecordAfterRedraw = static_cast<QEvent::Type>(QEvent::registerEventType());
 
 ResourceLocale *g_programRuntime = nullptr;
 
@@ -175,6 +178,15 @@ void LanguageSwitch::SetRuntime(ResourceLocale &runtime)
         ErrorBox(error);
 }
 
+void LanguageSwitch::TranslateBuiltPart(QWidget &part)
+{
+    NameTranslatableControls(window_, part);
+    // The window's own translation has already said what is wrong with a module.
+    const QString error = runtime_->TranslateNewPart(&window_, &part);
+    if (!error.isEmpty())
+        qWarning("%s", qPrintable(error));
+}
+
 void LanguageSwitch::SetAsker(LanguageAsker *asker) { asker_ = asker; }
 
 void LanguageSwitch::ErrorBox(const QString &text) const
@@ -204,17 +216,40 @@ bool LanguageSwitch::ChangeLanguage()
     }
     if (!switched)
         return false;
+    LoadLoadedLanguageCatalogue(*services_.catalogue, *runtime_);
+    RestoreState(before, beforeLocale);
+    window_.ShowWindowTexts();
+    // The records sync files to disk: the window is redrawn in the new
+    // language first. The redraw is posted at low priority; this comes after.
+    if (!recordPending_) {
+        recordPending_ = true;
+        QCoreApplication::postEvent(this, new QEvent(kRecordAfterRedraw), Qt::LowEventPriority - 1);
+    }
+    return true;
+}
+
+bool LanguageSwitch::event(QEvent *event)
+{
+    if (event->type() != kRecordAfterRedraw)
+        return QObject::event(event);
+    // One round later, so the redraw's flush is not held up either.
+    QTimer::singleShot(0, this, [this] { WritePendingRecords(); });
+    return true;
+}
+
+bool LanguageSwitch::WritePendingRecords()
+{
+    if (!recordPending_)
+        return true;
+    recordPending_ = false;
     // An installed program's configuration folder may not exist yet.
     const QString configFile = window_.Places().Folders.configFile;
     QDir().mkpath(QFileInfo(configFile).absolutePath());
-    const QString writeError = RecordLanguageChange(*runtime_, configFile, *services_.catalogue);
-    RestoreState(before, beforeLocale);
-    if (!writeError.isEmpty()) {
-        ErrorBox(writeError);
-        return false;
-    }
-    window_.ShowWindowTexts();
-    return true;
+    const QString writeError = RecordLanguageChoice(*runtime_, configFile);
+    if (writeError.isEmpty())
+        return true;
+    ErrorBox(writeError);
+    return false;
 }
 
 void LanguageSwitch::RestoreState(const MessageCatalogue &before, const QLocale &beforeLocale)

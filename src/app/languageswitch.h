@@ -10,6 +10,8 @@
 #include <QObject>
 #include <memory>
 
+class QWidget;
+
 namespace rpu {
 
 class HelpAndLinks;
@@ -49,9 +51,20 @@ public:
     // Null restores the real dialog.
     void SetAsker(LanguageAsker *asker);
 
-    // LangCmBChange and btn_ChangeLangClick. True when the language changed
-    // and was recorded.
+    // LangCmBChange and btn_ChangeLangClick. True when the language changed;
+    // it is recorded (the configuration file, the per-user record) once the
+    // window has been redrawn, and a failed record is said in a box then.
     bool ChangeLanguage();
+    // Records a choice not yet recorded now (a close does, and tests); false
+    // when that failed, said in a box.
+    bool WritePendingRecords();
+
+    // Controls built after the window took its texts get them too: named as
+    // at start, then the built-in layout and the module in use.
+    void TranslateBuiltPart(QWidget &part);
+
+protected:
+    bool event(QEvent *event) override;
 
 private:
     void ErrorBox(const QString &text) const;
@@ -65,6 +78,7 @@ private:
     ResourceLocale *runtime_ = nullptr;
     std::unique_ptr<LanguageAsker> dialog_;
     LanguageAsker *asker_ = nullptr;
+    bool recordPending_ = false;
 };
 
 // The one call the window makes at the end of its construction: the

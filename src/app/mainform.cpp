@@ -137,11 +137,14 @@ void TMainForm::BuildWindow()
 
     pages_ = Named(new QTabWidget(client), "MainPageC");
     pages_->setGeometry(0, 0, 667, 544);
+    pages_->installEventFilter(this);
     main_ = new MainPage(*context_, pages_);
     backup_ = new BackupPage(*context_, pages_);
     relay_ = new SettingsPage(*context_, PageId::RelaySettings, pages_);
     rpu_ = new SettingsPage(*context_, PageId::RpuSettings, pages_);
     relay_->SetSibling(rpu_);
+    for (SettingsPage *page : {relay_, rpu_})
+        connect(page, &SettingsPage::contentBuilt, this, &TMainForm::PagePartBuilt);
     for (QWidget *page : std::initializer_list<QWidget *>{main_, backup_, relay_, rpu_})
         pages_->addTab(page, QString());
 
@@ -164,8 +167,11 @@ void TMainForm::BuildWindow()
     progress_->raise();
     for (QWidget *bar : std::initializer_list<QWidget *>{statusBar, statusText_, progress_})
         bar->setAutoFillBackground(true);
+    // Drawn with every paint of the window: the first one starts building
+    // the hidden settings pages.
+    statusBar->installEventFilter(this);
     // A transfer's progress reaches the bars at most once per interval.
-    throttle_ = new ProgressThrottle([this](int percent) { progress_->setValue(qBound(0, percent, 100)); },
+    throttle_ = new ProgressThrottle([this](int percent) { SetBarValue(percent); },
                                      [this](const QString &text) { statusText_->setText(text); },
                                      kProgressIntervalMs, this);
 
@@ -255,7 +261,17 @@ void TMainForm::ShowStatus(const QString &text)
 void TMainForm::SetProgress(int percent)
 {
     throttle_->DropProgress();
+    SetBarValue(percent);
+}
+
+// QProgressBar repaints at once on a new value, and a repaint at once draws
+// everything else pending in the window too (the page control greyed for a
+// transfer): outside the transfer's pauses. Drawn with the next paint instead.
+void TMainForm::SetBarValue(int percent)
+{
+    progress_->setUpdatesEnabled(false);
     progress_->setValue(qBound(0, percent, 100));
+    progress_->setUpdatesEnabled(true);
 }
 
 QString TMainForm::StatusText() const
@@ -296,6 +312,47 @@ void TMainForm::ShowWindowTexts()
     NameInputsByGroups(this);
 }
 
+// --- The settings pages, built late ---
+
+void TMainForm::BuildAllPages()
+{
+    relay_->BuildContent();
+    rpu_->BuildContent();
+}
+
+// A part built after the window took its texts: named, translated and given
+// its readers' names as the rest was at start.
+void TMainForm::PagePartBuilt(QWidget *part)
+{
+    if (LanguageSwitch *languages = LanguageSwitchOf(*this))
+        languages->TranslateBuiltPart(*part);
+    NameInputsByGroups(part);
+}
+
+bool TMainForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == pages_ && (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent))
+        welcome_->SetCovered(!pages_->isHidden());
+    if (watched == statusBar_ && event->type() == QEvent::Paint) {
+        statusBar_->removeEventFilter(this);
+        // Queued behind the paint in progress, so the window is on the screen first.
+        QTimer::singleShot(0, this, &TMainForm::BuildNextPageWhenIdle);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// One page per event round: input and paints are not held up for both.
+void TMainForm::BuildNextPageWhenIdle()
+{
+    for (SettingsPage *page : {relay_, rpu_}) {
+        if (!page->ContentBuilt()) {
+            page->BuildContent();
+            QTimer::singleShot(0, this, &TMainForm::BuildNextPageWhenIdle);
+            return;
+        }
+    }
+}
+
 void TMainForm::closeEvent(QCloseEvent *event)
 {
     // Closing the pipes under a running transfer would cut the device off
@@ -332,10 +389,14 @@ void TMainForm::closeEvent(QCloseEvent *event)
         if (close)
             session_->Close();
     });
-    if (close)
-        event->accept();
-    else
+    if (!close) {
         event->ignore();
+        return;
+    }
+    // A language chosen in the same event round is recorded still.
+    if (LanguageSwitch *languages = LanguageSwitchOf(*this))
+        languages->WritePendingRecords();
+    event->accept();
 }
 
 void TMainForm::keyPressEvent(QKeyEvent *event)

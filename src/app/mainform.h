@@ -48,6 +48,10 @@ public:
     // After the texts of a language are in place: the caption (marked when
     // the device is simulated) and the names of inputs captioned by groups.
     void ShowWindowTexts();
+    // The settings pages' controls, built now where they are not yet (they
+    // are built when first needed, or once the window has been drawn);
+    // for what walks the whole window.
+    void BuildAllPages();
 
     DeviceSession &Session() { return *session_; }
     ValueBuffer &Buffer() { return *buffer_; }
@@ -70,12 +74,16 @@ protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void BuildWindow();
     void FitToScreen();
     void ConnectCommands();
     void FormShow();
+    void PagePartBuilt(QWidget *part);
+    void SetBarValue(int percent);
+    void BuildNextPageWhenIdle();
 
     AppServices services_;
     DeviceSession *session_ = nullptr;

@@ -20,18 +20,35 @@ QtPacer::QtPacer(MillisecondClock clock) : clock_(clock ? std::move(clock) : Mon
 
 void QtPacer::Pause(int milliseconds)
 {
-    PausePrecisely(milliseconds);
+    if (!held_ || milliseconds <= 0) {
+        PausePrecisely(milliseconds);
+        return;
+    }
+    // The deadline is taken before the round: the round is part of the pause.
+    const PauseClock::time_point deadline = PauseClock::now() + std::chrono::milliseconds(milliseconds);
+    RunRound();
+    WaitUntil(deadline);
 }
 
 void QtPacer::ProcessEvents()
 {
-    if (rounds_ > 0 && clock_() - lastRoundMs_ < kEventRoundMs)
+    // An offered round waits for the next pause, or runs when it has waited
+    // the interval: a transfer that does not pause still lets the window in.
+    const qint64 now = clock_();
+    if (!held_) {
+        held_ = true;
+        heldSinceMs_ = now;
         return;
+    }
+    if (now - heldSinceMs_ >= kEventRoundMs)
+        RunRound();
+}
+
+void QtPacer::RunRound()
+{
+    held_ = false;
     ++rounds_;
     QCoreApplication::processEvents();
-    // Counted from the end of the round: a round that painted for long does
-    // not make the next one due at once.
-    lastRoundMs_ = clock_();
 }
 
 } // namespace rpu

@@ -460,10 +460,22 @@ void TFormTranslator::ProcessComponent(QObject *parent, bool root)
     else if (entry.name.isEmpty())
         FUnnamedTypes << entry.className; // counted even when its parent is missing
     FCurrent = live;
+    QObject *target = InScope(live) ? live : nullptr;
     while (!FReader->EndOfList())
-        ProcessProperty(live);
+        ProcessProperty(target);
     while (!FReader->EndOfList())
         ProcessComponent(live, false);
+}
+
+bool TFormTranslator::InScope(const QObject *object) const
+{
+    if (!FScope)
+        return true;
+    for (; object; object = object->parent()) {
+        if (object == FScope)
+            return true;
+    }
+    return false;
 }
 
 void TFormTranslator::ProcessProperty(QObject *object)
@@ -605,6 +617,18 @@ QString TranslateForms(const LayoutSource &source, const QList<QObject *> &windo
 {
     try {
         TFormTranslator::TranslateForms(source, windows, translateLayout);
+    } catch (const LayoutError &e) {
+        return e.message();
+    }
+    return {};
+}
+
+QString TranslateWindowPart(const LayoutSource &source, QObject *window, QObject *part)
+{
+    try {
+        TFormTranslator translator(source);
+        translator.LimitTo(part);
+        translator.TranslateForm(window);
     } catch (const LayoutError &e) {
         return e.message();
     }

@@ -123,6 +123,9 @@ public:
 
     void TranslateForm(QObject *window);
     void Translate(QObject *component);
+    // Only part and what lies in it take values; the rest of the window is
+    // walked unchanged, so names and positions resolve as in a whole pass.
+    void LimitTo(QObject *part) { FScope = part; }
     // Every window in order; throws on the first failure.
     static void TranslateForms(const LayoutSource &source, const QList<QObject *> &windows,
                                bool translateLayout = false);
@@ -137,6 +140,7 @@ private:
     void Apply(ValueTag tag, const QVariant &value);
     void SetPropValue(ValueTag tag, const QVariant &value);
     bool Excluded(PropertyKind kind) const;
+    bool InScope(const QObject *object) const;
     QObject *FindComponent(QObject *parent, const QString &className, const QString &name);
 
     const LayoutSource &source_;
@@ -151,11 +155,14 @@ private:
     int FIndex = 0;
     QStringList FUnnamedTypes;
     bool FTranslateLayout = false;
+    QObject *FScope = nullptr;
 };
 
 // Re-translates the windows from the source; gives the error text, or an
 // empty text when all went well.
 QString TranslateForms(const LayoutSource &source, const QList<QObject *> &windows,
                        bool translateLayout = false);
+// The same for a part of a window built after the window was translated.
+QString TranslateWindowPart(const LayoutSource &source, QObject *window, QObject *part);
 
 } // namespace rpu

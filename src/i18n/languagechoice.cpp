@@ -46,7 +46,7 @@ QString StartupLanguageOf(const IniDocument &ini)
         .trimmed();
 }
 
-QString RecordLanguageChange(ResourceLocale &runtime, const QString &configFilePath, MessageCatalogue &catalogue)
+QString RecordLanguageChoice(ResourceLocale &runtime, const QString &configFilePath)
 {
     runtime.SetCurrentDefaultLocaleReg();
     QString code = runtime.GetCurrentDefaultLocaleReg();
@@ -55,6 +55,20 @@ QString RecordLanguageChange(ResourceLocale &runtime, const QString &configFileP
     // One line changes; the user's comments, order and values stay as written.
     if (!WriteIniValue(configFilePath, QStringLiteral("Language"), QStringLiteral("Default"), code).ok())
         return QStringLiteral("Unable to write to %1").arg(configFilePath);
+    return {};
+}
+
+void LoadLoadedLanguageCatalogue(MessageCatalogue &catalogue, const ResourceLocale &runtime)
+{
+    // The per-user record holds the loaded code once written; the built-in
+    // language is recorded as no code.
+    LoadMessageCatalogue(catalogue, runtime, runtime.LoadedResourceLocale());
+}
+
+QString RecordLanguageChange(ResourceLocale &runtime, const QString &configFilePath, MessageCatalogue &catalogue)
+{
+    if (QString error = RecordLanguageChoice(runtime, configFilePath); !error.isEmpty())
+        return error;
     LoadMessageCatalogue(catalogue, runtime);
     return {};
 }

@@ -50,5 +50,10 @@ QString StartupLanguageOf(const IniDocument &ini);
 // catalogue. Gives "Unable to write to <path>"
 // when the file cannot be written; the catalogue is then left as it was.
 QString RecordLanguageChange(ResourceLocale &runtime, const QString &configFilePath, MessageCatalogue &catalogue);
+// The two halves of it: the records alone (the per-user record and the
+// configuration file), and the catalogue of the language loaded now, read
+// without waiting for the records.
+QString RecordLanguageChoice(ResourceLocale &runtime, const QString &configFilePath);
+void LoadLoadedLanguageCatalogue(MessageCatalogue &catalogue, const ResourceLocale &runtime);
 
 } // namespace rpu

@@ -326,6 +326,14 @@ QString ResourceLocale::TranslateNewWindow(QObject *window)
     return error;
 }
 
+QString ResourceLocale::TranslateNewPart(QObject *window, QObject *part)
+{
+    QString error = TranslateWindowPart(builtin_, window, part);
+    if (error.isEmpty() && module_)
+        error = TranslateWindowPart(*module_, window, part);
+    return error;
+}
+
 void ResourceLocale::InstallQtTranslations(const QLocale &locale)
 {
     if (!QCoreApplication::instance())
@@ -364,7 +372,12 @@ QList<QObject *> ResourceLocale::OpenWindows() const
 
 void LoadMessageCatalogue(MessageCatalogue &catalogue, const ResourceLocale &runtime)
 {
-    LoadMessageCatalogue(catalogue, runtime.GetCurrentDefaultLocaleReg(), runtime.ProgramFilePath(),
+    LoadMessageCatalogue(catalogue, runtime, runtime.GetCurrentDefaultLocaleReg());
+}
+
+void LoadMessageCatalogue(MessageCatalogue &catalogue, const ResourceLocale &runtime, const QString &code)
+{
+    LoadMessageCatalogue(catalogue, code, runtime.ProgramFilePath(),
                          [&runtime](const QString &besidePath) -> std::unique_ptr<StringSource> {
                              if (auto module = OpenLanguageModule(besidePath))
                                  return module;

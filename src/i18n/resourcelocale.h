@@ -107,6 +107,8 @@ public:
     // while a module is the source, the module's. Gives the error text, or
     // an empty text.
     QString TranslateNewWindow(QObject *window);
+    // The same for a part built later in a window translated before.
+    QString TranslateNewPart(QObject *window, QObject *part);
 
     // Windows re-translated on a switch, in registration order.
     void RegisterWindow(QObject *window);
@@ -139,5 +141,7 @@ private:
 // Fills the catalogue for the code recorded for the runtime's program, from
 // its module beside the program or in the fallback folder.
 void LoadMessageCatalogue(MessageCatalogue &catalogue, const ResourceLocale &runtime);
+// The same for a code given, not the recorded one.
+void LoadMessageCatalogue(MessageCatalogue &catalogue, const ResourceLocale &runtime, const QString &code);
 
 } // namespace rpu

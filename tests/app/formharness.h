@@ -53,11 +53,20 @@ struct FormHarness {
     std::unique_ptr<TMainForm> form;
 };
 
-// A control of the window by its object name; the test stops when there is none.
+// A control of the window by its object name; the test stops when there is
+// none. The settings pages are built when first needed: a control not found
+// is looked for again with them built, as the user would find it on them.
 template <typename T = QWidget>
 T *Find(QObject &root, const char *name)
 {
     T *found = root.findChild<T *>(QString::fromLatin1(name));
+    if (!found) {
+        auto *widget = qobject_cast<QWidget *>(&root);
+        if (auto *form = widget ? qobject_cast<TMainForm *>(widget->window()) : nullptr) {
+            form->BuildAllPages();
+            found = root.findChild<T *>(QString::fromLatin1(name));
+        }
+    }
     if (!found)
         qFatal("no control named %s", name);
     return found;

@@ -75,7 +75,8 @@ struct LanguageHarness {
     bool ChangeTo(const QString &code)
     {
         asker.answers << code;
-        return Switch().ChangeLanguage();
+        // The records follow the redraw; here they are written at once.
+        return Switch().ChangeLanguage() && Switch().WritePendingRecords();
     }
 
     QTemporaryDir store;

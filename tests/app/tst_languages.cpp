@@ -6,6 +6,7 @@
 #include "app/languagedialog.h"
 #include "app/languageswitch.h"
 #include "app/pageflow.h"
+#include "app/pages/settingspage.h"
 #include "app/startup.h"
 #include "app/translation/layoutdump.h"
 #include "formharness.h"
@@ -39,8 +40,16 @@ namespace {
 
 // What the user can do and see of the window: enabled and visible controls,
 // selections and checks, by object name.
+// The settings pages are built first: these walk the whole window.
+void BuildPages(QWidget &window)
+{
+    if (auto *form = qobject_cast<TMainForm *>(&window))
+        form->BuildAllPages();
+}
+
 QStringList StateOf(QWidget &window)
 {
+    BuildPages(window);
     QStringList state;
     for (QWidget *w : window.findChildren<QWidget *>()) {
         // The scroll buttons of a tab bar follow the width of its captions.
@@ -62,6 +71,17 @@ QStringList StateOf(QWidget &window)
     return state;
 }
 
+// The window's Tab stops in the order Tab visits them.
+QStringList TabStops(QWidget &window)
+{
+    QStringList stops;
+    for (QWidget *w = window.nextInFocusChain(); w != &window; w = w->nextInFocusChain()) {
+        if (w->focusPolicy() & Qt::TabFocus)
+            stops << w->objectName();
+    }
+    return stops;
+}
+
 QString TextOf(TMainForm &f, const char *name)
 {
     QWidget *w = Find<QWidget>(f, name);
@@ -80,6 +100,7 @@ QString TextOf(TMainForm &f, const char *name)
 QStringList CyrillicTexts(QWidget &window)
 {
     static const QRegularExpression cyrillic(QStringLiteral("[\\x{0400}-\\x{04FF}]"));
+    BuildPages(window);
     QStringList found;
     const auto check = [&](QWidget *w, const QString &text) {
         if (text.contains(cyrillic))
@@ -119,6 +140,7 @@ void ChooseDemo(TMainForm &f)
 
 QString MainLayout(TMainForm &f)
 {
+    f.BuildAllPages();
     return DumpWindowLayout(f, QStringLiteral("MainForm"), QStringLiteral("TMainForm"), false);
 }
 
@@ -237,6 +259,52 @@ private slots:
         QCOMPARE(TextOf(form, "MainPageC"), QStringLiteral("Ana sayfa"));
     }
 
+    // The settings pages are built when first needed. Built after switches,
+    // they must come out as pages built at start and switched with the
+    // window: the same texts and names, the same state, nothing in Russian.
+    void pagesBuiltLateFollowTheLanguage_data()
+    {
+        QTest::addColumn<QStringList>("codes");
+        QTest::newRow("English") << QStringList{"EN"};
+        QTest::newRow("Turkish") << QStringList{"TR"};
+        QTest::newRow("back to Russian") << QStringList{"EN", "RU"};
+    }
+    void pagesBuiltLateFollowTheLanguage()
+    {
+        QFETCH(QStringList, codes);
+        LanguageHarness early;
+        early.h.form->BuildAllPages();
+        LanguageHarness late;
+        QVERIFY(!late.h.form->findChild<QWidget *>(QStringLiteral("ReleOKPageC")));
+        for (const QString &code : codes) {
+            QVERIFY(early.ChangeTo(code));
+            QVERIFY(late.ChangeTo(code));
+        }
+        // The page the user visits first is built first.
+        Find<SettingsPage>(*late.h.form, "ReleSettingsTabRPU")->BuildContent();
+        QCOMPARE(MainLayout(*late.h.form), MainLayout(*early.h.form)); // builds the other page
+        QCOMPARE(StateOf(*late.h.form), StateOf(*early.h.form));
+        QCOMPARE(TabStops(*late.h.form), TabStops(*early.h.form));
+        if (codes.last() != QLatin1String("RU"))
+            QCOMPARE(CyrillicTexts(*late.h.form), QStringList());
+    }
+
+    // The window is drawn first; the pages are built in the rounds after.
+    void pagesBuiltOnceTheWindowIsDrawn()
+    {
+        FormHarness h;
+        h.form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(h.form.get()));
+        QTRY_VERIFY(h.form->findChild<QWidget *>(QStringLiteral("ReleOKPageCRPU")));
+        QVERIFY(h.form->findChild<QWidget *>(QStringLiteral("ReleOKPageC")));
+        // A language chosen is recorded once the window is redrawn.
+        LanguageHarness l;
+        l.asker.answers << QStringLiteral("EN");
+        QVERIFY(l.Switch().ChangeLanguage());
+        QVERIFY(IniLanguage(l.h.ProgramPath()) != QLatin1String("EN"));
+        QTRY_COMPARE(IniLanguage(l.h.ProgramPath()), QStringLiteral("EN"));
+    }
+
     // Box texts and Qt's own come from the new language after a switch.
     void boxesFollowTheLanguage()
     {
@@ -273,9 +341,10 @@ private slots:
         // A module that is there but cannot be used says why.
         QTest::newRow("module unreadable") << shipped << "EN" << "not utf-8" << "dorel-rpu-sela.EN: not UTF-8 text"
                                            << "&Установить" << "" << "" << "Ошибка!";
-        // The new module stays the source; the rest keeps its old state.
+        // The window and its messages are in the new language; only the
+        // configuration file misses it.
         QTest::newRow("configuration file not writable")
-            << shipped << "EN" << "ini" << "Unable to write to %1" << "&Connect" << "" << "EN" << "Ошибка!";
+            << shipped << "EN" << "ini" << "Unable to write to %1" << "&Connect" << "" << "EN" << "Error!";
         // The broken layout replaces the module's own, and stops at its first entry.
         QTest::newRow("layout cannot be applied") << shipped << "EN" << "layout" << "Invalid data" << "&Установить" << ""
                                                   << "" << "Ошибка!";
@@ -440,6 +509,7 @@ private slots:
     void builtinLayoutMatchesTheWindow()
     {
         FormHarness h;
+        h.form->BuildAllPages();
         TLanguageDialog dialog;
         ResourceLocale runtime(h.ProgramPath());
         AddBuiltinLayouts(runtime);
@@ -474,6 +544,7 @@ private slots:
             QVERIFY2(IsReservedMessageNumber(n) || !module->String(n).isEmpty(), qPrintable(QString::number(n)));
 
         FormHarness h;
+        h.form->BuildAllPages();
         TLanguageDialog dialog;
         const struct {
             QWidget *window;
@@ -509,6 +580,7 @@ private slots:
         if (target.isEmpty())
             QSKIP("RPU_DUMP_LAYOUT not set");
         FormHarness h;
+        h.form->BuildAllPages();
         TLanguageDialog dialog;
         QFile out(target);
         QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));

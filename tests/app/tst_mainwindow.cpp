@@ -143,8 +143,7 @@ private slots:
         QFETCH(QString, caption);
         QFETCH(QString, hint);
         FormHarness h;
-        auto *w = h.form->findChild<QWidget *>(name);
-        QVERIFY2(w, qPrintable(name));
+        QWidget *w = Find(*h.form, name.toLatin1().constData());
         QCOMPARE(Caption(w), caption);
         QCOMPARE(w->toolTip(), hint);
     }

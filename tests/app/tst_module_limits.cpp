@@ -90,7 +90,7 @@ private slots:
         OneAnswer english;
         english.code = QStringLiteral("EN");
         LanguageSwitchOf(*h.form)->SetAsker(&english);
-        const bool switched = LanguageSwitchOf(*h.form)->ChangeLanguage();
+        const bool switched = LanguageSwitchOf(*h.form)->ChangeLanguage() && LanguageSwitchOf(*h.form)->WritePendingRecords();
         QCOMPARE(switched, fault.isEmpty());
         if (fault.isEmpty()) {
             QVERIFY(button->text() != russian);

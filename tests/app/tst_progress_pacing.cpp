@@ -99,16 +99,16 @@ private slots:
         QVERIFY(!throttle.Waiting());
     }
 
-    // Calls at these times; a round runs on the first call and then when the
-    // interval has passed since the end of the last one.
+    // Offers at these times, no pause between: a round runs only when an
+    // offer has waited the interval.
     void eventRoundsByTime_data()
     {
         QTest::addColumn<QList<qint64>>("times");
         QTest::addColumn<int>("rounds");
-        QTest::newRow("first call") << QList<qint64>{100} << 1;
-        QTest::newRow("every 8 bytes within a millisecond") << QList<qint64>{0, 0, 0, 1, 1, 2, 3} << 1;
-        QTest::newRow("one per interval") << QList<qint64>{0, 1, 2, 3, 4, 5, 9, 20} << 4;
-        QTest::newRow("after each pause") << QList<qint64>{0, 10, 20, 30, 40} << 5;
+        QTest::newRow("first offer waits") << QList<qint64>{100} << 0;
+        QTest::newRow("every 8 bytes within a millisecond") << QList<qint64>{0, 0, 0, 1, 1, 2, 3} << 0;
+        QTest::newRow("one per interval") << QList<qint64>{0, 1, 2, 3, 4, 5, 9, 20} << 2;
+        QTest::newRow("offers far apart") << QList<qint64>{0, 10, 20, 30, 40} << 2;
     }
     void eventRoundsByTime()
     {
@@ -123,6 +123,7 @@ private slots:
         QCOMPARE(pacer.Rounds(), qint64(rounds));
     }
 
+    // An offered round runs at the start of the next pause, once.
     void aRoundRunsPendingEvents()
     {
         qint64 now = 0;
@@ -130,8 +131,13 @@ private slots:
         int ran = 0;
         QTimer::singleShot(0, this, [&] { ++ran; });
         pacer.ProcessEvents();
+        QCOMPARE(ran, 0);
+        pacer.Pause(1);
         QCOMPARE(ran, 1);
+        pacer.Pause(1);
+        QCOMPARE(pacer.Rounds(), qint64(1));
         QTimer::singleShot(0, this, [&] { ++ran; });
+        pacer.ProcessEvents();
         now = QtPacer::kEventRoundMs - 1;
         pacer.ProcessEvents(); // too soon: the event waits
         QCOMPARE(ran, 1);

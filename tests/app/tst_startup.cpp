@@ -217,6 +217,7 @@ private slots:
         english.code = QStringLiteral("EN");
         LanguageSwitchOf(form)->SetAsker(&english);
         QVERIFY(LanguageSwitchOf(form)->ChangeLanguage());
+        QVERIFY(LanguageSwitchOf(form)->WritePendingRecords());
         const QString ini = root.filePath(QStringLiteral("home/config/dorel-rpu-sela/dorel-rpu-sela.INI"));
         QCOMPARE(QSettings(ini, QSettings::IniFormat).value("Language/Default").toString(), QStringLiteral("EN"));
 

@@ -13,6 +13,26 @@
 namespace rpu {
 
 namespace {
+// Widgets made after the window join its focus chain at the end; Tab is to
+// reach them where the page lies, right after it. (Qt orders only widgets
+// that take the focus, so the page takes it for the moment.)
+void TakePlaceInFocusChain(QWidget *page, QWidget *content)
+{
+    QList<QWidget *> block;
+    for (QWidget *w = content->nextInFocusChain(); w != content && content->isAncestorOf(w); w = w->nextInFocusChain()) {
+        if (w->focusPolicy() & Qt::TabFocus)
+            block << w;
+    }
+    const Qt::FocusPolicy policy = page->focusPolicy();
+    page->setFocusPolicy(Qt::TabFocus);
+    QWidget *previous = page;
+    for (QWidget *w : block) {
+        QWidget::setTabOrder(previous, w);
+        previous = w;
+    }
+    page->setFocusPolicy(policy);
+}
+
 // No event handling and nothing saved after the fatal data error.
 void EndProgramAtOnce(int exitCode)
 {
@@ -26,23 +46,55 @@ SettingsPage::SettingsPage(PageContext &context, PageId kind, QWidget *parent)
 {
     const bool relay = kind == PageId::RelaySettings;
     setObjectName(relay ? QStringLiteral("ReleSettingsTabSh") : QStringLiteral("ReleSettingsTabRPU"));
-
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
-    const QLocale locale; // the user's decimal separator in the time lists
-    if (relay) {
+}
+
+void SettingsPage::BuildContent()
+{
+    if (ContentBuilt())
+        return;
+    const QLocale locale; // the user's decimal separator in the time lists, as of now
+    QWidget *content = nullptr;
+    if (kind_ == PageId::RelaySettings) {
         relay_ = new RelaySettingsPage(context_.catalogue(), locale, this);
         relay_->SetSounderDurationCondition([this] { return SounderDurationOffered(); });
-        layout->addWidget(relay_);
+        content = relay_;
     } else {
         rpu_ = new RpuSettingsPage(context_.catalogue(), locale, this);
-        layout->addWidget(rpu_);
+        content = rpu_;
     }
+    layout()->addWidget(content);
+    TakePlaceInFocusChain(this, content);
+    emit contentBuilt(content);
+    // Built from the page's own show: Qt has shown the children already.
+    if (isVisible()) {
+        content->show();
+        layout()->activate();
+    }
+}
+
+RelaySettingsPage &SettingsPage::Relay() const
+{
+    const_cast<SettingsPage *>(this)->BuildContent();
+    return *relay_;
+}
+
+RpuSettingsPage &SettingsPage::Rpu() const
+{
+    const_cast<SettingsPage *>(this)->BuildContent();
+    return *rpu_;
+}
+
+void SettingsPage::showEvent(QShowEvent *event)
+{
+    BuildContent();
+    QWidget::showEvent(event);
 }
 
 SettingsSection SettingsPage::Section() const
 {
-    return relay_ ? SettingsSection::Relay : SettingsSection::Rpu;
+    return kind_ == PageId::RelaySettings ? SettingsSection::Relay : SettingsSection::Rpu;
 }
 
 void SettingsPage::SetSibling(SettingsPage *sibling)
@@ -78,15 +130,15 @@ bool SettingsPage::SounderDurationOffered() const
 
 void SettingsPage::ComposeOwnSection(SettingsImage &image) const
 {
-    if (relay_)
-        relay_->ComposeInto(image);
+    if (kind_ == PageId::RelaySettings)
+        Relay().ComposeInto(image);
     else
-        rpu_->ComposeInto(image);
+        Rpu().ComposeInto(image);
 }
 
 std::optional<BadImageCell> SettingsPage::ShowImage(const SettingsImage &image)
 {
-    return relay_ ? relay_->ShowImage(image) : rpu_->ShowImage(image);
+    return kind_ == PageId::RelaySettings ? Relay().ShowImage(image) : Rpu().ShowImage(image);
 }
 
 void SettingsPage::AbortOnBadImageByte(const BadImageCell &cell)
@@ -154,10 +206,10 @@ void SettingsPage::LoadSettingsFile()
 
 void SettingsPage::DefaultSettingsButtonClick()
 {
-    if (relay_)
-        relay_->ShowFactorySettings();
+    if (kind_ == PageId::RelaySettings)
+        Relay().ShowFactorySettings();
     else
-        rpu_->ShowFactorySettings();
+        Rpu().ShowFactorySettings();
     context_.Status(msg::kFactorySet);
 }
 

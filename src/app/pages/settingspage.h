@@ -3,6 +3,9 @@
 // ("... (РПУ в автономном режиме)"), each with its three output tabs. The
 // device's settings block is read into it on entry and on "Считать"; a write
 // carries both pages' sections, so each page knows its sibling.
+//
+// The page's controls (most of the window's widgets) are built when first
+// needed: shown, composed, filled, or asked for by BuildContent().
 
 #include "app/pagecontext.h"
 #include "app/pages/page.h"
@@ -41,6 +44,11 @@ public:
     // The other settings page; set on both sides.
     void SetSibling(SettingsPage *sibling);
 
+    // Builds the controls now when they are not there yet; contentBuilt()
+    // follows, so the window can name and translate them.
+    void BuildContent();
+    bool ContentBuilt() const { return relay_ || rpu_; }
+
     // Stores only this page's cells.
     void ComposeOwnSection(SettingsImage &image) const override;
     // Shows the page's section; shows nothing and returns the first cell out
@@ -54,6 +62,9 @@ public:
     using ProgramEnd = std::function<void(int exitCode)>;
     void SetProgramEnd(ProgramEnd end) { end_ = std::move(end); }
 
+signals:
+    void contentBuilt(QWidget *content);
+
 public slots:
     void ReadSettings();
     void WriteSettings();
@@ -61,8 +72,13 @@ public slots:
     void SaveSettingsFile();
     void LoadSettingsFile();
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     bool SounderDurationOffered() const;
+    RelaySettingsPage &Relay() const;
+    RpuSettingsPage &Rpu() const;
 
     PageContext &context_;
     PageId kind_;

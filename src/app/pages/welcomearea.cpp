@@ -67,10 +67,23 @@ WelcomeArea::WelcomeArea(QWidget *window) : QObject(window)
 
 void WelcomeArea::ShowEdition()
 {
+    editionShown_ = true;
+    ShowTexts();
+}
+
+void WelcomeArea::SetCovered(bool covered)
+{
+    covered_ = covered;
+    if (editionShown_)
+        ShowTexts();
+}
+
+void WelcomeArea::ShowTexts()
+{
     for (QLabel *label : general_)
         label->hide();
     for (QLabel *label : edition_)
-        label->show();
+        label->setVisible(!covered_);
 }
 
 } // namespace rpu

@@ -17,10 +17,17 @@ public:
     explicit WelcomeArea(QWidget *window);
     // Only this edition's texts are seen.
     void ShowEdition();
+    // Under a shown page control the texts are hidden: not painted again
+    // with every page, and the links not reached by Tab.
+    void SetCovered(bool covered);
 
 private:
+    void ShowTexts();
+
     std::vector<QLabel *> general_;
     std::vector<QLabel *> edition_;
+    bool editionShown_ = false;
+    bool covered_ = false;
 };
 
 } // namespace rpu

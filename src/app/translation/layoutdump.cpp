@@ -165,8 +165,13 @@ public:
 
 void NameTranslatableControls(QWidget &window)
 {
+    NameTranslatableControls(window, window);
+}
+
+void NameTranslatableControls(QWidget &window, QWidget &part)
+{
     QHash<const QObject *, int> counts;
-    for (QWidget *w : window.findChildren<QWidget *>()) {
+    for (QWidget *w : part.findChildren<QWidget *>()) {
         if (!w->objectName().isEmpty())
             continue;
         Dumper values;

@@ -22,6 +22,8 @@ QString DumpWindowLayout(const QWidget &window, const QString &name, const QStri
 // named owner's name, their class and a count): Qt reorders children when
 // widgets are raised, so position is no way to find them again.
 void NameTranslatableControls(QWidget &window);
+// The same for a part built later: the names come out as in a whole pass.
+void NameTranslatableControls(QWidget &window, QWidget &part);
 
 // The built-in Russian layouts (main window and language dialog), compiled
 // into the program, one text per window. They are the one source of the
