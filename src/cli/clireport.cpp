@@ -131,6 +131,18 @@ JobResult UpdateText(const ops::FirmwareUpdateVerdict &v, const MessageCatalogue
     return {kExitDevice, QString()};
 }
 
+// A result's lines as one table cell: "a.; b" reads badly, so a line's own
+// full stop gives way to the separator.
+QString OneLine(const QString &text)
+{
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+        if (lines[i].endsWith(QLatin1Char('.')) && !lines[i].endsWith(QStringLiteral("...")))
+            lines[i].chop(1);
+    }
+    return lines.join(QStringLiteral("; "));
+}
+
 } // namespace
 
 void PrintJobTable(QTextStream &out, const std::vector<TableRow> &rows)
@@ -138,7 +150,7 @@ void PrintJobTable(QTextStream &out, const std::vector<TableRow> &rows)
     out << "device\taction\tresult\ttime" << Qt::endl;
     for (const TableRow &row : rows) {
         out << row.device << '\t' << row.result.record.value(QStringLiteral("action")).toString() << '\t' << (row.result.exitCode == kExitOk || row.result.exitCode == kExitNothingToDo ? "ok: " : "FAILED: ")
-            << QString(row.result.text).replace(QLatin1Char('\n'), QStringLiteral("; ")) << '\t'
+            << OneLine(row.result.text) << '\t'
             << QString::number(double(row.ms) / 1000.0, 'f', 1) << " s" << Qt::endl;
     }
 }
