@@ -8,6 +8,7 @@
 #include "i18n/messageids.h"
 #include "session/outcomemessages.h"
 
+#include <QApplication>
 #include <QScopedValueRollback>
 #include <QTabWidget>
 
@@ -23,12 +24,51 @@ constexpr int kMsgLinkLost = msg::kLinkLost;
 constexpr int kMsgLinked = msg::kLinked;
 constexpr int kMsgLinkFailed = msg::kLinkFailed;
 constexpr int kMsgSimulatedDevice = msg::kSimulatedDevice;
+
+bool IsUserInput(QEvent::Type type)
+{
+    switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::Shortcut:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+        return true;
+    default:
+        return false;
+    }
+}
 } // namespace
+
+// Drops the user's input to the page control while a transfer runs.
+class PageInputLock final : public QObject {
+public:
+    explicit PageInputLock(QWidget *pages) : pages_(pages) {}
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (!IsUserInput(event->type()) || !watched->isWidgetType())
+            return false;
+        auto *widget = static_cast<QWidget *>(watched);
+        return widget == pages_ || pages_->isAncestorOf(widget);
+    }
+
+private:
+    QWidget *pages_;
+};
 
 PageFlow::PageFlow(DeviceSession &session, ProgressSink &status, QObject *parent)
     : QObject(parent), session_(session), status_(status)
 {
 }
+
+PageFlow::~PageFlow() = default;
 
 void PageFlow::Attach(PageContext &context, const Parts &parts)
 {
@@ -65,7 +105,24 @@ void PageFlow::CommandsChanged()
         CommandsFor(session_.Mode(), session_.State(), session_.Busy(), ActiveOffer());
     parts_.column->Apply(state);
     parts_.pages->setVisible(state.pagesShown);
-    parts_.pages->setEnabled(state.pagesEnabled);
+    // A settings or registration transfer takes the pages' input away rather
+    // than greying them: greying redrew the whole page twice a transfer, more
+    // than the transfer's own pauses for a read. The firmware write, long and
+    // on the main page, greys the page control.
+    const bool greyed = !state.pagesEnabled && ActivePage() == PageId::Main;
+    const bool locked = !state.pagesEnabled && !greyed;
+    parts_.pages->setEnabled(!greyed);
+    if (locked && !inputLock_) {
+        inputLock_ = std::make_unique<PageInputLock>(parts_.pages);
+        qApp->installEventFilter(inputLock_.get());
+    } else if (!locked && inputLock_) {
+        inputLock_.reset(); // removes itself from the application's filters
+    }
+}
+
+bool PageFlow::PagesTakeInput() const
+{
+    return parts_.pages && parts_.pages->isEnabled() && !inputLock_;
 }
 
 // --- Pages ---

@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <functional>
+#include <memory>
 
 class QTabWidget;
 
@@ -17,6 +18,8 @@ class CommandColumn;
 class MainPage;
 class Page;
 class SettingsPage;
+
+class PageInputLock;
 
 class PageFlow final : public QObject, public PageHost {
     Q_OBJECT
@@ -32,6 +35,7 @@ public:
 
     // status shows texts and progress: the window's status bar.
     PageFlow(DeviceSession &session, ProgressSink &status, QObject *parent = nullptr);
+    ~PageFlow() override;
     // Called once, when the context and the pages exist.
     void Attach(PageContext &context, const Parts &parts);
 
@@ -50,6 +54,8 @@ public:
     void SetActivePage(PageId page);
     PageId ActivePage() const;
     bool IsPageTabVisible(PageId page) const;
+    // False while a transfer runs: the page control is greyed or takes no input.
+    bool PagesTakeInput() const;
 
     // Runs a handler; an error raised in it is shown in a box titled with the
     // application title, and the program goes on.
@@ -75,6 +81,7 @@ private:
     ProgressSink &status_;
     PageContext *context_ = nullptr;
     Parts parts_;
+    std::unique_ptr<PageInputLock> inputLock_;
     bool pageChangeFromProgram_ = false;
 };
 

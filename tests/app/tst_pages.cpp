@@ -260,7 +260,7 @@ private slots:
         h.wire->onProcessEvents = [&] {
             for (const char *name : {"ConnectButton", "DisconnectButton", "WriteButton", "btn_ChangeLang"})
                 pagesLocked = pagesLocked && !Find(*h.form, name)->isEnabled();
-            pagesLocked = pagesLocked && !Find<QTabWidget>(*h.form, "MainPageC")->isEnabled()
+            pagesLocked = pagesLocked && !h.form->Flow().PagesTakeInput()
                 && !Find<QComboBox>(*h.form, "OperModeCmB")->isEnabled();
         };
         h.form->WriteButtonClick();

@@ -367,13 +367,13 @@ private slots:
             for (const char *name : {"ConnectButton", "DisconnectButton", "WriteButton", "ReadButton",
                                      "SaveButton", "LoadButton", "DefaultSettingsButton", "btn_ChangeLang"})
                 locked = locked && !Find(*h.form, name)->isEnabled();
-            locked = locked && !Find<QTabWidget>(*h.form, "MainPageC")->isEnabled();
+            locked = locked && !h.form->Flow().PagesTakeInput();
         };
         h.form->WriteButtonClick();
         h.wire->onProcessEvents = nullptr;
         QVERIFY(looks > 0);
         QVERIFY(locked);
-        QVERIFY(Find<QTabWidget>(*h.form, "MainPageC")->isEnabled());
+        QVERIFY(h.form->Flow().PagesTakeInput());
         QVERIFY(Find<QPushButton>(*h.form, "WriteButton")->isEnabled());
     }
 
