@@ -715,8 +715,7 @@ std::optional<bool> Cli::AskToUpdate(const QString &fileName)
 void Cli::DrawLiveLine(int row, const QString &text)
 {
     const std::lock_guard lock(liveMutex_);
-    const int up = liveLines_ - row;
-    s_.err << "\x1b[" << up << "A\r" << text << "\x1b[K\x1b[" << up << "B\r" << Qt::flush;
+    RewriteLiveLine(s_.err, liveLines_ - row, text);
 }
 
 void Cli::WatchLive(DeviceSession &session, int row, const QString &label)

@@ -182,4 +182,14 @@ int WorstExitCode(const std::vector<TableRow> &rows)
     return allIdle ? kExitNothingToDo : kExitOk;
 }
 
+void RewriteLiveLine(QTextStream &err, int up, const QString &text, const char *colour)
+{
+    err << "\x1b[" << up << "A\r";
+    if (colour)
+        err << colour << text << "\x1b[0m";
+    else
+        err << text;
+    err << "\x1b[K\x1b[" << up << "B\r" << Qt::flush;
+}
+
 } // namespace rpu::cli

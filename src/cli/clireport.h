@@ -50,4 +50,8 @@ void PrintJobTable(QTextStream &out, const std::vector<TableRow> &rows);
 QJsonArray JobTableJson(const std::vector<TableRow> &rows);
 int WorstExitCode(const std::vector<TableRow> &rows);
 
+// Rewrites the terminal line `up` lines above the cursor (live progress rows),
+// in an ANSI colour when one is given, and puts the cursor back.
+void RewriteLiveLine(QTextStream &err, int up, const QString &text, const char *colour = nullptr);
+
 } // namespace rpu::cli

@@ -231,13 +231,7 @@ void Station::Line(int row, const QString &text, const char *colour)
             s_.out << text << Qt::endl;
         return;
     }
-    const int up = rows_ - row;
-    s_.err << "\x1b[" << up << "A\r";
-    if (colour)
-        s_.err << colour << text << "\x1b[0m";
-    else
-        s_.err << text;
-    s_.err << "\x1b[K\x1b[" << up << "B\r" << Qt::flush;
+    RewriteLiveLine(s_.err, rows_ - row, text, colour);
 }
 
 QJsonObject Station::Process(ArrivalWatch &watch, const Arrival &arrival, const Plan &plan, int row, bool *ok)
