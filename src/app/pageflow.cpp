@@ -46,21 +46,21 @@ bool IsUserInput(QEvent::Type type)
 }
 } // namespace
 
-// Drops the user's input to the page control while a transfer runs.
-class PageInputLock final : public QObject {
+// Drops the user's input to the window while a transfer runs.
+class WindowInputLock final : public QObject {
 public:
-    explicit PageInputLock(QWidget *pages) : pages_(pages) {}
+    explicit WindowInputLock(QWidget *window) : window_(window) {}
 
     bool eventFilter(QObject *watched, QEvent *event) override
     {
         if (!IsUserInput(event->type()) || !watched->isWidgetType())
             return false;
-        auto *widget = static_cast<QWidget *>(watched);
-        return widget == pages_ || pages_->isAncestorOf(widget);
+        return Covers(static_cast<QWidget *>(watched));
     }
+    bool Covers(const QWidget *widget) const { return widget == window_ || window_->isAncestorOf(widget); }
 
 private:
-    QWidget *pages_;
+    QWidget *window_;
 };
 
 PageFlow::PageFlow(DeviceSession &session, ProgressSink &status, QObject *parent)
@@ -101,28 +101,33 @@ void PageFlow::CommandsChanged()
 {
     if (!parts_.column)
         return;
-    const CommandState state =
-        CommandsFor(session_.Mode(), session_.State(), session_.Busy(), ActiveOffer());
+    // A settings or registration transfer keeps the window's look and takes
+    // its input away: greying redrew the command column and the page twice a
+    // transfer, more than a read's own pause. The firmware write, long and on
+    // the main page, greys the controls.
+    const bool busy = session_.Busy();
+    const bool greyed = busy && ActivePage() == PageId::Main;
+    const CommandState state = CommandsFor(session_.Mode(), session_.State(), greyed, ActiveOffer());
     parts_.column->Apply(state);
     parts_.pages->setVisible(state.pagesShown);
-    // A settings or registration transfer takes the pages' input away rather
-    // than greying them: greying redrew the whole page twice a transfer, more
-    // than the transfer's own pauses for a read. The firmware write, long and
-    // on the main page, greys the page control.
-    const bool greyed = !state.pagesEnabled && ActivePage() == PageId::Main;
-    const bool locked = !state.pagesEnabled && !greyed;
-    parts_.pages->setEnabled(!greyed);
+    parts_.pages->setEnabled(state.pagesEnabled);
+    const bool locked = busy && !greyed;
     if (locked && !inputLock_) {
-        inputLock_ = std::make_unique<PageInputLock>(parts_.pages);
+        inputLock_ = std::make_unique<WindowInputLock>(parts_.pages->window());
         qApp->installEventFilter(inputLock_.get());
     } else if (!locked && inputLock_) {
         inputLock_.reset(); // removes itself from the application's filters
     }
 }
 
+bool PageFlow::TakesInput(const QWidget *widget) const
+{
+    return widget && widget->isEnabled() && !(inputLock_ && inputLock_->Covers(widget));
+}
+
 bool PageFlow::PagesTakeInput() const
 {
-    return parts_.pages && parts_.pages->isEnabled() && !inputLock_;
+    return TakesInput(parts_.pages);
 }
 
 // --- Pages ---

@@ -10,6 +10,7 @@
 #include <memory>
 
 class QTabWidget;
+class QWidget;
 
 namespace rpu {
 
@@ -19,7 +20,7 @@ class MainPage;
 class Page;
 class SettingsPage;
 
-class PageInputLock;
+class WindowInputLock;
 
 class PageFlow final : public QObject, public PageHost {
     Q_OBJECT
@@ -54,7 +55,9 @@ public:
     void SetActivePage(PageId page);
     PageId ActivePage() const;
     bool IsPageTabVisible(PageId page) const;
-    // False while a transfer runs: the page control is greyed or takes no input.
+    // False while a transfer runs: the control is greyed, or the window
+    // keeps its look and takes no input.
+    bool TakesInput(const QWidget *widget) const;
     bool PagesTakeInput() const;
 
     // Runs a handler; an error raised in it is shown in a box titled with the
@@ -81,7 +84,7 @@ private:
     ProgressSink &status_;
     PageContext *context_ = nullptr;
     Parts parts_;
-    std::unique_ptr<PageInputLock> inputLock_;
+    std::unique_ptr<WindowInputLock> inputLock_;
     bool pageChangeFromProgram_ = false;
 };
 

@@ -121,10 +121,8 @@ private slots:
                 return;
             ++looks;
             for (const char *name : kExchangeStarters) {
-                // The page control may stay drawn as enabled while it takes no input.
-                const bool takes = QLatin1String(name) == QLatin1String("MainPageC")
-                                       ? h.form->Flow().PagesTakeInput()
-                                       : Find(*h.form, name)->isEnabled();
+                // A control may stay drawn as enabled while it takes no input.
+                const bool takes = h.form->Flow().TakesInput(Find(*h.form, name));
                 if (takes && !usable.contains(QLatin1String(name)))
                     usable << QLatin1String(name);
             }

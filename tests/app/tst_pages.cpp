@@ -259,9 +259,9 @@ private slots:
         bool pagesLocked = true;
         h.wire->onProcessEvents = [&] {
             for (const char *name : {"ConnectButton", "DisconnectButton", "WriteButton", "btn_ChangeLang"})
-                pagesLocked = pagesLocked && !Find(*h.form, name)->isEnabled();
+                pagesLocked = pagesLocked && !h.form->Flow().TakesInput(Find(*h.form, name));
             pagesLocked = pagesLocked && !h.form->Flow().PagesTakeInput()
-                && !Find<QComboBox>(*h.form, "OperModeCmB")->isEnabled();
+                && !h.form->Flow().TakesInput(Find(*h.form, "OperModeCmB"));
         };
         h.form->WriteButtonClick();
         h.wire->onProcessEvents = nullptr;

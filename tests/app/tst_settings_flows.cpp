@@ -366,7 +366,7 @@ private slots:
             ++looks;
             for (const char *name : {"ConnectButton", "DisconnectButton", "WriteButton", "ReadButton",
                                      "SaveButton", "LoadButton", "DefaultSettingsButton", "btn_ChangeLang"})
-                locked = locked && !Find(*h.form, name)->isEnabled();
+                locked = locked && !h.form->Flow().TakesInput(Find(*h.form, name));
             locked = locked && !h.form->Flow().PagesTakeInput();
         };
         h.form->WriteButtonClick();

@@ -42,7 +42,6 @@ BackupPage::BackupPage(PageContext &context, QWidget *parent) : QWidget(parent),
     setObjectName(QStringLiteral("RegistBackupTabSh"));
     BuildControls();
     ConnectControls();
-    connect(&context_.session, &DeviceSession::stateChanged, this, &BackupPage::UpdateEnabled);
 }
 
 void BackupPage::BuildControls()
@@ -132,9 +131,9 @@ void BackupPage::ChangeOffer(bool CommandOffer::*command, bool on)
 
 void BackupPage::UpdateEnabled()
 {
-    const bool idle = !context_.session.Busy();
-    RegBackupCreateButton->setEnabled(idle && backupCommands_);
-    RegBackupRestoreButton->setEnabled(idle && backupCommands_);
+    // This page's transfers keep its look: the window takes no input then.
+    RegBackupCreateButton->setEnabled(backupCommands_);
+    RegBackupRestoreButton->setEnabled(backupCommands_);
 }
 
 void BackupPage::ShowDeviceType(const QString &typeText)

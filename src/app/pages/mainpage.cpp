@@ -177,7 +177,9 @@ void MainPage::ToggleAuxiliary()
 
 void MainPage::UpdateEnabled()
 {
-    const bool idle = !context_.session.Busy();
+    // Another page's transfer leaves this page as it is: the window takes
+    // no input then, and greying a hidden page costs the transfer time.
+    const bool idle = !context_.session.Busy() || isHidden();
     for (QWidget *w : std::initializer_list<QWidget *>{SoftUpdatesListBox, DevOperModeGrB, RPU_rb,
                                                        RTR_rb, MRO_rb})
         w->setEnabled(idle);
