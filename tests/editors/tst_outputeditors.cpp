@@ -61,6 +61,27 @@ QStringList CheckedNotifications(const QWidget &editor)
     return names;
 }
 
+// Counts what changes on the controls below a widget: checks, enabled
+// states and list selections, each a repaint on the shown window.
+struct ControlChanges : QObject {
+    explicit ControlChanges(const QWidget &root)
+    {
+        for (QWidget *w : root.findChildren<QWidget *>()) {
+            w->installEventFilter(this);
+            if (auto *button = qobject_cast<QAbstractButton *>(w))
+                connect(button, &QAbstractButton::toggled, this, [this] { ++count; });
+            if (auto *list = qobject_cast<QComboBox *>(w))
+                connect(list, &QComboBox::currentIndexChanged, this, [this] { ++count; });
+        }
+    }
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        count += event->type() == QEvent::EnabledChange;
+        return false;
+    }
+    int count = 0;
+};
+
 const QStringList kRelayStems = {"AlarmEvent", "BoxDamage", "OnOffLine", "OnOffAllLine", "ErrorFire",
                                  "NoConnect", "RadioChanBlck", "DamageCD", "PowerCD", "SelfDamage",
                                  "NoLine"};
@@ -361,6 +382,14 @@ void TstOutputEditors::imagesRoundTrip()
 
         QVERIFY(!relay.ShowImage(image));
         QVERIFY(!rpu.ShowImage(image));
+        {
+            // Shown again, the same image changes no control, not even for a moment.
+            ControlChanges relayChanges(relay), rpuChanges(rpu);
+            QVERIFY(!relay.ShowImage(image));
+            QVERIFY(!rpu.ShowImage(image));
+            QCOMPARE(relayChanges.count, 0);
+            QCOMPARE(rpuChanges.count, 0);
+        }
         SettingsImage composed = image;
         relay.ComposeInto(composed);
         rpu.ComposeInto(composed);

@@ -174,32 +174,69 @@ int OutputEditor::CheckedMode() const
     return id > 0 ? id : 0;
 }
 
-void OutputEditor::SetOutputEnabled(bool on)
+OutputEditor::Controls OutputEditor::Current() const
+{
+    Controls c;
+    for (const QCheckBox *box : bindings_) {
+        c.bindingChecked << box->isChecked();
+        c.bindingEnabled << box->isEnabledTo(this);
+    }
+    for (const QCheckBox *box : boxes_) {
+        c.boxChecked << box->isChecked();
+        c.boxEnabled << box->isEnabledTo(this);
+    }
+    c.mode = CheckedMode();
+    const auto list = [this](const QComboBox *l) { return ListState{NoList, l->currentIndex(), l->isEnabledTo(this)}; };
+    c.openFor = list(openFor_);
+    c.closeFor = list(closeFor_);
+    c.duration = list(duration_);
+    c.inverse = list(inverse_);
+    return c;
+}
+
+// Qt's setters leave a control that already shows the value untouched.
+void OutputEditor::Apply(const Controls &c)
+{
+    for (qsizetype i = 0; i < bindings_.size(); ++i) {
+        bindings_[i]->setChecked(c.bindingChecked[i]);
+        bindings_[i]->setEnabled(c.bindingEnabled[i]);
+    }
+    for (qsizetype i = 0; i < boxes_.size(); ++i) {
+        boxes_[i]->setChecked(c.boxChecked[i]);
+        boxes_[i]->setEnabled(c.boxEnabled[i]);
+    }
+    if (c.mode != CheckedMode())
+        SelectMode(c.mode);
+    ShowList(openFor_, c.openFor, openShown_);
+    ShowList(closeFor_, c.closeFor, closeShown_);
+    ShowList(duration_, c.duration, durationShown_);
+    TimeListKind inverseItems = NoList; // fixed items
+    ShowList(inverse_, c.inverse, inverseItems);
+}
+
+void OutputEditor::ShowList(QComboBox *list, const ListState &state, TimeListKind &shown)
+{
+    if (state.items != NoList)
+        ShowItems(list, state.items, shown);
+    // An item the list does not have leaves it without a selection.
+    SelectItem(list, state.item);
+    list->setEnabled(state.enabled);
+}
+
+void OutputEditor::SetOutputEnabled(Controls &c, bool on) const
 {
     for (qsizetype i = 0; i < boxes_.size(); ++i)
         if (layout_.boxes[i].followsOutput)
-            boxes_[i]->setEnabled(on);
-    for (QComboBox *list : {openFor_, closeFor_, duration_, inverse_})
-        list->setEnabled(on);
+            c.boxEnabled[i] = on;
+    for (ListState *list : {&c.openFor, &c.closeFor, &c.duration, &c.inverse})
+        list->enabled = on;
 }
 
-void OutputEditor::SetEventsChecked(bool on)
+void OutputEditor::SetEventsChecked(Controls &c, bool on) const
 {
     for (qsizetype i = 0; i < boxes_.size(); ++i)
         if (layout_.boxes[i].followsOutput)
-            boxes_[i]->setChecked(on);
-}
-
-void OutputEditor::SetBindingsChecked(bool on)
-{
-    for (QCheckBox *box : bindings_)
-        box->setChecked(on);
-}
-
-void OutputEditor::SetBindingsEnabled(bool on)
-{
-    for (QCheckBox *box : bindings_)
-        box->setEnabled(on);
+            c.boxChecked[i] = on;
 }
 
 void OutputEditor::SelectMode(int mode)
@@ -251,7 +288,7 @@ void OutputEditor::ShowItems(QComboBox *list, TimeListKind kind, TimeListKind &s
     shown = kind;
 }
 
-void OutputEditor::FillTimeLists(TimeEncoding durationEncoding)
+void OutputEditor::RefreshTimeTexts()
 {
     // The texts change only with the catalogue or the locale; a list that
     // already holds the wanted items is left as it is.
@@ -262,72 +299,74 @@ void OutputEditor::FillTimeLists(TimeEncoding durationEncoding)
             items.clear();
         openShown_ = closeShown_ = durationShown_ = NoList;
     }
-    ShowItems(openFor_, OpenList, openShown_);
-    ShowItems(closeFor_, CloseList, closeShown_);
-    ShowItems(duration_, durationEncoding == TimeEncoding::Minutes ? SounderList : DurationList,
-              durationShown_);
 }
 
 void OutputEditor::RunPreset(const std::optional<OutputPreset> &preset)
 {
     if (!preset)
         return;
-    SetOutputEnabled(preset->eventsEditable);
-    SetEventsChecked(false);
-    if (layout_.section == SettingsSection::Rpu)
-        SetBindingsEnabled(true);
+    Controls c = Current();
+    PresetInto(c, *preset);
+    Apply(c);
+}
 
-    FillTimeLists(preset->durationEncoding);
-    SelectItem(openFor_, preset->openItem);
-    openFor_->setEnabled(preset->timesEditable);
-    SelectItem(closeFor_, preset->closeItem);
-    closeFor_->setEnabled(preset->timesEditable);
-    SelectItem(duration_, preset->durationItem);
-    duration_->setEnabled(preset->durationEditable);
-    SelectItem(inverse_, preset->inverted ? 1 : 0);
-    inverse_->setEnabled(preset->timesEditable);
+void OutputEditor::PresetInto(Controls &c, const OutputPreset &preset)
+{
+    SetOutputEnabled(c, preset.eventsEditable);
+    SetEventsChecked(c, false);
+    if (layout_.section == SettingsSection::Rpu)
+        c.bindingEnabled.fill(true);
+
+    RefreshTimeTexts();
+    c.openFor = {OpenList, preset.openItem, preset.timesEditable};
+    c.closeFor = {CloseList, preset.closeItem, preset.timesEditable};
+    c.duration = {preset.durationEncoding == TimeEncoding::Minutes ? SounderList : DurationList,
+                  preset.durationItem, preset.durationEditable};
+    c.inverse = {NoList, preset.inverted ? 1 : 0, preset.timesEditable};
 
     for (qsizetype i = 0; i < boxes_.size(); ++i) {
         const NotificationBoxSpec &design = layout_.boxes[i];
-        if (design.bit >= 0 && preset->checked[design.bit])
-            boxes_[i]->setChecked(true);
-        if (preset->eventsEditable && design.offInSpecial)
-            boxes_[i]->setEnabled(false);
+        if (design.bit >= 0 && preset.checked[design.bit])
+            c.boxChecked[i] = true;
+        if (preset.eventsEditable && design.offInSpecial)
+            c.boxEnabled[i] = false;
     }
 }
 
-TimeEncoding OutputEditor::CurrentDurationEncoding() const
+TimeEncoding OutputEditor::DurationEncodingOf(int mode) const
 {
-    return DurationEncoding(layout_.section, static_cast<OutputMode>(CheckedMode()));
+    return DurationEncoding(layout_.section, static_cast<OutputMode>(mode));
 }
 
 template <int B>
 void OutputEditor::ShowValues(const OutputSettings<B> &output)
 {
-    SetEventsChecked(false);
-    SetOutputEnabled(false);
-    SetBindingsChecked(false);
+    Controls c = Current();
+    SetEventsChecked(c, false);
+    SetOutputEnabled(c, false);
     for (int p = 0; p < B; ++p)
-        if (output.bindings[p])
-            bindings_[p]->setChecked(true);
+        c.bindingChecked[p] = output.bindings[p];
 
     const int mode = static_cast<int>(output.mode);
-    SelectMode(mode);
-    if (mode != 0)
-        OnModeChosen();
-    else if (layout_.section == SettingsSection::Rpu)
-        SetBindingsEnabled(false);
+    c.mode = mode;
+    if (mode != 0) {
+        if (const std::optional<OutputPreset> preset = PresetFor(mode))
+            PresetInto(c, *preset);
+    } else if (layout_.section == SettingsSection::Rpu) {
+        c.bindingEnabled.fill(false);
+    }
 
     // The image adds to what the preset checked; it clears nothing.
     for (qsizetype i = 0; i < boxes_.size(); ++i) {
         const int bit = layout_.boxes[i].bit;
         if (bit >= 0 && output.notifications[bit])
-            boxes_[i]->setChecked(true);
+            c.boxChecked[i] = true;
     }
-    SelectItem(inverse_, output.inverted ? 1 : 0);
-    SelectItem(closeFor_, TimeItemFromCell(output.closeFor, TimeEncoding::HalfSecond));
-    SelectItem(openFor_, TimeItemFromCell(output.openFor, TimeEncoding::HalfSecond));
-    SelectItem(duration_, TimeItemFromCell(output.duration, CurrentDurationEncoding()));
+    c.inverse.item = output.inverted ? 1 : 0;
+    c.closeFor.item = TimeItemFromCell(output.closeFor, TimeEncoding::HalfSecond);
+    c.openFor.item = TimeItemFromCell(output.openFor, TimeEncoding::HalfSecond);
+    c.duration.item = TimeItemFromCell(output.duration, DurationEncodingOf(mode));
+    Apply(c);
 }
 
 template <int B>
@@ -346,7 +385,7 @@ OutputSettings<B> OutputEditor::Collect() const
     output.inverted = inverse_->currentIndex() == 1;
     output.closeFor = TimeCellFromItem(closeFor_->currentIndex(), TimeEncoding::HalfSecond);
     output.openFor = TimeCellFromItem(openFor_->currentIndex(), TimeEncoding::HalfSecond);
-    output.duration = TimeCellFromItem(duration_->currentIndex(), CurrentDurationEncoding());
+    output.duration = TimeCellFromItem(duration_->currentIndex(), DurationEncodingOf(CheckedMode()));
     return output;
 }
 
@@ -413,11 +452,15 @@ void RelayOutputEditor::SetSounderDurationCondition(std::function<bool()> allowe
 
 void RelayOutputEditor::ReleWorkMode1Click()
 {
-    const int mode = CheckedMode();
+    OnModeChosen();
+}
+
+std::optional<OutputPreset> RelayOutputEditor::PresetFor(int mode) const
+{
     if (mode == 0)
-        return;
+        return std::nullopt;
     const bool sounder = static_cast<OutputMode>(mode) == OutputMode::Sounder;
-    RunPreset(RelayModePreset(static_cast<OutputMode>(mode), sounder && sounderAllowed_()));
+    return RelayModePreset(static_cast<OutputMode>(mode), sounder && sounderAllowed_());
 }
 
 void RelayOutputEditor::Show(const RelayOutput &output)
@@ -438,7 +481,12 @@ RpuOutputEditor::RpuOutputEditor(int n, const MessageCatalogue &catalogue, const
 
 void RpuOutputEditor::RadioButton_ReleWorkModeRPUClick()
 {
-    RunPreset(RpuModePreset(static_cast<OutputMode>(CheckedMode()), Output()));
+    OnModeChosen();
+}
+
+std::optional<OutputPreset> RpuOutputEditor::PresetFor(int mode) const
+{
+    return RpuModePreset(static_cast<OutputMode>(mode), Output());
 }
 
 void RpuOutputEditor::Show(const RpuOutput &output)

@@ -57,17 +57,35 @@ protected:
     OutputEditor(int n, const OutputEditorLayout &layout, const MessageCatalogue &catalogue,
                  const QLocale &locale, QWidget *parent);
 
-    void SetOutputEnabled(bool on);
-    void SetEventsChecked(bool on);
-    void SetBindingsChecked(bool on);
-    void SetBindingsEnabled(bool on);
+    // What the controls show. The mode logic works on this, and only what
+    // differs reaches the widgets: showing the values they already show
+    // repaints nothing, and a change repaints the changed controls only.
+    enum TimeListKind { OpenList, CloseList, DurationList, SounderList, NoList };
+    struct ListState {
+        TimeListKind items = NoList; // NoList keeps the items the list has
+        int item = -1;
+        bool enabled = false;
+    };
+    struct Controls {
+        QList<bool> bindingChecked, bindingEnabled, boxChecked, boxEnabled;
+        int mode = 0;
+        ListState openFor, closeFor, duration, inverse;
+    };
+    Controls Current() const;
+    void Apply(const Controls &c);
+
+    void SetOutputEnabled(Controls &c, bool on) const;
+    void SetEventsChecked(Controls &c, bool on) const;
     // Checks the mode's button without running the handler; 0 checks none.
     void SelectMode(int mode);
 
     // A mode change by the user or by a shown image: resets the output's
     // boxes and lists to the preset; bindings keep their state.
     void RunPreset(const std::optional<OutputPreset> &preset);
-    virtual void OnModeChosen() = 0;
+    void PresetInto(Controls &c, const OutputPreset &preset);
+    // The preset of a work mode as this page knows it; none for 0.
+    virtual std::optional<OutputPreset> PresetFor(int mode) const = 0;
+    void OnModeChosen() { RunPreset(PresetFor(CheckedMode())); }
 
     template <int B>
     void ShowValues(const OutputSettings<B> &output);
@@ -83,11 +101,12 @@ private:
     void BuildModes(QGroupBox *group);
     void BuildNotifications(QGroupBox *group);
     void BuildLists(QGroupBox *group);
-    enum TimeListKind { OpenList, CloseList, DurationList, SounderList, NoList };
-    void FillTimeLists(TimeEncoding durationEncoding);
+    // Forgets the lists' items when their texts changed (catalogue, locale).
+    void RefreshTimeTexts();
+    void ShowList(QComboBox *list, const ListState &state, TimeListKind &shown);
     void ShowItems(QComboBox *list, TimeListKind kind, TimeListKind &shown);
     QString TimeTextsKey() const;
-    TimeEncoding CurrentDurationEncoding() const;
+    TimeEncoding DurationEncodingOf(int mode) const;
 
     const int n_;
     const OutputEditorLayout &layout_;
@@ -127,7 +146,7 @@ public:
     void ReleWorkMode1Click();
 
 protected:
-    void OnModeChosen() override { ReleWorkMode1Click(); }
+    std::optional<OutputPreset> PresetFor(int mode) const override;
 
 private:
     std::function<bool()> sounderAllowed_;
@@ -146,7 +165,7 @@ public:
     void RadioButton_ReleWorkModeRPUClick();
 
 protected:
-    void OnModeChosen() override { RadioButton_ReleWorkModeRPUClick(); }
+    std::optional<OutputPreset> PresetFor(int mode) const override;
 };
 
 } // namespace rpu
