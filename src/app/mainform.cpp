@@ -16,6 +16,8 @@
 #include "link/usblink.h"
 #include "session/valuebuffer.h"
 
+#include <utility>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
@@ -198,6 +200,9 @@ void TMainForm::FitInto(const QRect &available, const QMargins &frame)
     const int dx = window.width() - kClientWidth;
     const int dy = window.height() - kClientHeight;
     statusBar_->setGeometry(2, kStatusTop + dy, 792 + dx, 26);
+    // Of fixed size, a new text repaints the label alone; a label that may
+    // grow has the bar laid out anew, its text measured, for every text.
+    statusText_->setFixedSize(790 + dx, 21);
     progress_->setGeometry(587 + dx, 547 + dy, 204, 20);
 }
 
@@ -264,13 +269,24 @@ void TMainForm::SetProgress(int percent)
     SetBarValue(percent);
 }
 
-// QProgressBar repaints at once on a new value, and a repaint at once draws
-// everything else pending in the window too (the page control greyed for a
-// transfer): outside the transfer's pauses. Drawn with the next paint instead.
+// The bar takes the latest value when window events next run, so a
+// transfer that leaves it where it was drawn (every read) redraws nothing.
 void TMainForm::SetBarValue(int percent)
 {
+    barValue_ = qBound(0, percent, 100);
+    if (!std::exchange(barValuePending_, true))
+        QMetaObject::invokeMethod(this, &TMainForm::PresentBarValue, Qt::QueuedConnection);
+}
+
+// QProgressBar repaints at once on a new value, and a repaint at once
+// flushes apart from the rest of the round's drawing: drawn with it instead.
+void TMainForm::PresentBarValue()
+{
+    barValuePending_ = false;
+    if (progress_->value() == barValue_)
+        return;
     progress_->setUpdatesEnabled(false);
-    progress_->setValue(qBound(0, percent, 100));
+    progress_->setValue(barValue_);
     progress_->setUpdatesEnabled(true);
 }
 

@@ -42,6 +42,8 @@ public:
     void SetProgress(int percent) override;
     // The latest text, also while a transfer holds it back for a moment.
     QString StatusText() const;
+    // The latest percentage; the bar shows it from the next event round.
+    int Progress() const { return barValue_; }
     // Fits the window to a screen's available area and the frame drawn
     // around it: the designed size, or less with the client scrolling.
     void FitInto(const QRect &available, const QMargins &frame);
@@ -83,6 +85,7 @@ private:
     void FormShow();
     void PagePartBuilt(QWidget *part);
     void SetBarValue(int percent);
+    void PresentBarValue();
     void BuildNextPageWhenIdle();
 
     AppServices services_;
@@ -101,6 +104,8 @@ private:
     QStatusBar *statusBar_ = nullptr;
     QLabel *statusText_ = nullptr;
     QProgressBar *progress_ = nullptr;
+    int barValue_ = 0;
+    bool barValuePending_ = false;
     ProgressThrottle *throttle_ = nullptr;
     bool shown_ = false;
     // A close was asked during an exchange: it happens when that is over.
