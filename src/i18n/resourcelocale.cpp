@@ -95,6 +95,18 @@ LocaleId ExtensionToLocale(const QString &code)
     text = text.toUpper();
     if (text.isEmpty())
         return 0;
+    // A language code alone ("RU", the start-up case) needs only its own
+    // locales, not the table of every locale.
+    if (text.size() == 2) {
+        const QLocale::Language language = QLocale::codeToLanguage(text.toLower(), QLocale::ISO639Part1);
+        if (language == QLocale::AnyLanguage || language == QLocale::C)
+            return 0;
+        const QList<QLocale> locales = QLocale::matchingLocales(language, QLocale::AnyScript, QLocale::AnyTerritory);
+        const bool known = std::any_of(locales.begin(), locales.end(), [](const QLocale &locale) {
+            return !QLocale::territoryToCode(locale.territory()).isEmpty();
+        });
+        return known ? MakeId(language, QLocale::AnyTerritory) : 0;
+    }
     for (const KnownLocale &known : KnownLocales()) {
         if (known.code == text)
             return known.id;

@@ -91,6 +91,24 @@ private slots:
         QCOMPARE(GetWindowsLocaleName(id, true), nativeName);
     }
 
+    // A language code alone is answered without the table of all locales:
+    // for every language the answer is still the table's.
+    void languageCodesAgreeWithTheTable()
+    {
+        int checked = 0;
+        for (int l = QLocale::AnyLanguage + 1; l <= QLocale::LastLanguage; ++l) {
+            const auto language = QLocale::Language(l);
+            const QString code = QLocale::languageToCode(language, QLocale::ISO639Part1).toUpper();
+            if (code.size() != 2)
+                continue;
+            const bool inTable = LocaleToExtension(LocaleId(language)) == code;
+            QCOMPARE(ExtensionToLocale(code), inTable ? LocaleId(language) : LocaleId(0));
+            checked += inTable;
+        }
+        QVERIFY(checked > 100);
+        QCOMPARE(ExtensionToLocale(QStringLiteral("QQ")), LocaleId(0));
+    }
+
     void listingModules_data()
     {
         QTest::addColumn<QStringList>("beside");
