@@ -32,7 +32,7 @@ struct Run {
     bool ok = false;
 };
 
-Run StartOnce(const QByteArray &program, const QByteArray &errorLog)
+Run StartOnce(const QByteArray &program, const QByteArray &errorLog, const char *argument = nullptr)
 {
     Run run;
     QElapsedTimer timer;
@@ -42,7 +42,7 @@ Run StartOnce(const QByteArray &program, const QByteArray &errorLog)
     if (child == 0) {
         std::freopen("/dev/null", "w", stdout);
         std::freopen(errorLog.constData(), "a", stderr);
-        execl(program.constData(), program.constData(), static_cast<char *>(nullptr));
+        execl(program.constData(), program.constData(), argument, static_cast<char *>(nullptr));
         _exit(127);
     }
     int status = 0;
@@ -88,12 +88,12 @@ int main(int argc, char **argv)
 
     // Runs of one program: median, cpu, best, first and peak memory.
     bool allOk = true;
-    const auto measure = [&](const char *name, const QString &path) {
+    const auto measure = [&](const char *name, const QString &path, const char *argument = nullptr) {
         std::vector<double> times, cpu;
         long maxRss = 0;
         double first = 0;
         for (int r = 0; r < runs; ++r) {
-            const Run run = StartOnce(QFile::encodeName(path), errorLog);
+            const Run run = StartOnce(QFile::encodeName(path), errorLog, argument);
             if (!run.ok) {
                 std::fprintf(stderr, "%s: run %d failed\n", name, r);
                 allOk = false;
@@ -134,6 +134,12 @@ int main(int argc, char **argv)
         if (minimal.first > 0)
             std::printf("start RU over minimal: %.2f (%.1f / %.1f ms; cpu %.1f / %.1f ms)\n",
                         russian.first / minimal.first, russian.first, minimal.first, russian.second, minimal.second);
+        // The same window with the program's fonts: the part of the ratio
+        // that the look itself costs.
+        const auto fonts = measure("start minimal, program's fonts", minimalPath, "--program-fonts");
+        if (minimal.first > 0 && fonts.first > 0)
+            std::printf("program's fonts over minimal: %.2f; start RU over that: %.2f\n",
+                        fonts.first / minimal.first, russian.first / fonts.first);
     } else {
         std::printf("no %s: build the target minimal-window\n", qPrintable(minimalPath));
     }

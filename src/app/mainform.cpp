@@ -147,6 +147,8 @@ void TMainForm::BuildWindow()
     relay_->SetSibling(rpu_);
     for (SettingsPage *page : {relay_, rpu_})
         connect(page, &SettingsPage::contentBuilt, this, &TMainForm::PagePartBuilt);
+    connect(main_, &MainPage::contentBuilt, this, &TMainForm::PagePartBuilt);
+    connect(backup_, &BackupPage::contentBuilt, this, &TMainForm::PagePartBuilt);
     for (QWidget *page : std::initializer_list<QWidget *>{main_, backup_, relay_, rpu_})
         pages_->addTab(page, QString());
 
@@ -332,6 +334,8 @@ void TMainForm::ShowWindowTexts()
 
 void TMainForm::BuildAllPages()
 {
+    main_->BuildMemo();
+    backup_->BuildContent();
     relay_->BuildContent();
     rpu_->BuildContent();
 }
@@ -357,9 +361,15 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
-// One page per event round: input and paints are not held up for both.
+// One part per event round: input and paints are not held up for all.
 void TMainForm::BuildNextPageWhenIdle()
 {
+    if (!main_->MemoBuilt() || !backup_->ContentBuilt()) {
+        main_->BuildMemo();
+        backup_->BuildContent();
+        QTimer::singleShot(0, this, &TMainForm::BuildNextPageWhenIdle);
+        return;
+    }
     for (SettingsPage *page : {relay_, rpu_}) {
         if (!page->ContentBuilt()) {
             page->BuildContent();

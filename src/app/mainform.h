@@ -50,9 +50,10 @@ public:
     // After the texts of a language are in place: the caption (marked when
     // the device is simulated) and the names of inputs captioned by groups.
     void ShowWindowTexts();
-    // The settings pages' controls, built now where they are not yet (they
-    // are built when first needed, or once the window has been drawn);
-    // for what walks the whole window.
+    // What the first picture of the window does not need (the backup and
+    // settings pages' controls, the memo), built now where it is not yet (it
+    // is built when first needed, or once the window has been drawn); for
+    // what walks the whole window.
     void BuildAllPages();
 
     DeviceSession &Session() { return *session_; }

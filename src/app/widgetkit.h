@@ -35,5 +35,8 @@ QGroupBox *MakeGroup(QWidget *parent, const char *name, int x, int y, int w, int
 QLabel *LabelPair(QWidget *parent, const char *captionName, const char *valueName, int x, int y,
                   int captionWidth, int valueWidth);
 void SetBold(QWidget *widget);
+// A part built after the window takes its place in the focus chain right
+// after its page, as if it had been built with it.
+void TakePlaceInFocusChain(QWidget *page, QWidget *content);
 
 } // namespace rpu

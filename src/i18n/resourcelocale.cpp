@@ -64,6 +64,23 @@ const std::vector<KnownLocale> &KnownLocales()
     return table;
 }
 
+// A language alone ("RU", the start-up case) is answered from its own
+// locales, not from the table of every locale: its two letters when the
+// table lists it (a two-letter code and a locale in some territory).
+QString LanguageCodeOf(QLocale::Language language)
+{
+    if (language == QLocale::AnyLanguage || language == QLocale::C)
+        return {};
+    const QString code = QLocale::languageToCode(language, QLocale::ISO639Part1).toUpper();
+    if (code.size() != 2)
+        return {};
+    const QList<QLocale> locales = QLocale::matchingLocales(language, QLocale::AnyScript, QLocale::AnyTerritory);
+    const bool listed = std::any_of(locales.begin(), locales.end(), [](const QLocale &locale) {
+        return !QLocale::territoryToCode(locale.territory()).isEmpty();
+    });
+    return listed ? code : QString();
+}
+
 // The name most of a language's locales give it ("English", not "American English").
 QString CommonNativeName(QLocale::Language language)
 {
@@ -95,6 +112,10 @@ LocaleId ExtensionToLocale(const QString &code)
     text = text.toUpper();
     if (text.isEmpty())
         return 0;
+    if (text.size() == 2) {
+        const QLocale::Language language = QLocale::codeToLanguage(text.toLower(), QLocale::ISO639Part1);
+        return LanguageCodeOf(language) == text ? MakeId(language, QLocale::AnyTerritory) : 0;
+    }
     for (const KnownLocale &known : KnownLocales()) {
         if (known.code == text)
             return known.id;
@@ -109,6 +130,8 @@ LocaleId ExtensionToLocale(const QString &code)
 QString LocaleToExtension(LocaleId id)
 {
     const bool languageOnly = (id >> kLanguageBits) == 0;
+    if (languageOnly)
+        return LanguageCodeOf(QLocale::Language(id));
     for (const KnownLocale &known : KnownLocales()) {
         if (languageOnly && known.languageId == id)
             return known.code.left(2);

@@ -318,19 +318,34 @@ LibusbBackend::LibusbBackend(std::vector<UsbId> ids, int readTimeoutMs)
     : context_(std::make_shared<Context>()), ids_(std::move(ids)),
       timeoutMs_(readTimeoutMs > 0 ? readTimeoutMs : 2000)
 {
-    const int rc = libusb_init(&context_->ctx);
-    if (rc != 0) {
-        context_->ctx = nullptr;
-        initError_ = UsbText(rc);
-    }
 }
 
 LibusbBackend::~LibusbBackend() = default;
 
+// Started at the first search, not with the window: libusb's start scans the
+// bus and starts its event thread.
+bool LibusbBackend::Start() const
+{
+    std::call_once(started_, [this] {
+        const int rc = libusb_init(&context_->ctx);
+        if (rc != 0) {
+            context_->ctx = nullptr;
+            initError_ = UsbText(rc);
+        }
+    });
+    return context_->ctx != nullptr;
+}
+
+QString LibusbBackend::InitError() const
+{
+    Start();
+    return initError_;
+}
+
 std::vector<std::unique_ptr<DeviceInterface>> LibusbBackend::Enumerate()
 {
     std::vector<std::unique_ptr<DeviceInterface>> found;
-    if (!context_->ctx)
+    if (!Start())
         return found;
     libusb_device **list = nullptr;
     const ssize_t n = libusb_get_device_list(context_->ctx, &list);

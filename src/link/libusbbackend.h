@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -39,15 +40,18 @@ public:
     std::vector<std::unique_ptr<DeviceInterface>> Enumerate() override;
 
     // Empty when libusb could not be started (then no device is ever found).
-    QString InitError() const { return initError_; }
+    QString InitError() const;
 
     struct Context;
 
 private:
+    bool Start() const;
+
     std::shared_ptr<Context> context_;
     std::vector<UsbId> ids_;
     int timeoutMs_;
-    QString initError_;
+    mutable std::once_flag started_;
+    mutable QString initError_;
 };
 
 } // namespace rpu

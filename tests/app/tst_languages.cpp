@@ -275,7 +275,8 @@ private slots:
         LanguageHarness early;
         early.h.form->BuildAllPages();
         LanguageHarness late;
-        QVERIFY(!late.h.form->findChild<QWidget *>(QStringLiteral("ReleOKPageC")));
+        for (const char *part : {"ReleOKPageC", "ObjNumEdit", "Memo1"})
+            QVERIFY2(!late.h.form->findChild<QWidget *>(QLatin1String(part)), part);
         for (const QString &code : codes) {
             QVERIFY(early.ChangeTo(code));
             QVERIFY(late.ChangeTo(code));
@@ -296,7 +297,8 @@ private slots:
         h.form->show();
         QVERIFY(QTest::qWaitForWindowExposed(h.form.get()));
         QTRY_VERIFY(h.form->findChild<QWidget *>(QStringLiteral("ReleOKPageCRPU")));
-        QVERIFY(h.form->findChild<QWidget *>(QStringLiteral("ReleOKPageC")));
+        for (const char *part : {"ReleOKPageC", "ObjNumEdit", "Memo1"})
+            QVERIFY2(h.form->findChild<QWidget *>(QLatin1String(part)), part);
         // A language chosen is recorded once the window is redrawn.
         LanguageHarness l;
         l.asker.answers << QStringLiteral("EN");

@@ -91,6 +91,26 @@ private slots:
         QCOMPARE(GetWindowsLocaleName(id, true), nativeName);
     }
 
+    // A language alone is answered without the table of all locales; for
+    // every language the answer is still the table's, as its locale in its
+    // main territory shows.
+    void languageCodesAgreeWithTheTable()
+    {
+        int listed = 0;
+        for (int l = QLocale::AnyLanguage + 1; l <= QLocale::LastLanguage; ++l) {
+            const auto language = QLocale::Language(l);
+            const QString code = QLocale::languageToCode(language, QLocale::ISO639Part1).toUpper();
+            const LocaleId main = LocaleId(language) | LocaleId(QLocale(language).territory()) << 10;
+            const bool inTable = code.size() == 2 && LocaleToExtension(main).left(2) == code;
+            QCOMPARE(LocaleToExtension(LocaleId(language)), inTable ? code : QString());
+            if (code.size() == 2)
+                QCOMPARE(ExtensionToLocale(code), inTable ? LocaleId(language) : LocaleId(0));
+            listed += inTable;
+        }
+        QVERIFY(listed > 100);
+        QCOMPARE(ExtensionToLocale(QStringLiteral("QQ")), LocaleId(0));
+    }
+
     void listingModules_data()
     {
         QTest::addColumn<QStringList>("beside");

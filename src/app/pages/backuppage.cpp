@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QVBoxLayout>
 
 namespace rpu {
 
@@ -40,18 +41,43 @@ void ClearSelection(QButtonGroup *group)
 BackupPage::BackupPage(PageContext &context, QWidget *parent) : QWidget(parent), context_(context)
 {
     setObjectName(QStringLiteral("RegistBackupTabSh"));
-    BuildControls();
-    ConnectControls();
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
 }
 
-void BackupPage::BuildControls()
+// Until then the page is what a fresh build would show: inputs empty and
+// disabled; the page's state (offer, backup commands) is kept all the same.
+void BackupPage::BuildContent()
 {
-    QLabel *heading = MakeLabel(this, "RegBackupHeaderLabel", 8, 8, 645, 34);
+    if (content_)
+        return;
+    content_ = new QWidget(this);
+    layout()->addWidget(content_);
+    BuildControls(content_);
+    ConnectControls();
+    UpdateEnabled();
+    TakePlaceInFocusChain(this, content_);
+    emit contentBuilt(content_);
+    if (isVisible()) {
+        content_->show();
+        layout()->activate();
+    }
+}
+
+void BackupPage::showEvent(QShowEvent *event)
+{
+    BuildContent();
+    QWidget::showEvent(event);
+}
+
+void BackupPage::BuildControls(QWidget *page)
+{
+    QLabel *heading = MakeLabel(page, "RegBackupHeaderLabel", 8, 8, 645, 34);
     heading->setWordWrap(true);
     SetBold(heading);
-    Dev2TypeLabel2 = LabelPair(this, "Dev2TypeLabel", "Dev2TypeLabel2", 12, 50, 190, 420);
+    Dev2TypeLabel2 = LabelPair(page, "Dev2TypeLabel", "Dev2TypeLabel2", 12, 50, 190, 420);
 
-    RPU_RTRRadioGr = MakeGroup(this, "RPU_RTRRadioGr", 12, 80, 300, 70);
+    RPU_RTRRadioGr = MakeGroup(page, "RPU_RTRRadioGr", 12, 80, 300, 70);
     RPU_RTRRadioItems = new QButtonGroup(this);
     RPU_RTRRadioItems->setObjectName(QStringLiteral("RPU_RTRRadioItems"));
     for (int id = 0; id < 2; ++id) {
@@ -65,25 +91,25 @@ void BackupPage::BuildControls()
 
     // The caption labels are the inputs' buddies: a screen reader names the
     // input by them, in the language shown.
-    QLabel *objNumLabel = MakeLabel(this, "ObjNumLabel", 12, 166, 190, 17);
-    ObjNumEdit = Named(new QLineEdit(this), "ObjNumEdit");
+    QLabel *objNumLabel = MakeLabel(page, "ObjNumLabel", 12, 166, 190, 17);
+    ObjNumEdit = Named(new QLineEdit(page), "ObjNumEdit");
     objNumLabel->setBuddy(ObjNumEdit);
     ObjNumEdit->setGeometry(206, 163, 120, 22);
     ObjNumEdit->setEnabled(false);
-    QLabel *moduleNumLabel = MakeLabel(this, "ModuleNumLabel", 12, 196, 190, 17);
-    ModuleNumCmB = Named(new QComboBox(this), "ModuleNumCmB");
+    QLabel *moduleNumLabel = MakeLabel(page, "ModuleNumLabel", 12, 196, 190, 17);
+    ModuleNumCmB = Named(new QComboBox(page), "ModuleNumCmB");
     moduleNumLabel->setBuddy(ModuleNumCmB);
     ModuleNumCmB->setEditable(true);
     ModuleNumCmB->setInsertPolicy(QComboBox::NoInsert);
     ModuleNumCmB->setMaxVisibleItems(10);
     ModuleNumCmB->setGeometry(206, 193, 120, 22);
     ModuleNumCmB->setEnabled(false);
-    RegFNameLabel2 = LabelPair(this, "RegFNameLabel", "RegFNameLabel2", 12, 226, 190, 440);
-    ConfCodeLabel2 = LabelPair(this, "ConfCodeLabel", "ConfCodeLabel2", 12, 252, 190, 120);
+    RegFNameLabel2 = LabelPair(page, "RegFNameLabel", "RegFNameLabel2", 12, 226, 190, 440);
+    ConfCodeLabel2 = LabelPair(page, "ConfCodeLabel", "ConfCodeLabel2", 12, 252, 190, 120);
 
-    RegBackupCreateButton = MakeButton(this, "RegBackupCreateButton", 340, 86);
-    RegBackupRestoreButton = MakeButton(this, "RegBackupRestoreButton", 340, 118);
-    RegBackupDeleteButton = MakeButton(this, "RegBackupDeleteButton", 340, 150);
+    RegBackupCreateButton = MakeButton(page, "RegBackupCreateButton", 340, 86);
+    RegBackupRestoreButton = MakeButton(page, "RegBackupRestoreButton", 340, 118);
+    RegBackupDeleteButton = MakeButton(page, "RegBackupDeleteButton", 340, 150);
     RegBackupCreateButton->setEnabled(false);
     RegBackupRestoreButton->setEnabled(false);
 }
@@ -131,6 +157,8 @@ void BackupPage::ChangeOffer(bool CommandOffer::*command, bool on)
 
 void BackupPage::UpdateEnabled()
 {
+    if (!content_)
+        return;
     // This page's transfers keep its look: the window takes no input then.
     RegBackupCreateButton->setEnabled(backupCommands_);
     RegBackupRestoreButton->setEnabled(backupCommands_);
@@ -138,17 +166,22 @@ void BackupPage::UpdateEnabled()
 
 void BackupPage::ShowDeviceType(const QString &typeText)
 {
+    BuildContent();
     Dev2TypeLabel2->setText(typeText);
 }
 
 void BackupPage::ClearInputs()
 {
+    if (!content_)
+        return;
     ClearFileFields();
     ClearSelection(RPU_RTRRadioItems);
 }
 
 void BackupPage::DisableInputs()
 {
+    if (!content_)
+        return;
     for (QWidget *w : std::initializer_list<QWidget *>{RPU_RTRRadioGr, ObjNumEdit, ModuleNumCmB})
         w->setEnabled(false);
 }
@@ -169,11 +202,13 @@ void BackupPage::EnterDemo()
     CommandOffer offer;
     offer.load = true;
     SetOffer(offer);
-    Dev2TypeLabel2->clear();
+    if (content_)
+        Dev2TypeLabel2->clear();
 }
 
 void BackupPage::ReadRegistration()
 {
+    BuildContent();
     const ops::BackupReadVerdict read = ops::ReadBackup(context_.session, ops::Entry::AsEntered);
     if (!read.ok()) {
         context_.FailAndDropLink(read.message);
@@ -189,6 +224,7 @@ void BackupPage::ReadRegistration()
 
 void BackupPage::WriteRegistration()
 {
+    BuildContent();
     // Lines 1..1792 are the image; a longer backup keeps its extra lines
     // for re-saving only.
     const std::optional<RegistrationBackup> backup = ops::BackupFromValues(context_.buffer.Values());
@@ -247,6 +283,7 @@ void BackupPage::SetInputsEnabled(bool enabled)
 
 void BackupPage::RegBackupCreateButtonClick(const QString &buttonName)
 {
+    BuildContent();
     const bool online = context_.session.Mode() == WorkMode::Online;
     ClearFileFields();
     if (buttonName == RegBackupCreateButton->objectName()) {
@@ -272,6 +309,7 @@ void BackupPage::RegBackupCreateButtonClick(const QString &buttonName)
 
 void BackupPage::RPU_RTRRadioGrClick()
 {
+    BuildContent();
     SetInputsEnabled(true);
     ObjNumEdit->clear();
     ModuleNumCmB->clear();
@@ -282,6 +320,7 @@ void BackupPage::RPU_RTRRadioGrClick()
 
 void BackupPage::ModuleNumCmBExit()
 {
+    BuildContent();
     if (checkingModuleNumber_ || ModuleNumberAccepted(Role(), ModuleNumCmB->currentText()))
         return;
     // The box takes the focus; that is not the user leaving the address again.
@@ -315,6 +354,7 @@ QString BackupPage::AskBackupPath(int statusMessage, int titleMessage, int cance
 
 void BackupPage::SaveRegistrationFile()
 {
+    BuildContent();
     const QString address = ModuleNumCmB->currentText();
     const QString object = ObjNumEdit->text();
     if (address.isEmpty() || object.isEmpty()) {
@@ -361,6 +401,7 @@ void BackupPage::SaveRegistrationFile()
 
 void BackupPage::LoadRegistrationFile()
 {
+    BuildContent();
     const QString path =
         AskBackupPath(filemsg::kReadingBackup, kOpenBackupDialog.titleMessage, filemsg::kReadCancelled);
     if (path.isEmpty())
@@ -392,6 +433,7 @@ void BackupPage::LoadRegistrationFile()
 
 void BackupPage::DeleteRegistrationFile()
 {
+    BuildContent();
     const QString path = AskBackupPath(filemsg::kDeletingBackup, kDeleteBackupDialog.titleMessage,
                                        filemsg::kDeleteCancelled);
     if (path.isEmpty())

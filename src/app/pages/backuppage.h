@@ -23,6 +23,11 @@ class BackupPage final : public QWidget, public Page {
 public:
     BackupPage(PageContext &context, QWidget *parent);
 
+    // The controls are built when first needed (shown, or a command of the
+    // page) or after the window's first paint; contentBuilt() says when.
+    void BuildContent();
+    bool ContentBuilt() const { return content_; }
+
     CommandOffer Offer() const override { return offer_; }
     void Read() override { ReadRegistration(); }
     void Write() override { WriteRegistration(); }
@@ -53,11 +58,15 @@ public slots:
     // The address check when the focus leaves the address.
     void ModuleNumCmBExit();
 
+signals:
+    void contentBuilt(QWidget *content);
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
-    void BuildControls();
+    void BuildControls(QWidget *page);
     void ConnectControls();
     void SetOffer(const CommandOffer &offer);
     void ChangeOffer(bool CommandOffer::*command, bool on);
@@ -77,6 +86,7 @@ private:
     bool backupCommands_ = false;
     bool checkingModuleNumber_ = false;
 
+    QWidget *content_ = nullptr;
     QLabel *Dev2TypeLabel2 = nullptr;
     QPushButton *RegBackupCreateButton = nullptr;
     QPushButton *RegBackupRestoreButton = nullptr;

@@ -126,9 +126,17 @@ void MainPage::BuildControls()
     TempListB2->setEditTriggers(QAbstractItemView::NoEditTriggers);
     TempListB2->setGeometry(318, 270, 160, 200);
     TempListB2->hide();
+}
+
+void MainPage::BuildMemo()
+{
+    if (Memo1)
+        return;
     Memo1 = Named(new QPlainTextEdit(this), "Memo1");
     Memo1->setGeometry(490, 270, 160, 200);
     Memo1->hide();
+    QWidget::setTabOrder(TempListB2, Memo1);
+    emit contentBuilt(Memo1);
 }
 
 void MainPage::ShowDevice(const QString &typeText)
@@ -171,6 +179,7 @@ DeviceModeChoice MainPage::SelectedDeviceMode() const
 
 void MainPage::ToggleAuxiliary()
 {
+    BuildMemo();
     TempListB2->setVisible(TempListB2->isHidden());
     Memo1->setVisible(Memo1->isHidden());
 }

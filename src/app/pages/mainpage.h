@@ -34,6 +34,10 @@ public:
     void EnterDemo();
     // F5: the hidden value buffer and memo.
     void ToggleAuxiliary();
+    // The memo is built after the window's first paint (or by F5): the
+    // first picture does not need it, and a text editor is costly to make.
+    void BuildMemo();
+    bool MemoBuilt() const { return Memo1; }
     DeviceModeChoice SelectedDeviceMode() const;
 
     int SelectedDeviceClass = -1;
@@ -50,6 +54,10 @@ public slots:
     // Selects one device-mode button (running its handler when it was not
     // selected before), or clears all three when button is null.
     void SelectDeviceModeButton(QRadioButton *button);
+
+signals:
+    // A part built after the window took its texts.
+    void contentBuilt(QWidget *content);
 
 private:
     void BuildControls();

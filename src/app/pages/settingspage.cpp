@@ -1,6 +1,7 @@
 #include "app/pages/settingspage.h"
 
 #include "app/editors/settingspages.h"
+#include "app/widgetkit.h"
 #include "i18n/messageids.h"
 #include "ops/settingsops.h"
 
@@ -13,26 +14,6 @@
 namespace rpu {
 
 namespace {
-// Widgets made after the window join its focus chain at the end; Tab is to
-// reach them where the page lies, right after it. (Qt orders only widgets
-// that take the focus, so the page takes it for the moment.)
-void TakePlaceInFocusChain(QWidget *page, QWidget *content)
-{
-    QList<QWidget *> block;
-    for (QWidget *w = content->nextInFocusChain(); w != content && content->isAncestorOf(w); w = w->nextInFocusChain()) {
-        if (w->focusPolicy() & Qt::TabFocus)
-            block << w;
-    }
-    const Qt::FocusPolicy policy = page->focusPolicy();
-    page->setFocusPolicy(Qt::TabFocus);
-    QWidget *previous = page;
-    for (QWidget *w : block) {
-        QWidget::setTabOrder(previous, w);
-        previous = w;
-    }
-    page->setFocusPolicy(policy);
-}
-
 // No event handling and nothing saved after the fatal data error.
 void EndProgramAtOnce(int exitCode)
 {

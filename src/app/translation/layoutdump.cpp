@@ -201,16 +201,22 @@ QStringList BuiltinRussianLayouts()
     if (!file.open(QIODevice::ReadOnly))
         return {};
     // One window after the other; each ends with an "end" at the margin.
+    // Read at every start: cut from the text in place, line by line.
+    const QString text = QString::fromUtf8(file.readAll());
     QStringList layouts;
-    QString current;
-    for (const QString &line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
-        if (line.trimmed().isEmpty() && current.isEmpty())
-            continue;
-        current += line + QLatin1Char('\n');
-        if (line.trimmed() == QLatin1String("end") && !line.startsWith(QLatin1Char(' '))) {
-            layouts << current;
-            current.clear();
+    qsizetype window = -1; // where the window being read began
+    for (qsizetype at = 0; at < text.size();) {
+        qsizetype next = text.indexOf(QLatin1Char('\n'), at);
+        if (next < 0)
+            next = text.size();
+        const QStringView line = QStringView(text).sliced(at, next - at);
+        if (window < 0 && !line.trimmed().isEmpty())
+            window = at;
+        if (window >= 0 && line.trimmed() == QLatin1String("end") && !line.startsWith(QLatin1Char(' '))) {
+            layouts << text.sliced(window, next - window) + QLatin1Char('\n');
+            window = -1;
         }
+        at = next + 1;
     }
     return layouts;
 }
