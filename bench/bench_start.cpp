@@ -2,8 +2,9 @@
 // process (offscreen, RPU_QUIT_WHEN_SHOWN set, so it leaves once the window is
 // drawn), from a copy in a folder of its own with the shipped modules beside
 // it. The time runs from fork to the child's exit, so it includes the exit;
-// peak memory is the child's max RSS as wait4 reports it. Then the same for
-// minimal-window, a Qt Widgets window of the same kind with nothing behind it.
+// peak memory is the child's max RSS as wait4 reports it. Beside it
+// minimal-window, a Qt Widgets window of the same kind with nothing behind it,
+// plain and with the program's fonts; the programs start in turn.
 //   bench_start [runs] [program]   (default 11, dorel-rpu-sela beside the bench)
 
 #include "benchkit.h"
@@ -86,62 +87,65 @@ int main(int argc, char **argv)
     KeepUserStateIn(folder.path());
     const QByteArray errorLog = folder.filePath(QStringLiteral("stderr.txt")).toLocal8Bit();
 
-    // Runs of one program: median, cpu, best, first and peak memory.
-    bool allOk = true;
-    const auto measure = [&](const char *name, const QString &path, const char *argument = nullptr) {
+    // The programs start in turn, run after run, so a drift of the machine's
+    // load weighs on each alike; each gets its median, cpu, best, first and
+    // peak memory.
+    struct Subject {
+        Subject(const char *n, QString p, QByteArray i = {}, const char *a = nullptr)
+            : name(n), path(std::move(p)), ini(std::move(i)), argument(a)
+        {
+        }
+        const char *name;
+        QString path;
+        QByteArray ini; // the configuration file beside the program, none when empty
+        const char *argument;
         std::vector<double> times, cpu;
-        long maxRss = 0;
-        double first = 0;
-        for (int r = 0; r < runs; ++r) {
-            const Run run = StartOnce(QFile::encodeName(path), errorLog, argument);
+        long maxRssKiB = 0;
+    };
+    const QString minimalPath = QFileInfo(original).dir().filePath(QStringLiteral("minimal-window"));
+    const bool withMinimal = QFileInfo::exists(minimalPath);
+    // No configuration file (Russian, built in), then English from its module;
+    // the same kind of window on Qt Widgets alone (the practical floor), and
+    // that window with the program's fonts (the part the look itself costs).
+    std::vector<Subject> subjects{{"start RU", program}, {"start EN", program, "[Language]\nDefault=EN\n"}};
+    if (withMinimal) {
+        subjects.emplace_back("start minimal", minimalPath);
+        subjects.emplace_back("start minimal, program's fonts", minimalPath, QByteArray(), "--program-fonts");
+    } else {
+        std::printf("no %s: build the target minimal-window\n", qPrintable(minimalPath));
+    }
+    const QString ini = folder.filePath(QStringLiteral("dorel-rpu-sela.INI"));
+    bool allOk = true;
+    for (int r = 0; r < runs && allOk; ++r) {
+        for (Subject &subject : subjects) {
+            QFile::remove(ini);
+            if (!subject.ini.isEmpty() && !WriteText(ini, subject.ini))
+                return 1;
+            const Run run = StartOnce(QFile::encodeName(subject.path), errorLog, subject.argument);
             if (!run.ok) {
-                std::fprintf(stderr, "%s: run %d failed\n", name, r);
+                std::fprintf(stderr, "%s: run %d failed\n", subject.name, r);
                 allOk = false;
                 break;
             }
-            if (r == 0)
-                first = run.ms;
-            times.push_back(run.ms);
-            cpu.push_back(run.cpuMs);
-            maxRss = std::max(maxRss, run.maxRssKiB);
+            subject.times.push_back(run.ms);
+            subject.cpu.push_back(run.cpuMs);
+            subject.maxRssKiB = std::max(subject.maxRssKiB, run.maxRssKiB);
         }
-        std::printf("%s: median %.1f ms, cpu %.1f ms, best %.1f ms, first %.1f ms (%zu runs), max RSS %.1f MB\n",
-                    name, MedianOf(times), MedianOf(cpu),
-                    times.empty() ? 0.0 : *std::min_element(times.begin(), times.end()), first, times.size(),
-                    double(maxRss) * 1024 / 1e6);
-        return std::pair{MedianOf(times), MedianOf(cpu)};
-    };
-
-    // No configuration file (Russian, built in), then English from its module.
-    const struct {
-        const char *name;
-        QByteArray ini;
-    } starts[] = {{"start RU", {}}, {"start EN", "[Language]\nDefault=EN\n"}};
-    std::pair<double, double> russian;
-    for (const auto &start : starts) {
-        const QString ini = folder.filePath(QStringLiteral("dorel-rpu-sela.INI"));
-        QFile::remove(ini);
-        if (!start.ini.isEmpty() && !WriteText(ini, start.ini))
-            return 1;
-        const auto took = measure(start.name, program);
-        if (start.ini.isEmpty())
-            russian = took;
     }
-    // The same kind of window on Qt Widgets alone: the practical floor.
-    const QString minimalPath = QFileInfo(original).dir().filePath(QStringLiteral("minimal-window"));
-    if (QFileInfo::exists(minimalPath)) {
-        const auto minimal = measure("start minimal", minimalPath);
-        if (minimal.first > 0)
-            std::printf("start RU over minimal: %.2f (%.1f / %.1f ms; cpu %.1f / %.1f ms)\n",
-                        russian.first / minimal.first, russian.first, minimal.first, russian.second, minimal.second);
-        // The same window with the program's fonts: the part of the ratio
-        // that the look itself costs.
-        const auto fonts = measure("start minimal, program's fonts", minimalPath, "--program-fonts");
-        if (minimal.first > 0 && fonts.first > 0)
-            std::printf("program's fonts over minimal: %.2f; start RU over that: %.2f\n",
-                        fonts.first / minimal.first, russian.first / fonts.first);
-    } else {
-        std::printf("no %s: build the target minimal-window\n", qPrintable(minimalPath));
+    for (const Subject &subject : subjects) {
+        const std::vector<double> &times = subject.times;
+        std::printf("%s: median %.1f ms, cpu %.1f ms, best %.1f ms, first %.1f ms (%zu runs), max RSS %.1f MB\n",
+                    subject.name, MedianOf(times), MedianOf(subject.cpu),
+                    times.empty() ? 0.0 : *std::min_element(times.begin(), times.end()),
+                    times.empty() ? 0.0 : times.front(), times.size(), double(subject.maxRssKiB) * 1024 / 1e6);
+    }
+    if (withMinimal && allOk) {
+        const double russian = MedianOf(subjects[0].times), minimal = MedianOf(subjects[2].times);
+        const double fonts = MedianOf(subjects[3].times);
+        std::printf("start RU over minimal: %.2f (%.1f / %.1f ms; cpu %.1f / %.1f ms)\n", russian / minimal, russian,
+                    minimal, MedianOf(subjects[0].cpu), MedianOf(subjects[2].cpu));
+        std::printf("program's fonts over minimal: %.2f; start RU over that: %.2f\n", fonts / minimal,
+                    russian / fonts);
     }
     QFile log(QString::fromLocal8Bit(errorLog));
     if (log.open(QIODevice::ReadOnly) && log.size() > 0)
