@@ -120,21 +120,14 @@ LocaleId ExtensionToLocale(const QString &code)
         if (known.code == text)
             return known.id;
     }
-    for (const KnownLocale &known : KnownLocales()) {
-        if (known.code.left(2) == text)
-            return known.languageId;
-    }
     return 0;
 }
 
 QString LocaleToExtension(LocaleId id)
 {
-    const bool languageOnly = (id >> kLanguageBits) == 0;
-    if (languageOnly)
+    if ((id >> kLanguageBits) == 0) // a language alone
         return LanguageCodeOf(QLocale::Language(id));
     for (const KnownLocale &known : KnownLocales()) {
-        if (languageOnly && known.languageId == id)
-            return known.code.left(2);
         if (known.id == id)
             return known.code;
     }

@@ -57,6 +57,19 @@ protected:
     OutputEditor(int n, const OutputEditorLayout &layout, const MessageCatalogue &catalogue,
                  const QLocale &locale, QWidget *parent);
 
+    // Checks the mode's button without running the handler; 0 checks none.
+    void SelectMode(int mode);
+
+    // The preset of a work mode as this page knows it; none for 0.
+    virtual std::optional<OutputPreset> PresetFor(int mode) const = 0;
+    void OnModeChosen() { RunPreset(PresetFor(CheckedMode())); }
+
+    template <int B>
+    void ShowValues(const OutputSettings<B> &output);
+    template <int B>
+    OutputSettings<B> Collect() const;
+
+private:
     // What the controls show. The mode logic works on this, and only what
     // differs reaches the widgets: showing the values they already show
     // repaints nothing, and a change repaints the changed controls only.
@@ -76,23 +89,11 @@ protected:
 
     void SetOutputEnabled(Controls &c, bool on) const;
     void SetEventsChecked(Controls &c, bool on) const;
-    // Checks the mode's button without running the handler; 0 checks none.
-    void SelectMode(int mode);
-
     // A mode change by the user or by a shown image: resets the output's
     // boxes and lists to the preset; bindings keep their state.
     void RunPreset(const std::optional<OutputPreset> &preset);
     void PresetInto(Controls &c, const OutputPreset &preset);
-    // The preset of a work mode as this page knows it; none for 0.
-    virtual std::optional<OutputPreset> PresetFor(int mode) const = 0;
-    void OnModeChosen() { RunPreset(PresetFor(CheckedMode())); }
 
-    template <int B>
-    void ShowValues(const OutputSettings<B> &output);
-    template <int B>
-    OutputSettings<B> Collect() const;
-
-private:
     // The groups and list captions have no names of their own; they are
     // named after the editor, the way the layout knows them, once the
     // editor has its name.
